@@ -1,0 +1,126 @@
+#include "host_config.h"
+
+#include <fstream>
+#include <iconv.h>
+#include <optional>
+
+namespace vellomar {
+
+namespace {
+
+constexpr size_t kShortLineLength = 5;
+
+// A line ends at CR LF, at a lone CR, or at a lone LF (files written on Linux).
+std::optional<std::string> ReadLine(std::istream& in)
+{
+    std::string line;
+    std::streambuf* buffer = in.rdbuf();
+    for (;;) {
+        int c = buffer->sbumpc();
+        if (c == std::char_traits<char>::eof()) {
+            if (line.empty())
+                return std::nullopt;
+            return line;
+        }
+        if (c == '\n')
+            return line;
+        if (c == '\r') {
+            if (buffer->sgetc() == '\n')
+                buffer->sbumpc();
+            return line;
+        }
+        line.push_back(static_cast<char>(c));
+    }
+}
+
+// Only spaces are trimmed; a tab is an ordinary character.
+std::string_view TrimSpaces(std::string_view text)
+{
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string_view::npos)
+        return {};
+    size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+size_t CharacterCount(std::string_view utf8)
+{
+    size_t count = 0;
+    for (unsigned char c : utf8)
+        count += (c & 0xC0) != 0x80;
+    return count;
+}
+
+std::optional<std::string> Convert(std::string_view bytes, const char* from)
+{
+    iconv_t converter = iconv_open("UTF-8", from);
+    if (converter == reinterpret_cast<iconv_t>(-1))
+        return std::nullopt;
+    std::string out(bytes.size() * 3 + 4, '\0');
+    char* in = const_cast<char*>(bytes.data());
+    size_t inLeft = bytes.size();
+    char* outPtr = out.data();
+    size_t outLeft = out.size();
+    size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
+    iconv_close(converter);
+    if (result == static_cast<size_t>(-1))
+        return std::nullopt;
+    out.resize(out.size() - outLeft);
+    return out;
+}
+
+std::string_view WithoutUtf8ByteOrderMark(std::string_view line)
+{
+    constexpr std::string_view kMark = "\xEF\xBB\xBF";
+    if (line.substr(0, kMark.size()) == kMark)
+        line.remove_prefix(kMark.size());
+    return line;
+}
+
+}  // namespace
+
+std::string IniTextToUtf8(std::string_view bytes)
+{
+    if (auto utf8 = Convert(bytes, "UTF-8"))
+        return *utf8;
+    if (auto cp1250 = Convert(bytes, "WINDOWS-1250"))
+        return *cp1250;
+    return std::string(bytes);
+}
+
+HostConfig ReadHostConfig(std::istream& in)
+{
+    bool firstLine = true;
+    while (std::optional<std::string> raw = ReadLine(in)) {
+        std::string_view bytes = *raw;
+        if (firstLine)
+            bytes = WithoutUtf8ByteOrderMark(bytes);
+        firstLine = false;
+        std::string line = IniTextToUtf8(bytes);
+        std::string_view trimmed = TrimSpaces(line);
+        if (CharacterCount(trimmed) <= kShortLineLength || trimmed.front() == ';')
+            continue;
+        size_t comma = trimmed.find(',');
+        if (comma == std::string_view::npos)
+            return {HostConfig::Outcome::Failed, {}, {}};
+        return {HostConfig::Outcome::HostLine, std::string(TrimSpaces(trimmed.substr(0, comma))),
+                std::string(TrimSpaces(trimmed.substr(comma + 1)))};
+    }
+    if (in.bad())
+        return {HostConfig::Outcome::Failed, {}, {}};
+    return {HostConfig::Outcome::NoHostLine, {}, {}};
+}
+
+HostConfig ReadHostConfig(const std::filesystem::path& file)
+{
+    // Anything but a regular file (a folder, a pipe that would block) is unreadable here.
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(file, error))
+        return {HostConfig::Outcome::Failed, {}, {}};
+    std::ifstream in(file, std::ios::binary);
+    if (!in)
+        return {HostConfig::Outcome::Failed, {}, {}};
+    return ReadHostConfig(in);
+}
+
+}  // namespace vellomar

@@ -1,0 +1,45 @@
+#include <QApplication>
+#include <QMessageBox>
+
+#include <cstdio>
+#include <cstdlib>
+
+#include "vellomar_window.h"
+
+namespace {
+
+bool DisplayAvailable()
+{
+    auto set = [](const char* name) {
+        const char* value = std::getenv(name);
+        return value && *value;
+    };
+    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+}  // namespace
+
+int main(int argc, char* argv[])
+{
+    if (!DisplayAvailable()) {
+        std::fprintf(stderr,
+                     "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                     "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar\n");
+        return 2;
+    }
+    QApplication application(argc, argv);
+    QApplication::setApplicationName("Vellomar");
+
+    vellomar::WindowSeams seams;
+    seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    vellomar::Vellomar* window = nullptr;
+    seams.messageBox = [&window](const QString& text, const QString& caption) {
+        QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, window);
+        box.exec();
+    };
+    vellomar::Vellomar monitor(std::move(seams));
+    window = &monitor;
+    monitor.show();
+    monitor.Form_Load();
+    return application.exec();
+}

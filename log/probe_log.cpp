@@ -1,0 +1,98 @@
+#include "probe_log.h"
+
+#include <chrono>
+#include <cstdio>
+#include <ctime>
+
+#include "daily_log_file.h"
+
+namespace vellomar {
+
+namespace {
+
+std::string TwoDigits(int value)
+{
+    char text[8];
+    std::snprintf(text, sizeof text, "%02d", value);
+    return text;
+}
+
+std::string FourDigits(int value)
+{
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d", value);
+    return text;
+}
+
+std::string DateDigits(const LocalDateTime& date, const char* separator)
+{
+    return FourDigits(date.year) + separator + TwoDigits(date.month) + separator + TwoDigits(date.day);
+}
+
+}  // namespace
+
+LocalDateTime LocalNow()
+{
+    std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
+    std::tm local {};
+    localtime_r(&now, &local);
+    return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
+}
+
+std::string ComposeProbeRecord(const LocalDateTime& stamp, int32_t roundTripTime, int32_t status)
+{
+    if (roundTripTime > 1000)
+        roundTripTime = 0;
+    if (status == kIpRequestTimedOut)
+        status = kTimedOutRecordStatus;
+    return DateDigits(stamp, "/") + " " + TwoDigits(stamp.hour) + ":" + TwoDigits(stamp.minute) + ":" +
+           TwoDigits(stamp.second) + "," + std::to_string(roundTripTime) + "," + std::to_string(status);
+}
+
+std::string DailyLogName(const LocalDateTime& date)
+{
+    return "PING_" + DateDigits(date, "") + ".txt";
+}
+
+ProbeLog::ProbeLog(std::filesystem::path programFolder, ProbeWindow& window, SocketCalls sockets, Clock clock)
+    : programFolder_(std::move(programFolder)), window_(window), sockets_(std::move(sockets)), clock_(std::move(clock))
+{
+}
+
+void ProbeLog::PingOnce()
+{
+    window_.RunPendingEvents();
+    if (!sockets_.initialize()) {
+        WriteLog(kSocketFailureLine);
+        return;
+    }
+    std::string address = window_.ProbeAddress();
+    EchoReply reply {};
+    int32_t status = sockets_.sendPing(address, kProbeTimeoutMs, reply);
+    LocalDateTime stamp = clock_();
+    WriteLog(ComposeProbeRecord(stamp, reply.RoundTripTime, status));
+    sockets_.cleanup();
+}
+
+void ProbeLog::WriteLog(const std::string& line)
+{
+    try {
+        LocalDateTime today = clock_();
+        std::string folder = programFolder_.string();
+        logBaseName_ = folder + "/PING_" + DateDigits(today, ".");
+        logFileName_ = folder + "/" + DailyLogName(today);
+        window_.ShowOutFile(logFileName_);
+
+        DailyLogFile file(logFileName_);
+        if (!file.IsOpen())
+            return;
+        if (window_.ListCount() > 10)
+            window_.ListClear();
+        window_.ListAddItem(line);
+        file.Append(line + "\r\n");
+    } catch (...) {
+        // A record that cannot be logged is dropped; the next cycle tries afresh.
+    }
+}
+
+}  // namespace vellomar
