@@ -1,0 +1,23 @@
+// Finding the daily logs of a folder and the day each one stands for.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellomar::report {
+
+// "PING_*.txt", whatever the case of its letters.
+bool IsDailyLogName(std::string_view name);
+
+// Names of the ordinary files of folder that are daily logs, ascending in
+// byte order, or nothing when the folder cannot be listed.
+std::optional<std::vector<std::string>> ListDailyLogs(const std::filesystem::path& folder);
+
+// "yyyy/mm/dd" from a name "PING_yyyymmdd.txt" that holds a calendar date,
+// otherwise empty.
+std::string DateFromLogName(std::string_view name);
+
+}  // namespace vellomar::report
