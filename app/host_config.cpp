@@ -1,5 +1,6 @@
 #include "host_config.h"
 
+#include <algorithm>
 #include <fstream>
 #include <iconv.h>
 #include <optional>
@@ -81,6 +82,9 @@ std::string_view WithoutUtf8ByteOrderMark(std::string_view line)
 
 std::string IniTextToUtf8(std::string_view bytes)
 {
+    bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+    if (ascii)
+        return std::string(bytes);
     if (auto utf8 = Convert(bytes, "UTF-8"))
         return *utf8;
     if (auto cp1250 = Convert(bytes, "WINDOWS-1250"))
