@@ -1,6 +1,7 @@
 // The program's only network code: one ICMP echo exchange per call.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -27,6 +28,17 @@ struct EchoReply {
     IpOptionInformation Options;
     char ReplyData[250] = {};
 };
+
+// Same layout as the platform's echo-reply record, so the 280-byte reply
+// buffer is exactly this record.
+static_assert(offsetof(EchoReply, Address) == 0);
+static_assert(offsetof(EchoReply, Status) == 4);
+static_assert(offsetof(EchoReply, RoundTripTime) == 8);
+static_assert(offsetof(EchoReply, DataSize) == 12);
+static_assert(offsetof(EchoReply, Data) == 16);
+static_assert(offsetof(EchoReply, Options) == 20);
+static_assert(offsetof(EchoReply, ReplyData) == 28);
+static_assert(sizeof(EchoReply) == 280);
 
 // Status numbers, as the ICMP library of the program's first home published them.
 inline constexpr int32_t kNoRequestSent = -1;

@@ -1,0 +1,44 @@
+// What each platform provides for the echo probe: its socket library, if it
+// has one, and an ICMP endpoint that carries one echo exchange. One source file
+// per platform implements this header.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+#include "icmp_decode.h"
+#include "socket_stuff.h"
+
+namespace vellomar::platform {
+
+bool StartSocketLibrary();
+void ReleaseSocketLibrary();
+
+// An ICMP endpoint for a single echo exchange, closed when it goes out of scope.
+class IcmpHandle {
+public:
+    // Opens the least privileged endpoint the system grants; IsOpen() tells
+    // whether there was any.
+    static IcmpHandle Open();
+
+    ~IcmpHandle();
+    IcmpHandle(const IcmpHandle&) = delete;
+    IcmpHandle& operator=(const IcmpHandle&) = delete;
+
+    bool IsOpen() const { return native_ >= 0; }
+    icmp::SocketKind Kind() const { return kind_; }
+
+    // Sends one echo request carrying payload to destination (network byte
+    // order), waits at most timeoutMs in all for its answer and leaves the
+    // outcome in reply: Status always, the rest where known.
+    void SendEcho(uint32_t destination, const uint8_t* payload, size_t payloadSize, int32_t timeoutMs,
+                  EchoReply& reply) const;
+
+private:
+    IcmpHandle(intptr_t native, icmp::SocketKind kind) : native_(native), kind_(kind) {}
+
+    intptr_t native_ = -1;  // the platform's descriptor or handle, -1 when none
+    icmp::SocketKind kind_ = icmp::SocketKind::Raw;
+};
+
+}  // namespace vellomar::platform
