@@ -22,6 +22,19 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
                       [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
+// Name order regardless of case (ping_20150128.TXT between PING_20150127.txt
+// and PING_20150129.txt); names that differ only in case in byte order.
+bool NameBefore(const std::string& a, const std::string& b)
+{
+    const auto lowerBefore = [](char x, char y) {
+        return static_cast<unsigned char>(AsciiLower(x)) < static_cast<unsigned char>(AsciiLower(y));
+    };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerBefore)) {
+        return true;
+    }
+    return !std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), lowerBefore) && a < b;
+}
+
 }  // namespace
 
 bool IsDailyLogName(std::string_view name)
@@ -49,7 +62,7 @@ std::optional<std::vector<std::string>> ListDailyLogs(const std::filesystem::pat
     // A listing comes in whatever order the file system keeps; outages run on
     // from one log into the next, so the logs must be read in date order,
     // which for PING_yyyymmdd.txt is the order of the names.
-    std::sort(names.begin(), names.end());
+    std::sort(names.begin(), names.end(), NameBefore);
     return names;
 }
 

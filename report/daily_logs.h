@@ -12,8 +12,8 @@ namespace vellomar::report {
 // "PING_*.txt", whatever the case of its letters.
 bool IsDailyLogName(std::string_view name);
 
-// Names of the ordinary files of folder that are daily logs, ascending in
-// byte order, or nothing when the folder cannot be listed.
+// Names of the ordinary files of folder that are daily logs, in ascending
+// name order with case ignored, or nothing when the folder cannot be listed.
 std::optional<std::vector<std::string>> ListDailyLogs(const std::filesystem::path& folder);
 
 // "yyyy/mm/dd" from a name "PING_yyyymmdd.txt" that holds a calendar date,
