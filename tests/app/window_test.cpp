@@ -16,6 +16,13 @@
 
 #include "temp_folder.h"
 
+QT_BEGIN_NAMESPACE
+inline void PrintTo(const QString& text, std::ostream* out)
+{
+    *out << '"' << text.toStdString() << '"';
+}
+QT_END_NAMESPACE
+
 namespace vellomar {
 namespace {
 
@@ -199,7 +206,7 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportIncludingItsOwnRecord)
     EXPECT_EQ(monitor.ListItems(), QStringList {"PING_20150126.txt"});
 
     monitor.window->Timer1_Timer();
-    EXPECT_EQ(monitor.ListItems(), (QStringList {"PING_20150126.txt", "2015/01/26 10:10:10,3,0"}));
+    EXPECT_EQ(monitor.ListItems(), (QStringList {"PING_20150126.txt", "2015/01/26 10:10:20,3,0"}));
 }
 
 TEST(Schedule, TimerIsPreciseAndTicksByItself)

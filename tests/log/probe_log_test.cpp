@@ -122,6 +122,7 @@ TEST(PingOnce, AppendsTheRecordWithCrLfToFileAndList)
     cycle.sockets.roundTripTime = 23;
     cycle.log.PingOnce();
     cycle.sockets.status = kIpRequestTimedOut;
+    cycle.sockets.roundTripTime = 0;
     cycle.log.PingOnce();
 
     EXPECT_EQ(cycle.LogText(), "2015/01/26 14:05:09,23,0\r\n2015/01/26 14:05:09,0,-10\r\n");
