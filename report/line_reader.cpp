@@ -28,13 +28,4 @@ long LineReader::ReadInto(int fd, std::size_t offset)
     }
 }
 
-std::string_view LineReader::Line(const char* begin, const char* newline)
-{
-    const char* end = newline;
-    if (end > begin && end[-1] == '\r') {
-        --end;
-    }
-    return std::string_view(begin, static_cast<std::size_t>(end - begin));
-}
-
 }  // namespace vellomar::report

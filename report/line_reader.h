@@ -29,7 +29,14 @@ private:
     static UniqueFd Open(const std::filesystem::path& file);
     // Bytes read into the buffer at offset, 0 at the end, -1 on failure.
     long ReadInto(int fd, std::size_t offset);
-    static std::string_view Line(const char* begin, const char* newline);
+    static std::string_view Line(const char* begin, const char* newline)
+    {
+        const char* end = newline;
+        if (end > begin && end[-1] == '\r') {
+            --end;
+        }
+        return std::string_view(begin, static_cast<std::size_t>(end - begin));
+    }
 
     std::size_t capacity_;
     std::unique_ptr<char[]> buffer_;

@@ -8,7 +8,7 @@ namespace vellomar::report {
 
 OutageTracker::OutageTracker(std::function<void(const Outage&)> writeRow) : writeRow_(std::move(writeRow)) {}
 
-void OutageTracker::Add(const ProbeRecord& record)
+void OutageTracker::AddToOutage(const ProbeRecord& record)
 {
     if (!record.timedOut) {
         if (inOutage_) {

@@ -29,13 +29,19 @@ public:
 
     // Starts the daily total of the next log. An open outage goes on.
     void BeginLog() { dailyTotal_ = 0; }
-    void Add(const ProbeRecord& record);
+    void Add(const ProbeRecord& record)
+    {
+        if (record.timedOut || inOutage_) {
+            AddToOutage(record);  // most records are neither, and cost only this test
+        }
+    }
     // Sum of the outages that ended since BeginLog.
     std::int64_t DailyTotal() const { return dailyTotal_; }
 
 private:
     using StampText = std::array<char, kStampLength>;
 
+    void AddToOutage(const ProbeRecord& record);
     void StartOutage(const ProbeRecord& record);
     void EndOutage();
     static void Keep(StampText& text, std::string_view stamp);

@@ -1,6 +1,7 @@
 // One line of a daily log read as a probe record: "stamp,round-trip,status".
 #pragma once
 
+#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -22,9 +23,43 @@ public:
     // a number or a status that is not a whole number. A line cut short by a
     // crash and run together with the next record fails one of these checks.
     // Pieces after the status are ignored.
-    std::optional<ProbeRecord> Parse(std::string_view line);
+    // Inline: it runs for every line of every daily log.
+    std::optional<ProbeRecord> Parse(std::string_view line)
+    {
+        if (line.size() <= kStampLength || line[kStampLength] != ',') {
+            return std::nullopt;
+        }
+        const char* at = line.data() + kStampLength + 1;
+        const char* const end = line.data() + line.size();
+        if (!SkipDigits(at, end) || at == end || *at != ',') {
+            return std::nullopt;  // the round-trip time
+        }
+        const char* const status = ++at;
+        if (at != end && *at == '-') {
+            ++at;
+        }
+        if (!SkipDigits(at, end) || (at != end && *at != ',')) {
+            return std::nullopt;  // the status, then the end or further pieces
+        }
+        const auto seconds = stamps_.Parse(line.data());
+        if (!seconds) {
+            return std::nullopt;
+        }
+        const bool timedOut = at - status == 3 && std::memcmp(status, "-10", 3) == 0;
+        return ProbeRecord{line.substr(0, kStampLength), *seconds, timedOut};
+    }
 
 private:
+    // Moves at past one or more decimal digits; false when there are none.
+    static bool SkipDigits(const char*& at, const char* end)
+    {
+        const char* const first = at;
+        while (at != end && static_cast<unsigned>(static_cast<unsigned char>(*at) - '0') <= 9) {
+            ++at;
+        }
+        return at != first;
+    }
+
     StampParser stamps_;
 };
 

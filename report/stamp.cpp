@@ -7,8 +7,6 @@
 namespace vellomar::report {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
-
 // Two decimal digits at text, or -1.
 int TwoDigits(const char* text)
 {
@@ -18,21 +16,6 @@ int TwoDigits(const char* text)
         return -1;
     }
     return static_cast<int>(tens * 10 + units);
-}
-
-// Seconds since midnight of "hh:mm:ss" at text, or -1.
-int TimeOfDay(const char* text)
-{
-    if (text[2] != ':' || text[5] != ':') {
-        return -1;
-    }
-    const int hours = TwoDigits(text);
-    const int minutes = TwoDigits(text + 3);
-    const int seconds = TwoDigits(text + 6);
-    if (hours < 0 || hours > 23 || minutes < 0 || minutes > 59 || seconds < 0 || seconds > 59) {
-        return -1;
-    }
-    return hours * 3600 + minutes * 60 + seconds;
 }
 
 }  // namespace
@@ -58,25 +41,16 @@ std::optional<std::int64_t> ParseDate(const char* text)
     return std::chrono::sys_days{date}.time_since_epoch().count();
 }
 
-std::optional<StampSeconds> StampParser::Parse(const char* text)
+bool StampParser::CacheDate(const char* date)
 {
-    if (!haveCachedDate_ || std::memcmp(text, cachedDate_, kDateLength) != 0) {
-        const auto day = ParseDate(text);
-        if (!day) {
-            return std::nullopt;
-        }
-        std::memcpy(cachedDate_, text, kDateLength);
-        cachedDay_ = *day;
-        haveCachedDate_ = true;
+    const auto day = ParseDate(date);
+    if (!day) {
+        return false;
     }
-    if (text[kDateLength] != ' ') {
-        return std::nullopt;
-    }
-    const int timeOfDay = TimeOfDay(text + kDateLength + 1);
-    if (timeOfDay < 0) {
-        return std::nullopt;
-    }
-    return cachedDay_ * kSecondsPerDay + timeOfDay;
+    std::memcpy(cachedDate_, date, kDateLength);
+    cachedDay_ = *day;
+    haveCachedDate_ = true;
+    return true;
 }
 
 std::string FormatDuration(std::int64_t seconds)

@@ -1,1 +1,353 @@
-int main(){}
+// Rebuild timing for the outage report.
+//
+//   report_bench DIR                       rebuild DIR/ERR_list.csv, print the time
+//   report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]
+//                                          write N days of daily logs into DIR
+//   report_bench --bench [--years 1,10] [--scratch /tmp] [--awk SCRIPT] [--keep]
+//                                          generate, time the rebuild against
+//                                          `wc -l` and the awk reference, compare
+//                                          the two reports, delete the logs
+#include <fcntl.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <charconv>
+#include <chrono>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <optional>
+#include <random>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "err_list.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono;
+
+struct Corpus {
+    long files = 0;
+    long lines = 0;
+    std::uintmax_t bytes = 0;
+};
+
+// ---- generator --------------------------------------------------------------
+
+// A day of probes every ten seconds: replies of a few ms, outages of random
+// length that may run over midnight, now and then a time the monitor was not
+// running, and a few lines that are no records.
+class LogGenerator {
+public:
+    explicit LogGenerator(std::uint64_t seed) : random_(seed) {}
+
+    bool WriteDay(const fs::path& folder, year_month_day date, Corpus& corpus)
+    {
+        char dateText[32];
+        std::snprintf(dateText, sizeof dateText, "%04d/%02u/%02u", int(date.year()), unsigned(date.month()),
+                      unsigned(date.day()));
+        text_.clear();
+        for (int slot = 0; slot < kSlotsPerDay; ++slot) {
+            if (Chance(1, 40 * kSlotsPerDay)) {
+                monitorOffSlots_ = Between(60, 720);  // 10 minutes to 2 hours
+            }
+            if (monitorOffSlots_ > 0) {
+                --monitorOffSlots_;
+                continue;
+            }
+            AddSlot(dateText, slot, corpus);
+        }
+        char name[32];
+        std::snprintf(name, sizeof name, "PING_%.4s%.2s%.2s.txt", dateText, dateText + 5, dateText + 8);
+        std::ofstream out(folder / name, std::ios::binary);
+        out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        corpus.files += 1;
+        corpus.bytes += text_.size();
+        return static_cast<bool>(out.flush());
+    }
+
+private:
+    static constexpr int kSlotsPerDay = 8640;
+
+    bool Chance(std::uint64_t in, std::uint64_t outOf) { return random_() % outOf < in; }
+    int Between(int low, int high) { return low + static_cast<int>(random_() % std::uint64_t(high - low + 1)); }
+
+    void AddSlot(const char* dateText, int slot, Corpus& corpus)
+    {
+        if (outageSlots_ == 0 && Chance(1, 1500)) {
+            outageSlots_ = Chance(1, 50) ? Between(360, 2160) : Between(1, 30);  // 1-6 hours, or up to 5 minutes
+        }
+        const bool timedOut = outageSlots_ > 0;
+        outageSlots_ -= timedOut ? 1 : 0;
+        if (Chance(1, 3000)) {
+            text_ += "Windows Sockets not responding correctly.\r\n";
+        } else if (Chance(1, 20000)) {
+            text_ += "\r\n";
+        } else {
+            const std::size_t recordStart = text_.size();
+            AddRecord(dateText, slot * 10 + (timedOut ? 5 : 0), timedOut);
+            if (Chance(1, 20000)) {  // cut short by a crash; the next record runs on from it
+                text_.resize(recordStart + static_cast<std::size_t>(Between(5, 24)));
+                corpus.lines -= 1;
+            }
+        }
+        corpus.lines += 1;
+    }
+
+    void AddRecord(const char* dateText, int second, bool timedOut)
+    {
+        char line[64];
+        std::snprintf(line, sizeof line, "%s %02d:%02d:%02d,", dateText, second / 3600, second / 60 % 60, second % 60);
+        text_ += line;
+        AddNumber(timedOut ? 0 : (Chance(1, 100) ? Between(100, 1000) : Between(3, 40)));
+        text_ += timedOut ? ",-10\r\n" : ",0\r\n";
+    }
+
+    void AddNumber(int value)
+    {
+        char digits[16];
+        const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
+        text_.append(digits, end);
+    }
+
+    std::mt19937_64 random_;
+    std::string text_;
+    int outageSlots_ = 0;
+    int monitorOffSlots_ = 0;
+};
+
+std::optional<Corpus> Generate(const fs::path& folder, year_month_day start, int days, std::uint64_t seed)
+{
+    std::error_code error;
+    fs::create_directories(folder, error);
+    LogGenerator generator(seed);
+    Corpus corpus;
+    for (sys_days day{start}; day < sys_days{start} + std::chrono::days{days}; day += std::chrono::days{1}) {
+        if (!generator.WriteDay(folder, year_month_day{day}, corpus)) {
+            return std::nullopt;
+        }
+    }
+    return corpus;
+}
+
+// ---- timing -------------------------------------------------------------------
+
+struct NoProgress : vellomar::ReportProgress {
+    void Clear() override {}
+    void AddItem(const std::string&) override {}
+};
+
+double Seconds(steady_clock::duration d) { return duration<double>(d).count(); }
+
+std::optional<double> TimeRebuild(const fs::path& folder)
+{
+    NoProgress progress;
+    const auto start = steady_clock::now();
+    if (!vellomar::MakeErrList(folder, progress)) {
+        return std::nullopt;
+    }
+    return Seconds(steady_clock::now() - start);
+}
+
+// Runs a shell command; its time, or nothing when it failed.
+std::optional<double> TimeCommand(const std::string& command)
+{
+    const auto start = steady_clock::now();
+    const int status = std::system(command.c_str());
+    if (status != 0) {
+        return std::nullopt;
+    }
+    return Seconds(steady_clock::now() - start);
+}
+
+std::string Quoted(const fs::path& path)
+{
+    std::string quoted = "'";
+    for (const char c : path.string()) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// Peak resident memory (KiB) of a rebuild run in a process of its own.
+std::optional<long> PeakMemoryOfRebuild(const fs::path& folder)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        ::execl("/proc/self/exe", "report_bench", folder.c_str(), "--quiet", static_cast<char*>(nullptr));
+        ::_exit(127);
+    }
+    int status = 0;
+    rusage usage{};
+    if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
+        return std::nullopt;
+    }
+    return usage.ru_maxrss;
+}
+
+std::string ReadAll(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// ---- commands -------------------------------------------------------------
+
+int RebuildCommand(const fs::path& folder, bool quiet)
+{
+    const auto seconds = TimeRebuild(folder);
+    if (!seconds) {
+        std::fprintf(stderr, "rebuild of %s failed; the previous report is kept\n", (folder / "ERR_list.csv").c_str());
+        return 1;
+    }
+    if (!quiet) {
+        std::printf("rebuilt %s in %.3f s\n", (folder / "ERR_list.csv").c_str(), *seconds);
+    }
+    return 0;
+}
+
+std::optional<year_month_day> ParseStartDate(const std::string& text)
+{
+    int y = 0;
+    unsigned m = 0, d = 0;
+    if (std::sscanf(text.c_str(), "%d/%u/%u", &y, &m, &d) != 3) {
+        return std::nullopt;
+    }
+    const year_month_day date{year{y}, month{m}, day{d}};
+    return date.ok() ? std::optional(date) : std::nullopt;
+}
+
+int GenerateCommand(const fs::path& folder, int days, year_month_day start, std::uint64_t seed)
+{
+    const auto begun = steady_clock::now();
+    const auto corpus = Generate(folder, start, days, seed);
+    if (!corpus) {
+        std::fprintf(stderr, "cannot write daily logs into %s\n", folder.c_str());
+        return 1;
+    }
+    std::printf("wrote %ld daily logs, %ld lines, %.1f MB into %s in %.1f s\n", corpus->files, corpus->lines,
+                double(corpus->bytes) / 1e6, folder.c_str(), Seconds(steady_clock::now() - begun));
+    return 0;
+}
+
+struct Figures {
+    double rebuild = 0, wc = 0, awk = 0;
+    long peakKiB = 0;
+    bool agrees = false;
+};
+
+// Each timed run goes twice and the second counts: a warm cache for all three.
+std::optional<Figures> Measure(const fs::path& logs, const fs::path& awkScript)
+{
+    Figures f;
+    const std::string inLogs = "export LC_ALL=C; cd " + Quoted(logs) + " && ";
+    const std::string wc = inLogs + "wc -l -- PING_*.txt > /dev/null";
+    const fs::path awkReport = logs.string() + ".awk.csv";
+    const std::string awk = inLogs + "awk -f " + Quoted(awkScript) + " PING_*.txt > " + Quoted(awkReport);
+    TimeRebuild(logs);
+    const auto rebuild = TimeRebuild(logs);
+    TimeCommand(wc);
+    const auto wcTime = TimeCommand(wc);
+    const auto awkTime = TimeCommand(awk);  // once: it reads the same warm files
+    const auto peak = PeakMemoryOfRebuild(logs);
+    if (!rebuild || !wcTime || !awkTime || !peak) {
+        return std::nullopt;
+    }
+    f.rebuild = *rebuild, f.wc = *wcTime, f.awk = *awkTime, f.peakKiB = *peak;
+    f.agrees = ReadAll(logs / "ERR_list.csv") == ReadAll(awkReport);
+    fs::remove(awkReport);
+    return f;
+}
+
+void PrintFigures(int years, const Corpus& c, const Figures& f)
+{
+    const double mb = double(c.bytes) / 1e6, mlines = double(c.lines) / 1e6;
+    const auto row = [&](const char* what, double s) {
+        std::printf("  %-22s %9.3f s %9.2f M records/s %9.1f MB/s\n", what, s, mlines / s, mb / s);
+    };
+    std::printf("%d year(s): %ld daily logs, %ld records, %.1f MB\n", years, c.files, c.lines, mb);
+    row("rebuild (MakeErrList)", f.rebuild);
+    row("wc -l (floor)", f.wc);
+    row("awk reference", f.awk);
+    std::printf("  rebuild / wc -l: %.2fx   awk / rebuild: %.1fx   rebuild peak RSS: %ld KiB   awk report identical: %s\n",
+                f.rebuild / f.wc, f.awk / f.rebuild, f.peakKiB, f.agrees ? "yes" : "NO");
+}
+
+int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, const fs::path& awkScript, bool keep)
+{
+    int result = 0;
+    for (const int years : yearCounts) {
+        const fs::path logs = scratch / ("vellomar_bench_" + std::to_string(::getpid()) + "_" + std::to_string(years) + "y");
+        const auto corpus = Generate(logs, year_month_day{year{2015} / 1 / 1}, years * 365, 20150126);
+        const auto figures = corpus ? Measure(logs, awkScript) : std::nullopt;
+        if (figures) {
+            PrintFigures(years, *corpus, *figures);
+        } else {
+            std::fprintf(stderr, "%d year(s): generating or timing failed in %s\n", years, logs.c_str());
+        }
+        result |= (figures && figures->agrees) ? 0 : 1;
+        if (!keep) {
+            std::error_code ignored;
+            fs::remove_all(logs, ignored);
+        }
+    }
+    return result;
+}
+
+int Usage()
+{
+    std::fprintf(stderr,
+                 "usage: report_bench DIR\n"
+                 "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
+                 "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
+    return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    const std::vector<std::string> args(argv + 1, argv + argc);
+    const auto option = [&](const std::string& name, const std::string& otherwise) {
+        for (std::size_t i = 0; i + 1 < args.size(); ++i) {
+            if (args[i] == name) {
+                return args[i + 1];
+            }
+        }
+        return otherwise;
+    };
+    const auto has = [&](const std::string& name) { return std::find(args.begin(), args.end(), name) != args.end(); };
+    if (args.empty()) {
+        return Usage();
+    }
+    if (args[0] == "--generate" && args.size() >= 2) {
+        const auto start = ParseStartDate(option("--start", "2015/01/01"));
+        const int days = std::atoi(option("--days", "365").c_str());
+        if (!start || days <= 0) {
+            return Usage();
+        }
+        return GenerateCommand(args[1], days, *start, std::strtoull(option("--seed", "1").c_str(), nullptr, 10));
+    }
+    if (args[0] == "--bench") {
+        std::vector<int> years;
+        std::stringstream list(option("--years", "1,10"));
+        for (std::string item; std::getline(list, item, ',');) {
+            years.push_back(std::atoi(item.c_str()));
+        }
+        return BenchCommand(years, option("--scratch", fs::temp_directory_path().string()),
+                            option("--awk", REPORT_REFERENCE_AWK), has("--keep"));
+    }
+    if (args[0].rfind("--", 0) == 0) {
+        return Usage();
+    }
+    return RebuildCommand(args[0], has("--quiet"));
+}
