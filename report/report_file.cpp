@@ -56,10 +56,10 @@ void ReportFile::Write(std::string_view text)
     if (failed_) {
         return;
     }
-    buffer_.append(text);
-    if (buffer_.size() >= kBufferSize) {
+    if (buffer_.size() + text.size() > kBufferSize) {
         Flush();
     }
+    buffer_.append(text);
 }
 
 void ReportFile::Flush()
