@@ -5,44 +5,18 @@
 #include <deque>
 #include <vector>
 
+#include "fake_probe_window.h"
 #include "temp_folder.h"
 
 namespace vellomar {
 namespace {
 
+using testing::FakeWindow;
 using testing::OpenDescriptorCount;
 using testing::ReadBytes;
 using testing::TempFolder;
 
 constexpr LocalDateTime kMorning {2015, 1, 26, 14, 5, 9};
-
-// A window that remembers what the cycle did to it, in order.
-class FakeWindow : public ProbeWindow {
-public:
-    std::string address = "127.0.0.1";
-    std::vector<std::string> list;
-    std::vector<std::string> events;
-    std::string outFile;
-
-    void RunPendingEvents() override { events.push_back("events"); }
-    std::string ProbeAddress() const override { return address; }
-    void ShowOutFile(const std::string& path) override
-    {
-        outFile = path;
-        events.push_back("label");
-    }
-    int ListCount() const override { return static_cast<int>(list.size()); }
-    void ListClear() override
-    {
-        list.clear();
-        events.push_back("clear");
-    }
-    void ListAddItem(const std::string& line) override
-    {
-        list.push_back(line);
-        events.push_back("add");
-    }
-};
 
 // Answers every probe with the given status and round-trip time.
 struct FakeSockets {

@@ -1,0 +1,266 @@
+// The monitor under faults it must survive unattended: a full disk, a disk
+// made read-only, a host that stops answering, and ten thousand cycles in a row.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QTimer>
+
+#include <fstream>
+#include <unistd.h>
+
+#include "err_list.h"
+#include "fake_probe_window.h"
+#include "private_disk.h"
+#include "private_network.h"
+#include "probe_log.h"
+#include "temp_folder.h"
+#include "vellomar_window.h"
+
+namespace vellomar {
+namespace {
+
+using testing::FakeWindow;
+using testing::OpenDescriptorCount;
+using testing::PrivateDisk;
+using testing::ReadBytes;
+using testing::TempFolder;
+
+bool privateMounts = false;
+
+#define REQUIRE_PRIVATE_MOUNTS()                                                  \
+    do {                                                                          \
+        if (!privateMounts) {                                                     \
+            if (std::getenv("CI") != nullptr)                                     \
+                FAIL() << "CI is set, yet no private mount namespace";            \
+            GTEST_SKIP() << "a private mount namespace needs root";               \
+        }                                                                         \
+    } while (false)
+
+constexpr LocalDateTime kDay {2015, 1, 26, 10, 0, 0};
+
+class ListOnly : public ReportProgress {
+public:
+    std::vector<std::string> names;
+    bool cleared = false;
+    void Clear() override
+    {
+        cleared = true;
+        names.clear();
+    }
+    void AddItem(const std::string& name) override { names.push_back(name); }
+};
+
+// A program folder on a small disk of its own, and a probe log that writes to it.
+struct DiskFixture {
+    TempFolder root;
+    std::filesystem::path folder = root / "program";
+    bool made = std::filesystem::create_directory(folder);
+    PrivateDisk disk {folder, "64k"};
+    FakeWindow window;
+    ProbeLog log {folder, window, {}, [] { return kDay; }};
+    std::filesystem::path logFile = folder / "PING_20150126.txt";
+    std::filesystem::path report = folder / "ERR_list.csv";
+
+    // Fills the log with whole records up to 4086 bytes, ten short of a page,
+    // so that the next 25-byte record can only be written in part.
+    void WriteRecordsUpToTenBytesShortOfAPage()
+    {
+        for (int i = 0; i < 144; ++i)
+            log.WriteLog("2015/01/26 10:00:00,3,0");     // 25 bytes with CR LF
+        for (int i = 0; i < 18; ++i)
+            log.WriteLog("2015/01/26 10:00:10,0,-10");   // 27 bytes
+        ASSERT_EQ(std::filesystem::file_size(logFile), 4086u);
+    }
+};
+
+TEST(FullDisk, AppendsFailWholeAndResumeOnceThereIsRoom)
+{
+    REQUIRE_PRIVATE_MOUNTS();
+    DiskFixture fixture;
+    ASSERT_TRUE(fixture.disk.Mounted());
+    fixture.WriteRecordsUpToTenBytesShortOfAPage();
+    const std::string written = ReadBytes(fixture.logFile);
+    ASSERT_TRUE(fixture.disk.Fill());
+
+    for (int i = 0; i < 5; ++i)
+        fixture.log.WriteLog("2015/01/26 10:00:20,4,0");
+    EXPECT_EQ(ReadBytes(fixture.logFile), written) << "no half record may be left behind";
+
+    fixture.disk.Free();
+    fixture.log.WriteLog("2015/01/26 10:00:30,5,0");
+    EXPECT_EQ(ReadBytes(fixture.logFile), written + "2015/01/26 10:00:30,5,0\r\n");
+}
+
+TEST(FullDisk, RebuildKeepsThePreviousReportByteForByte)
+{
+    REQUIRE_PRIVATE_MOUNTS();
+    DiskFixture fixture;
+    ASSERT_TRUE(fixture.disk.Mounted());
+    fixture.WriteRecordsUpToTenBytesShortOfAPage();
+    fixture.log.WriteLog("2015/01/26 10:00:30,5,0");
+    ListOnly progress;
+    ASSERT_TRUE(MakeErrList(fixture.folder, progress));
+    const std::string previous = ReadBytes(fixture.report);
+    ASSERT_NE(previous.find("-----;-----; ;2015/01/26;00:00:00\r\n"), std::string::npos);
+
+    // A new outage that the report would have to show, then a disk with no room.
+    fixture.log.WriteLog("2015/01/26 10:00:40,0,-10");
+    fixture.log.WriteLog("2015/01/26 10:00:50,0,-10");
+    fixture.log.WriteLog("2015/01/26 10:01:00,5,0");
+    ASSERT_TRUE(fixture.disk.Fill());
+    EXPECT_FALSE(MakeErrList(fixture.folder, progress));
+    EXPECT_EQ(ReadBytes(fixture.report), previous);
+    EXPECT_FALSE(std::filesystem::exists(fixture.folder / "ERR_list.csv.tmp"));
+
+    fixture.disk.Free();
+    EXPECT_TRUE(MakeErrList(fixture.folder, progress));
+    EXPECT_NE(ReadBytes(fixture.report).find("10:00:40;2015/01/26 10:00:50;00:00:10"), std::string::npos);
+}
+
+TEST(ReadOnlyDisk, NothingIsWrittenOrLostUntilItIsWritableAgain)
+{
+    REQUIRE_PRIVATE_MOUNTS();
+    DiskFixture fixture;
+    ASSERT_TRUE(fixture.disk.Mounted());
+    fixture.log.WriteLog("2015/01/26 10:00:00,3,0");
+    ListOnly progress;
+    ASSERT_TRUE(MakeErrList(fixture.folder, progress));
+    const std::string log = ReadBytes(fixture.logFile);
+    const std::string report = ReadBytes(fixture.report);
+    fixture.window.list = {"shown"};
+
+    ASSERT_TRUE(fixture.disk.SetReadOnly(true));
+    fixture.log.WriteLog("2015/01/26 10:00:10,0,-10");
+    EXPECT_EQ(fixture.window.list, std::vector<std::string> {"shown"});
+    EXPECT_EQ(fixture.window.outFile, fixture.logFile.string());
+    ListOnly untouched;
+    EXPECT_FALSE(MakeErrList(fixture.folder, untouched));
+    EXPECT_FALSE(untouched.cleared) << "the list keeps its records when the report cannot be written";
+    EXPECT_EQ(ReadBytes(fixture.logFile), log);
+    EXPECT_EQ(ReadBytes(fixture.report), report);
+
+    ASSERT_TRUE(fixture.disk.SetReadOnly(false));
+    fixture.log.WriteLog("2015/01/26 10:00:20,4,0");
+    EXPECT_EQ(ReadBytes(fixture.logFile), log + "2015/01/26 10:00:20,4,0\r\n");
+    EXPECT_TRUE(MakeErrList(fixture.folder, progress));
+}
+
+// Probes 127.0.0.1 in the private network with a short time-out, one cycle
+// standing for ten seconds of the monitor's clock.
+struct LoopbackCycles {
+    TempFolder folder;
+    FakeWindow window;
+    int cycle = 0;
+    ProbeLog log {folder.path(), window,
+                  SocketCalls {SocketsInitialize,
+                               [](std::string address, int32_t, EchoReply& reply) {
+                                   return SendPing(std::move(address), 200, reply);
+                               },
+                               SocketsCleanup},
+                  [this] { return LocalDateTime {2015, 1, 26, 10, cycle * 10 / 60, cycle * 10 % 60}; }};
+
+    void Run(int cycles)
+    {
+        for (int i = 0; i < cycles; ++i, ++cycle)
+            log.PingOnce();
+    }
+};
+
+bool IgnoreEcho(bool ignore)
+{
+    return testing::WriteSysctl("net/ipv4/icmp_echo_ignore_all", ignore ? "1" : "0");
+}
+
+TEST(HostStopsAnswering, LogShowsTheRunOfTimeOutsAndTheReportTheOutage)
+{
+    REQUIRE_PRIVATE_NETWORK();
+    LoopbackCycles cycles;
+    cycles.Run(3);
+    ASSERT_TRUE(IgnoreEcho(true));
+    cycles.Run(4);
+    ASSERT_TRUE(IgnoreEcho(false));
+    cycles.Run(2);
+
+    EXPECT_EQ(ReadBytes(cycles.folder / "PING_20150126.txt"),
+              "2015/01/26 10:00:00,0,0\r\n2015/01/26 10:00:10,0,0\r\n2015/01/26 10:00:20,0,0\r\n"
+              "2015/01/26 10:00:30,0,-10\r\n2015/01/26 10:00:40,0,-10\r\n2015/01/26 10:00:50,0,-10\r\n"
+              "2015/01/26 10:01:00,0,-10\r\n2015/01/26 10:01:10,0,0\r\n2015/01/26 10:01:20,0,0\r\n");
+    ListOnly progress;
+    ASSERT_TRUE(MakeErrList(cycles.folder.path(), progress));
+    EXPECT_EQ(ReadBytes(cycles.folder / "ERR_list.csv"),
+              "Prekinitve Telemach interneta\r\nOd;Do;\xC8" "as;Dan;Dnevno\r\n"
+              "2015/01/26 10:00:30;2015/01/26 10:01:00;00:00:30\r\n"
+              "-----;-----; ;2015/01/26;00:00:30\r\n");
+}
+
+long ResidentKiB()
+{
+    std::ifstream statm("/proc/self/statm");
+    long pages = 0, resident = 0;
+    statm >> pages >> resident;
+    return resident * (::sysconf(_SC_PAGESIZE) / 1024);
+}
+
+// Ten thousand ticks of the real window, its real probe against loopback and
+// its report every 61st tick, with the period cut to a millisecond.
+TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
+{
+    REQUIRE_PRIVATE_NETWORK();
+    REQUIRE_PRIVATE_MOUNTS();
+    TempFolder root;
+    std::filesystem::path folder = root / "program";
+    std::filesystem::create_directory(folder);
+    PrivateDisk disk(folder, "64m");  // keeps the soak's syncs off the real disk
+    ASSERT_TRUE(disk.Mounted());
+    testing::WriteBytes(folder / "Vellomar.ini", "Loopback, 127.0.0.1\r\n");
+
+    int messages = 0;
+    Vellomar window(WindowSeams {folder, [&](const QString&, const QString&) { ++messages; }});
+    window.Form_Load();
+    ASSERT_EQ(messages, 0);
+    auto* timer = window.findChild<QTimer*>("Timer1");
+    timer->setInterval(1);
+
+    auto runTicks = [&](int ticks) {
+        int done = 0;
+        QMetaObject::Connection counting = QObject::connect(timer, &QTimer::timeout, [&] { ++done; });
+        QElapsedTimer elapsed;
+        elapsed.start();
+        while (done < ticks && elapsed.elapsed() < 300000)
+            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);
+        QObject::disconnect(counting);
+        return done;
+    };
+    ASSERT_EQ(runTicks(1000), 1000);  // warm-up: first report, caches, list at its size
+    const int descriptorsBefore = OpenDescriptorCount();
+    const long residentBefore = ResidentKiB();
+    ASSERT_EQ(runTicks(9000), 9000);
+    timer->stop();
+    const int descriptorsAfter = OpenDescriptorCount();
+    const long residentAfter = ResidentKiB();
+
+    std::cout << "soak: descriptors " << descriptorsBefore << " -> " << descriptorsAfter << ", resident "
+              << residentBefore << " KiB -> " << residentAfter << " KiB\n";
+    EXPECT_EQ(descriptorsAfter, descriptorsBefore);
+    EXPECT_LT(residentAfter - residentBefore, 1024) << "resident memory grew by more than 1 MiB";
+
+    std::string log = ReadBytes(folder / DailyLogName(LocalNow()));
+    EXPECT_GE(std::count(log.begin(), log.end(), '\n'), 10000);
+    EXPECT_EQ(log.find(",-1\r\n"), std::string::npos);
+    EXPECT_EQ(log.find(",-10\r\n"), std::string::npos);
+    EXPECT_TRUE(std::filesystem::exists(folder / "ERR_list.csv"));
+}
+
+}  // namespace
+}  // namespace vellomar
+
+int main(int argc, char** argv)
+{
+    vellomar::testing::EnterPrivateNetwork();
+    vellomar::privateMounts = vellomar::testing::EnterPrivateMounts();
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication application(argc, argv);
+    ::testing::InitGoogleTest(&argc, argv);
+    return RUN_ALL_TESTS();
+}
