@@ -1,9 +1,41 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds Vellomar and runs the whole test suite.
+# Installs what is missing, builds Vellomar and runs the whole test suite: once
+# as built, once under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# each fuzz target for a bounded time (FUZZ_SECONDS, 30 by default).
 set -euo pipefail
 cd "$(dirname "$0")"
+fuzz_seconds=${FUZZ_SECONDS:-30}
 
 scripts/install-deps.sh
+
+echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure --no-tests=error
+
+echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
+cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLOMAR_SANITIZE=ON >/dev/null
+cmake --build build-asan
+ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+  ctest --test-dir build-asan --output-on-failure --no-tests=error
+
+echo "== Fuzz each target for ${fuzz_seconds} s"
+CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+  -DVELLOMAR_FUZZ=ON -DVELLOMAR_TESTS=OFF >/dev/null
+for seeds in fuzz/corpus/*/; do
+  name=$(basename "$seeds")
+  cmake --build build-fuzz --target "${name}_fuzz"
+  work=$(mktemp -d)
+  mkdir -p build-fuzz/crashes
+  status=0
+  "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix=build-fuzz/crashes/ "$work" "$seeds" >"$work.log" 2>&1 || status=$?
+  grep -E "^#[0-9]+ +DONE|^stat::number_of_executed_units|ERROR" "$work.log" | sed "s/^/${name}: /" || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 40 "$work.log" >&2
+    echo "fuzz target ${name}_fuzz failed (exit $status); the input is in build-fuzz/crashes/" >&2
+    exit 1
+  fi
+  rm -rf "$work" "$work.log"
+done
+echo "== All tests passed"
