@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <deque>
-#include <vector>
 
 #include "fake_probe_window.h"
 #include "temp_folder.h"
@@ -12,130 +11,82 @@ namespace vellomar {
 namespace {
 
 using testing::FakeWindow;
-using testing::OpenDescriptorCount;
 using testing::ReadBytes;
 using testing::TempFolder;
+using Lines = std::vector<std::string>;
 
 constexpr LocalDateTime kMorning {2015, 1, 26, 14, 5, 9};
 
-// Answers every probe with the given status and round-trip time.
-struct FakeSockets {
-    int32_t status = 0;
-    int32_t roundTripTime = 0;
-    bool starts = true;
-    int initialized = 0;
-    int sent = 0;
-    int cleanedUp = 0;
-    std::string lastAddress;
-    int32_t lastTimeout = 0;
-
-    SocketCalls Calls()
-    {
-        return {[this] {
-                    ++initialized;
-                    return starts;
-                },
-                [this](std::string address, int32_t timeout, EchoReply& reply) {
-                    ++sent;
-                    lastAddress = address;
-                    lastTimeout = timeout;
-                    if (status != kNoRequestSent)
-                        reply.RoundTripTime = roundTripTime;
-                    return status;
-                },
-                [this] { ++cleanedUp; }};
-    }
-};
-
+// A probe cycle in a folder of its own, with a probe that answers as told and
+// a clock that gives the listed readings one by one and then keeps the last.
 struct Cycle {
     TempFolder folder;
     FakeWindow window;
-    FakeSockets sockets;
-    std::deque<LocalDateTime> times;  // each clock reading takes the next; the last one stays
-    ProbeLog log {folder.path(), window, sockets.Calls(), [this] {
+    int32_t status = 0;
+    int32_t roundTripTime = 0;
+    bool socketsStart = true;
+    Lines calls;
+    std::deque<LocalDateTime> times {kMorning};
+    ProbeLog log {folder.path(), window,
+                  SocketCalls {[this] { return calls.push_back("init"), socketsStart; },
+                               [this](std::string address, int32_t timeout, EchoReply& reply) {
+                                   calls.push_back(address + " " + std::to_string(timeout));
+                                   if (status != kNoRequestSent)
+                                       reply.RoundTripTime = roundTripTime;
+                                   return status;
+                               },
+                               [this] { calls.push_back("cleanup"); }},
+                  [this] {
                       LocalDateTime now = times.front();
                       if (times.size() > 1)
                           times.pop_front();
                       return now;
                   }};
 
-    Cycle() { times.push_back(kMorning); }
-    std::string LogText() { return ReadBytes(folder / "PING_20150126.txt"); }
+    std::string LogText(const char* name = "PING_20150126.txt") { return ReadBytes(folder / name); }
 };
 
-TEST(ProbeRecord, HasFixedWidthStampAndPlainNumbers)
+TEST(ProbeRecord, StampIsPaddedRoundTripClampedAndOnlyTheTimeOutRenumbered)
 {
-    EXPECT_EQ(ComposeProbeRecord(kMorning, 23, 0), "2015/01/26 14:05:09,23,0");
-    EXPECT_EQ(ComposeProbeRecord({2016, 2, 3, 4, 5, 6}, 0, kNoRequestSent), "2016/02/03 04:05:06,0,-1");
-    EXPECT_EQ(ComposeProbeRecord({2015, 12, 31, 23, 59, 59}, 7, 0), "2015/12/31 23:59:59,7,0");
-}
-
-TEST(ProbeRecord, RoundTripOverOneSecondIsWrittenAsZero)
-{
+    EXPECT_EQ(ComposeProbeRecord({2016, 2, 3, 4, 5, 6}, 23, 0), "2016/02/03 04:05:06,23,0");
     EXPECT_EQ(ComposeProbeRecord(kMorning, 1000, 0), "2015/01/26 14:05:09,1000,0");
     EXPECT_EQ(ComposeProbeRecord(kMorning, 1001, 0), "2015/01/26 14:05:09,0,0");
-    EXPECT_EQ(ComposeProbeRecord(kMorning, 5000, kIpRequestTimedOut), "2015/01/26 14:05:09,0,-10");
-}
-
-TEST(ProbeRecord, OnlyTheTimeOutStatusIsRenumbered)
-{
     EXPECT_EQ(ComposeProbeRecord(kMorning, 0, kIpRequestTimedOut), "2015/01/26 14:05:09,0,-10");
-    for (int32_t status : {kIpDestHostUnreachable, kIpTtlExpiredTransit, kIpGeneralFailure, 11011, -10})
+    for (int32_t status : {kNoRequestSent, kIpDestHostUnreachable, kIpGeneralFailure, 11011, -10})
         EXPECT_EQ(ComposeProbeRecord(kMorning, 0, status), "2015/01/26 14:05:09,0," + std::to_string(status));
-}
-
-TEST(DailyLog, IsNamedAfterTheDayWithPaddedDigits)
-{
-    EXPECT_EQ(DailyLogName(kMorning), "PING_20150126.txt");
     EXPECT_EQ(DailyLogName({2024, 2, 9, 0, 0, 0}), "PING_20240209.txt");
 }
 
-TEST(PingOnce, AppendsTheRecordWithCrLfToFileAndList)
+TEST(PingOnce, RecordGoesToFileWithCrLfAndToTheList)
 {
     Cycle cycle;
-    cycle.sockets.roundTripTime = 23;
+    cycle.roundTripTime = 23;
     cycle.log.PingOnce();
-    cycle.sockets.status = kIpRequestTimedOut;
-    cycle.sockets.roundTripTime = 0;
+    cycle.status = kNoRequestSent;  // the reply record stays as zero-filled
     cycle.log.PingOnce();
 
-    EXPECT_EQ(cycle.LogText(), "2015/01/26 14:05:09,23,0\r\n2015/01/26 14:05:09,0,-10\r\n");
-    EXPECT_EQ(cycle.window.list, (std::vector<std::string> {"2015/01/26 14:05:09,23,0", "2015/01/26 14:05:09,0,-10"}));
-    EXPECT_EQ(cycle.sockets.lastAddress, "127.0.0.1");
-    EXPECT_EQ(cycle.sockets.lastTimeout, 5000);
-    EXPECT_EQ(cycle.sockets.cleanedUp, 2);
-    EXPECT_EQ(cycle.window.events.front(), "events") << "pending window events run before the probe";
+    EXPECT_EQ(cycle.LogText(), "2015/01/26 14:05:09,23,0\r\n2015/01/26 14:05:09,0,-1\r\n");
+    EXPECT_EQ(cycle.window.list, (Lines {"2015/01/26 14:05:09,23,0", "2015/01/26 14:05:09,0,-1"}));
+    EXPECT_EQ(cycle.calls, (Lines {"init", "127.0.0.1 5000", "cleanup", "init", "127.0.0.1 5000", "cleanup"}));
+    EXPECT_EQ(cycle.window.events, (Lines {"events", "label", "add", "events", "label", "add"}));
 }
 
-TEST(PingOnce, UnusableAddressIsLoggedWithZeroRoundTrip)
+TEST(PingOnce, SocketFailureLineStandsInForTheRecord)
 {
     Cycle cycle;
-    cycle.window.address = "IP";
-    cycle.sockets.status = kNoRequestSent;
-    cycle.sockets.roundTripTime = 77;  // not written: the reply record is left as it was given
-    cycle.log.PingOnce();
-    EXPECT_EQ(cycle.LogText(), "2015/01/26 14:05:09,0,-1\r\n");
-    EXPECT_EQ(cycle.sockets.lastAddress, "IP");
-}
-
-TEST(PingOnce, SocketFailureLineReplacesTheRecord)
-{
-    Cycle cycle;
-    cycle.sockets.starts = false;
+    cycle.socketsStart = false;
     cycle.log.PingOnce();
     EXPECT_EQ(cycle.LogText(), "Windows Sockets not responding correctly.\r\n");
-    EXPECT_EQ(cycle.window.list, std::vector<std::string> {"Windows Sockets not responding correctly."});
-    EXPECT_EQ(cycle.sockets.sent, 0);
-    EXPECT_EQ(cycle.sockets.cleanedUp, 0);
+    EXPECT_EQ(cycle.window.list, Lines {"Windows Sockets not responding correctly."});
+    EXPECT_EQ(cycle.calls, Lines {"init"});
 }
 
-TEST(PingOnce, StampIsReadAfterTheProbeAndDayAgainForTheFileName)
+TEST(PingOnce, RecordStampedBeforeMidnightMayLandInTheNextDaysLog)
 {
     Cycle cycle;
     cycle.times = {{2015, 1, 26, 23, 59, 59}, {2015, 1, 27, 0, 0, 0}};
     cycle.log.PingOnce();
-    EXPECT_EQ(ReadBytes(cycle.folder / "PING_20150127.txt"), "2015/01/26 23:59:59,0,0\r\n");
-    EXPECT_FALSE(std::filesystem::exists(cycle.folder / "PING_20150126.txt"));
+    EXPECT_EQ(cycle.LogText("PING_20150127.txt"), "2015/01/26 23:59:59,0,0\r\n");
 }
 
 TEST(WriteLog, ListIsEmptiedOnlyWhenItHoldsMoreThanTen)
@@ -145,23 +96,15 @@ TEST(WriteLog, ListIsEmptiedOnlyWhenItHoldsMoreThanTen)
         cycle.log.WriteLog("line " + std::to_string(i));
     EXPECT_EQ(cycle.window.list.size(), 11u);
     cycle.log.WriteLog("line 12");
-    EXPECT_EQ(cycle.window.list, std::vector<std::string> {"line 12"});
-}
+    EXPECT_EQ(cycle.window.list, Lines {"line 12"});
 
-TEST(WriteLog, RecordGoesBelowTenReportNamesAndClearsMoreThanTen)
-{
-    Cycle cycle;
-    cycle.window.list.assign(10, "PING_2015.txt");
+    cycle.window.list.assign(10, "PING_20150125.txt");  // names left by a report rebuild
     cycle.log.WriteLog("record");
-    EXPECT_EQ(cycle.window.list.size(), 11u);
     EXPECT_EQ(cycle.window.list.back(), "record");
-
-    cycle.window.list.assign(12, "PING_2015.txt");
-    cycle.log.WriteLog("record");
-    EXPECT_EQ(cycle.window.list, std::vector<std::string> {"record"});
+    EXPECT_EQ(cycle.window.list.size(), 11u);
 }
 
-TEST(WriteLog, NamesAndLabelFollowTheProgramFolderEvenWithDots)
+TEST(WriteLog, DotsInTheProgramFolderStayAndOnlyTheDatesGo)
 {
     TempFolder root;
     std::filesystem::path folder = root / "my.monitor.v2";
@@ -169,58 +112,39 @@ TEST(WriteLog, NamesAndLabelFollowTheProgramFolderEvenWithDots)
     FakeWindow window;
     ProbeLog log(folder, window, {}, [] { return kMorning; });
     log.WriteLog("line");
-    EXPECT_EQ(log.LogFileName(), folder.string() + "/PING_20150126.txt");
     EXPECT_EQ(log.LogBaseName(), folder.string() + "/PING_2015.01.26");
+    EXPECT_EQ(log.LogFileName(), folder.string() + "/PING_20150126.txt");
     EXPECT_EQ(window.outFile, log.LogFileName());
     EXPECT_EQ(ReadBytes(folder / "PING_20150126.txt"), "line\r\n");
 }
 
-TEST(WriteLog, FolderThatCannotBeWrittenShowsPathOnlyAndRecovers)
-{
-    TempFolder root;
-    std::filesystem::path folder = root / "not-yet";
-    FakeWindow window;
-    window.list = {"earlier"};
-    ProbeLog log(folder, window, {}, [] { return kMorning; });
-
-    log.WriteLog("lost");
-    EXPECT_EQ(window.outFile, folder.string() + "/PING_20150126.txt");
-    EXPECT_EQ(window.list, std::vector<std::string> {"earlier"});
-    EXPECT_EQ(window.events, std::vector<std::string> {"label"});
-
-    std::filesystem::create_directory(folder);
-    log.WriteLog("kept");
-    EXPECT_EQ(ReadBytes(folder / "PING_20150126.txt"), "kept\r\n");
-    EXPECT_EQ(window.list, (std::vector<std::string> {"earlier", "kept"}));
-}
-
-TEST(WriteLog, DeletedLogIsCreatedAgainAndAFolderInItsPlaceIsSurvived)
+TEST(WriteLog, FailuresAreSilentAndAppendsResumeOnceWritingWorks)
 {
     Cycle cycle;
-    cycle.log.WriteLog("first");
-    std::filesystem::remove(cycle.folder / "PING_20150126.txt");
-    cycle.log.WriteLog("second");
-    EXPECT_EQ(cycle.LogText(), "second\r\n");
+    const std::filesystem::path logFile = cycle.folder / "PING_20150126.txt";
+    std::filesystem::create_directory(logFile);  // a folder where the log should be
+    cycle.window.list = {"earlier"};
+    cycle.log.WriteLog("lost");
+    EXPECT_EQ(cycle.window.outFile, logFile.string()) << "the label shows the path even when opening fails";
+    EXPECT_EQ(cycle.window.list, Lines {"earlier"}) << "the list is touched only once the file is open";
 
-    std::filesystem::remove(cycle.folder / "PING_20150126.txt");
-    std::filesystem::create_directory(cycle.folder / "PING_20150126.txt");
-    cycle.log.WriteLog("third");
-    EXPECT_EQ(cycle.window.list.back(), "second");
-
-    std::filesystem::remove(cycle.folder / "PING_20150126.txt");
-    cycle.log.WriteLog("fourth");
-    EXPECT_EQ(cycle.LogText(), "fourth\r\n");
+    std::filesystem::remove(logFile);
+    cycle.log.WriteLog("kept");
+    std::filesystem::remove(logFile);  // deleted between two cycles
+    cycle.log.WriteLog("created again");
+    EXPECT_EQ(cycle.LogText(), "created again\r\n");
+    EXPECT_EQ(cycle.window.list, (Lines {"earlier", "kept", "created again"}));
 }
 
 TEST(WriteLog, ThousandsOfCyclesLeaveNoDescriptorOpen)
 {
     Cycle cycle;
     cycle.log.PingOnce();
-    int before = OpenDescriptorCount();
+    const int before = testing::OpenDescriptorCount();
     for (int i = 0; i < 3000; ++i)
         cycle.log.PingOnce();
-    EXPECT_EQ(OpenDescriptorCount(), before);
-    std::string text = cycle.LogText();
+    EXPECT_EQ(testing::OpenDescriptorCount(), before);
+    const std::string text = cycle.LogText();
     EXPECT_EQ(std::count(text.begin(), text.end(), '\n'), 3001);
 }
 
