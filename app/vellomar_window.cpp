@@ -146,11 +146,7 @@ void Vellomar::cmdStart_Click()
 {
     if (DeferWhileProbing(&Vellomar::cmdStart_Click))
         return;
-    try {
-        PingOnce();
-    } catch (...) {
-        // The cycle could not run; the schedule starts anyway and the next tick tries again.
-    }
+    PingOnceOrSkip();
     Timer1->start(kTickPeriodMs);
 }
 
@@ -173,11 +169,7 @@ void Vellomar::Timer1_Timer()
 {
     if (DeferWhileProbing(&Vellomar::Timer1_Timer))
         return;
-    try {
-        PingOnce();
-    } catch (...) {
-        // The cycle could not run; the tick still counts and the schedule goes on.
-    }
+    PingOnceOrSkip();
     ++tickCount_;
     if (tickCount_ > kTicksBeforeReport) {
         MakeErrList();
@@ -198,6 +190,16 @@ void Vellomar::PingOnce()
     }
     if (cycleDepth_ == 0)
         RunDeferredHandlers();
+}
+
+// A cycle that cannot run at all (no thread could be started for the wait) is
+// skipped; the schedule goes on and the next tick tries again.
+void Vellomar::PingOnceOrSkip()
+{
+    try {
+        PingOnce();
+    } catch (...) {
+    }
 }
 
 void Vellomar::MakeErrList()

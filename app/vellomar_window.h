@@ -50,6 +50,7 @@ public slots:
 private:
     void CreateControls();
     void PingOnce();
+    void PingOnceOrSkip();
     void MakeErrList();
     bool ReadHostConfiguration();
     int32_t SendPingKeepingWindowAlive(std::string address, int32_t timeoutMs, EchoReply& reply);
