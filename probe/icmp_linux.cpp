@@ -9,8 +9,10 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <type_traits>
 
 #include <linux/errqueue.h>
+#include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
 #include <sys/random.h>
@@ -81,6 +83,37 @@ size_t BuildEchoRequest(uint8_t* packet, const icmp::EchoRequestId& request, con
     const size_t size = icmp::kIcmpHeaderSize + payloadSize;
     StoreBe16(packet + 2, icmp::InternetChecksum(packet, size));
     return size;
+}
+
+// Lets the kernel queue on a raw socket only what can concern our request:
+// echo replies carrying its identifier and sequence, and ICMP error messages
+// (whose quote of the failed packet the decoder examines). A raw socket
+// otherwise receives every ICMP packet reaching the host, and a flood of
+// other programs' traffic could fill its receive buffer so that the kernel
+// drops our answer. The decoder still makes the final decision.
+void AttachAnswerFilter(int fd, const icmp::EchoRequestId& request)
+{
+    // Jumps count the instructions they skip; named targets keep them readable.
+    constexpr uint8_t kErrorTypes = 5, kDrop = 9, kQueue = 10;
+    constexpr auto from = [](uint8_t at, uint8_t target) { return static_cast<uint8_t>(target - at - 1); };
+    const uint32_t identifierAndSequence = uint32_t{request.identifier} << 16 | request.sequence;
+    sock_filter code[] = {
+        /* 0 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = length of the IPv4 header
+        /* 1 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // A = ICMP type
+        /* 2 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeEchoReply, 0, from(2, kErrorTypes)),
+        /* 3 */ BPF_STMT(BPF_LD | BPF_W | BPF_IND, 4),   // A = identifier and sequence
+        /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifierAndSequence, from(4, kQueue), from(4, kDrop)),
+        /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeDestUnreachable, from(5, kQueue), 0),
+        /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeSourceQuench, from(6, kQueue), 0),
+        /* 7 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeTimeExceeded, from(7, kQueue), 0),
+        /* 8 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeParameterProblem, from(8, kQueue), 0),
+        /* 9 */ BPF_STMT(BPF_RET | BPF_K, 0),            // drop
+        /* 10 */ BPF_STMT(BPF_RET | BPF_K, UINT32_MAX),  // queue, all of it
+    };
+    static_assert(std::extent_v<decltype(code)> == kQueue + 1);
+    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    // Without the filter the exchange still works, only less well under a flood.
+    ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 bool SendTo(int fd, const uint8_t* packet, size_t size, uint32_t destination)
@@ -325,6 +358,8 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
 
     std::array<uint8_t, icmp::kIcmpHeaderSize + kMaxPayloadSize> packet;
     const size_t size = BuildEchoRequest(packet.data(), request, payload, payloadSize);
+    if (kind_ == SocketKind::Raw)
+        AttachAnswerFilter(fd, request);
     if (!SendTo(fd, packet.data(), size, destination)) {
         const int error = errno;
         FillReply(reply, Failure(icmp::StatusForLocalError(error)), sentAt);
