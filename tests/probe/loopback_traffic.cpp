@@ -5,8 +5,10 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <array>
 #include <cstring>
+#include <type_traits>
 
 #include "icmp_packets.h"
 
@@ -101,38 +103,43 @@ void LoopbackImpostor::Run()
     std::optional<SeenRequest> request;
     Clock::time_point seenAt;
     bool answered = false;
+    Clock::time_point nextRound = Clock::now();
     for (uint32_t round = 1; !stop_; ++round) {
-        pollfd p{watcher_.Descriptor(), POLLIN, 0};
-        ::poll(&p, 1, 1);
         while (const std::optional<SeenRequest> seen = watcher_.NextRequest()) {
             request = seen;
             seenAt = Clock::now();
             answered = false;
             ++requestsSeen_;
         }
-        SendNoise(round);
-        if (!request)
-            continue;
-        SendNearMisses(*request);
-        if (answerAfter_ && !answered && Clock::now() - seenAt >= *answerAfter_) {
+        const int nearMisses = request ? SendNearMisses(*request) : 0;
+        SendNoise(round, kPacketsPerRound - nearMisses);
+        if (request && answerAfter_ && !answered && Clock::now() - seenAt >= *answerAfter_) {
             answered = Send(watcher_.Descriptor(), EchoReplyMessage(request->identifier, request->sequence),
                             request->source);
             answersSent_ += answered ? 1 : 0;
         }
+        // A round that starts late is not made up for: the rate is never exceeded.
+        nextRound = std::max(nextRound + kRoundInterval, Clock::now());
+        std::this_thread::sleep_until(nextRound);
     }
 }
 
-// Replies and errors about requests nobody sent.
-void LoopbackImpostor::SendNoise(uint32_t round)
+// Replies and errors about requests nobody sent, in turns.
+void LoopbackImpostor::SendNoise(uint32_t round, int count)
 {
-    const auto identifier = static_cast<uint16_t>(round * 7919);
-    const auto sequence = static_cast<uint16_t>(round * 104729);
     const uint32_t loopback = Ip("127.0.0.1");
-    Send(watcher_.Descriptor(), EchoReplyMessage(identifier, sequence), loopback);
-    Send(watcher_.Descriptor(), ErrorQuoting(3, 1, QuotedRequest(loopback, identifier, sequence)), loopback);
+    for (int i = 0; i < count; ++i) {
+        const uint32_t seed = round * kPacketsPerRound + static_cast<uint32_t>(i);
+        const auto identifier = static_cast<uint16_t>(seed * 7919);
+        const auto sequence = static_cast<uint16_t>(seed * 104729);
+        if (i % 2 == 0)
+            Send(watcher_.Descriptor(), EchoReplyMessage(identifier, sequence), loopback);
+        else
+            Send(watcher_.Descriptor(), ErrorQuoting(3, 1, QuotedRequest(loopback, identifier, sequence)), loopback);
+    }
 }
 
-void LoopbackImpostor::SendNearMisses(const SeenRequest& r)
+int LoopbackImpostor::SendNearMisses(const SeenRequest& r)
 {
     const int own = watcher_.Descriptor();
     const uint16_t id = r.identifier;
@@ -158,8 +165,10 @@ void LoopbackImpostor::SendNearMisses(const SeenRequest& r)
         {own, ErrorQuoting(3, 1, quote, quote.size() - 2)},
         {own, ErrorQuoting(3, 3, QuotedRequest(dest, id, seq, IPPROTO_ICMP, icmp::kTypeEchoReply))},
     };
+    static_assert(std::extent_v<decltype(nearMisses)> == kNearMissesPerRound);
     for (const auto& n : nearMisses)
         nearMissesSent_ += Send(n.fd, n.message, r.source) ? 1 : 0;
+    return kNearMissesPerRound;
 }
 
 bool LoopbackImpostor::Send(int fd, const std::vector<uint8_t>& message, uint32_t to)

@@ -41,10 +41,21 @@ private:
 // Floods loopback, from a thread of its own, with packets that miss the answer
 // to each echo request it sees by a single detail: replies with another
 // identifier, sequence, code, sender or checksum, and error messages quoting
-// other requests. Given answerAfter, it also sends the true reply itself that
-// long after seeing the request.
+// other requests. Replies and errors about requests nobody sent fill up each
+// round. Given answerAfter, it also sends the true reply itself that long after
+// seeing the request.
+//
+// The flood has a fixed rate rather than whatever the CPU allows, so that a
+// test states what it proves even on a small, busy machine: one round every
+// millisecond, 15 packets a round, 15,000 packets per second; while a request
+// is known, 11 of each round's packets are near misses to it.
 class LoopbackImpostor {
 public:
+    static constexpr std::chrono::milliseconds kRoundInterval{1};
+    static constexpr int kPacketsPerRound = 15;
+    static constexpr int kNearMissesPerRound = 11;
+    static constexpr int kPacketsPerSecond = kPacketsPerRound * 1000 / kRoundInterval.count();
+
     explicit LoopbackImpostor(std::optional<std::chrono::milliseconds> answerAfter = std::nullopt);
     ~LoopbackImpostor();
     LoopbackImpostor(const LoopbackImpostor&) = delete;
@@ -59,8 +70,8 @@ public:
 
 private:
     void Run();
-    void SendNoise(uint32_t round);
-    void SendNearMisses(const SeenRequest& request);
+    void SendNoise(uint32_t round, int count);
+    int SendNearMisses(const SeenRequest& request);
     bool Send(int fd, const std::vector<uint8_t>& message, uint32_t to);
 
     std::optional<std::chrono::milliseconds> answerAfter_;
