@@ -1,0 +1,219 @@
+// Arbitrary bytes as a packet read from an ICMP socket, decoded as a raw and as
+// a datagram socket would deliver it, and as the quote of an error-queue entry.
+// The answer must be "not ours", our reply or an error status of the known set,
+// consistent with the bytes it rests on, and nothing may be read outside the
+// packet: each decoder gets its own exactly-sized heap copy.
+//
+// The input begins with a head that sets the scene; the packet follows.
+//   [0]       bit 0: repair the ICMP checksum first (so the fuzzer gets past it)
+//             bit 1: the packet came from the destination (else from [9..12])
+//             bit 2: the queued error came from an ICMP message (else it is local)
+//             bit 3: the queued error concerns the destination (else [16..19])
+//   [1..4]    identifier and sequence of our request, big-endian
+//   [5..8]    destination of our request
+//   [9..12]   sender of the packet, unless bit 1
+//   [13..15]  queued error: ICMP type, code, errno value
+//   [16..19]  queued error: offender; original destination unless bit 3
+#include <algorithm>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
+#include "icmp_decode.h"
+#include "socket_stuff.h"
+
+namespace {
+
+using namespace vellomar;
+using icmp::Decoded;
+using icmp::SocketKind;
+using icmp::Verdict;
+using Bytes = std::vector<uint8_t>;
+
+constexpr size_t kHeadSize = 20;
+
+struct Scene {
+    bool repairChecksum = false;
+    icmp::EchoRequestId request;
+    uint32_t sender = 0;
+    icmp::QueuedError queued;
+};
+
+uint16_t Be16(const uint8_t* p)
+{
+    return static_cast<uint16_t>(p[0] << 8 | p[1]);
+}
+
+uint32_t Word(const uint8_t* p)
+{
+    uint32_t word;
+    std::memcpy(&word, p, sizeof word);
+    return word;
+}
+
+Scene ReadScene(const uint8_t* head)
+{
+    Scene scene;
+    scene.repairChecksum = head[0] & 1;
+    scene.request = {Be16(head + 1), Be16(head + 3), Word(head + 5)};
+    scene.sender = (head[0] & 2) ? scene.request.destination : Word(head + 9);
+    scene.queued.fromIcmp = head[0] & 4;
+    scene.queued.type = head[13];
+    scene.queued.code = head[14];
+    scene.queued.errnoValue = head[15];
+    scene.queued.offender = Word(head + 16);
+    scene.queued.originalDestination = (head[0] & 8) ? scene.request.destination : Word(head + 16);
+    return scene;
+}
+
+// Writes the right checksum into the ICMP message at [offset, end), if it has a header.
+void RepairChecksum(Bytes& packet, size_t offset, size_t end)
+{
+    if (end > packet.size() || offset + icmp::kIcmpHeaderSize > end)
+        return;
+    packet[offset + 2] = packet[offset + 3] = 0;
+    const uint16_t sum = icmp::InternetChecksum(packet.data() + offset, end - offset);
+    packet[offset + 2] = static_cast<uint8_t>(sum >> 8);
+    packet[offset + 3] = static_cast<uint8_t>(sum);
+}
+
+// Where the ICMP message of a raw packet lies, by its IPv4 header: [offset, end).
+struct Span {
+    size_t offset = 0;
+    size_t end = 0;
+};
+
+Span IcmpSpanOfRaw(const Bytes& packet)
+{
+    if (packet.size() < icmp::kMinIpHeaderSize)
+        return {};
+    const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
+    return {offset, std::min<size_t>(packet.size(), Be16(&packet[2]))};
+}
+
+bool IsIcmpErrorStatus(int32_t status)
+{
+    switch (status) {
+    case kIpDestNetUnreachable:
+    case kIpDestHostUnreachable:
+    case kIpDestProtocolUnreachable:
+    case kIpDestPortUnreachable:
+    case kIpTtlExpiredTransit:
+    case kIpTtlExpiredReassembly:
+    case kIpParameterProblem:
+    case kIpSourceQuench:
+        return true;
+    default:
+        return false;
+    }
+}
+
+bool IsErrorType(uint8_t type)
+{
+    return type == icmp::kTypeDestUnreachable || type == icmp::kTypeSourceQuench ||
+           type == icmp::kTypeTimeExceeded || type == icmp::kTypeParameterProblem;
+}
+
+// "Not ours" claims nothing: no status and no echoed data.
+bool ClaimsNothing(const Decoded& d)
+{
+    return d.status == 0 && d.dataOffset == 0 && d.dataSize == 0;
+}
+
+// What any answer about the ICMP message at [offset, end) of packet must satisfy.
+void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t end, const Scene& scene)
+{
+    switch (d.verdict) {
+    case Verdict::NotOurs:
+        if (!ClaimsNothing(d))
+            std::abort();
+        return;
+    case Verdict::Reply: {
+        const uint8_t* message = packet.data() + offset;
+        if (d.status != kIpSuccess || d.from != scene.sender || scene.sender != scene.request.destination ||
+            d.dataOffset != offset + icmp::kIcmpHeaderSize || d.dataOffset + d.dataSize != end ||
+            message[0] != icmp::kTypeEchoReply || Be16(message + 4) != scene.request.identifier ||
+            Be16(message + 6) != scene.request.sequence)
+            std::abort();
+        return;
+    }
+    case Verdict::Error:
+        if (!IsIcmpErrorStatus(d.status) || d.from != scene.sender || !IsErrorType(packet[offset]) ||
+            d.dataSize != 0)
+            std::abort();
+        return;
+    }
+    std::abort();  // a verdict outside the three
+}
+
+Decoded DecodeCopy(const Bytes& packet, SocketKind kind, const Scene& scene)
+{
+    const Bytes copy(packet);  // exactly sized, so AddressSanitizer sees any over-read
+    return icmp::DecodeIcmpPacket(copy.data(), copy.size(), kind, scene.sender, scene.request);
+}
+
+// A raw packet that concerns us says the same as its ICMP message alone.
+void CheckRaw(const Bytes& input, const Scene& scene)
+{
+    Bytes packet(input);
+    const Span span = IcmpSpanOfRaw(packet);
+    if (scene.repairChecksum)
+        RepairChecksum(packet, span.offset, span.end);
+    const Decoded raw = DecodeCopy(packet, SocketKind::Raw, scene);
+    CheckAnswer(raw, packet, span.offset, span.end, scene);
+    if (raw.verdict == Verdict::NotOurs)
+        return;
+    if (raw.ttl != packet[8] || raw.tos != packet[1])
+        std::abort();
+
+    const Bytes message(packet.begin() + static_cast<long>(span.offset), packet.begin() + static_cast<long>(span.end));
+    const Decoded alone = DecodeCopy(message, SocketKind::Datagram, scene);
+    if (alone.verdict != raw.verdict || alone.status != raw.status || alone.dataSize != raw.dataSize)
+        std::abort();
+}
+
+void CheckDatagram(const Bytes& input, const Scene& scene)
+{
+    Bytes packet(input);
+    if (scene.repairChecksum)
+        RepairChecksum(packet, 0, packet.size());
+    const Decoded datagram = DecodeCopy(packet, SocketKind::Datagram, scene);
+    CheckAnswer(datagram, packet, 0, packet.size(), scene);
+    if (datagram.ttl != 0 || datagram.tos != 0)  // a ping socket delivers no IPv4 header
+        std::abort();
+}
+
+// The bytes as the quote of an error-queue entry: the start of our failed request.
+void CheckQueued(const Bytes& input, const Scene& scene)
+{
+    const Bytes quote(input);
+    const Decoded d = icmp::DecodeQueuedError(quote.data(), quote.size(), scene.queued, scene.request);
+    if (d.verdict == Verdict::NotOurs) {
+        if (!ClaimsNothing(d))
+            std::abort();
+        return;
+    }
+    if (d.verdict != Verdict::Error || scene.queued.originalDestination != scene.request.destination ||
+        !(IsIcmpErrorStatus(d.status) || d.status == kIpGeneralFailure))
+        std::abort();
+    if (scene.queued.fromIcmp &&
+        (d.from != scene.queued.offender || quote.size() < icmp::kIcmpHeaderSize ||
+         quote[0] != icmp::kTypeEchoRequest || Be16(&quote[4]) != scene.request.identifier ||
+         Be16(&quote[6]) != scene.request.sequence))
+        std::abort();
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    if (size < kHeadSize)
+        return 0;
+    const Scene scene = ReadScene(data);
+    const Bytes packet(data + kHeadSize, data + size);
+    CheckRaw(packet, scene);
+    CheckDatagram(packet, scene);
+    CheckQueued(packet, scene);
+    return 0;
+}
