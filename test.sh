@@ -30,7 +30,7 @@ for seeds in fuzz/corpus/*/; do
   status=0
   "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/crashes/ "$work" "$seeds" >"$work.log" 2>&1 || status=$?
-  grep -E "^#[0-9]+ +DONE|^stat::number_of_executed_units|ERROR" "$work.log" | sed "s/^/${name}: /" || true
+  grep -E "DONE|^stat::number_of_executed_units|ERROR" "$work.log" | sed "s/^/${name}: /" || true
   if [ "$status" -ne 0 ]; then
     tail -n 40 "$work.log" >&2
     echo "fuzz target ${name}_fuzz failed (exit $status); the input is in build-fuzz/crashes/" >&2
