@@ -28,7 +28,7 @@ for seeds in fuzz/corpus/*/; do
   work=$(mktemp -d)
   mkdir -p build-fuzz/crashes
   status=0
-  "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -timeout=10 -rss_limit_mb=2048 \
+  "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/crashes/ "$work" "$seeds" >"$work.log" 2>&1 || status=$?
   grep -E "DONE|^stat::number_of_executed_units|ERROR" "$work.log" | sed "s/^/${name}: /" || true
   if [ "$status" -ne 0 ]; then

@@ -93,6 +93,10 @@ const fs::path& Folder()
     static const fs::path folder = [] {
         fs::path path = fs::temp_directory_path() / ("err_list_fuzz." + std::to_string(::getpid()));
         fs::create_directories(path);
+        std::atexit([] {
+            std::error_code ignored;
+            fs::remove_all(Folder(), ignored);
+        });
         return path;
     }();
     return folder;
