@@ -1,8 +1,6 @@
 // Arbitrary bytes as daily logs (split into up to three logs at "\n===\n"):
 // every line of the rebuilt report must be a heading, an outage row or a
 // summary row, each ended by CR LF.
-#include <unistd.h>
-
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
@@ -88,15 +86,14 @@ void CheckReport(const std::string& report)
     }
 }
 
+// One folder, emptied for every input and at every start: libFuzzer ends
+// without running exit handlers, so a folder per process would be left behind.
 const fs::path& Folder()
 {
     static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / ("err_list_fuzz." + std::to_string(::getpid()));
+        fs::path path = fs::temp_directory_path() / "vellomar-err_list_fuzz";
+        fs::remove_all(path);
         fs::create_directories(path);
-        std::atexit([] {
-            std::error_code ignored;
-            fs::remove_all(Folder(), ignored);
-        });
         return path;
     }();
     return folder;
