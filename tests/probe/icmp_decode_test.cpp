@@ -1,10 +1,13 @@
+// The decoder against packets built byte by byte: it takes the answer to our
+// own request and nothing else, and never reads past what it is handed.
 #include "icmp_decode.h"
 
 #include <gtest/gtest.h>
 
 #include <cerrno>
-#include <cstring>
 #include <string>
+#include <tuple>
+#include <utility>
 
 #include "icmp_packets.h"
 #include "socket_stuff.h"
@@ -13,201 +16,135 @@ namespace vellomar::icmp {
 namespace {
 
 using testing::Bytes;
-using testing::EchoReplyMessage;
-using testing::ErrorQuoting;
-using testing::Ip;
-using testing::IpPacket;
+using testing::IcmpMessage;
 using testing::QuotedRequest;
+using enum Verdict;
 
-const EchoRequestId kOurs{0x1234, 0xbeef, Ip("192.0.2.7")};
-const uint32_t kRouter = Ip("198.51.100.1");
+const EchoRequestId kOurs{0x1234, 0xbeef, ::inet_addr("192.0.2.7")};
+const uint32_t kRouter = ::inet_addr("198.51.100.1"), kElsewhere = ::inet_addr("192.0.2.9");
+const Bytes kReply = IcmpMessage(kTypeEchoReply, 0, kOurs.identifier, kOurs.sequence);
+const Bytes kRequest = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence);
+const Bytes kQuote = QuotedRequest(kOurs.destination, kOurs.identifier, kOurs.sequence);
+
+Bytes AsRaw(const Bytes& message, uint32_t sender = kOurs.destination)
+{
+    return testing::IpPacket(sender, ::inet_addr("10.0.0.5"), message);
+}
 
 // Decodes from an exact-size heap copy, so that AddressSanitizer notices any
 // read past the end.
-Decoded Decode(const Bytes& bytes, SocketKind kind, uint32_t sender = kOurs.destination)
+Decoded Decode(const Bytes& bytes, SocketKind kind = SocketKind::Raw, uint32_t sender = kOurs.destination)
 {
     const Bytes copy(bytes);
     return DecodeIcmpPacket(copy.data(), copy.size(), kind, sender, kOurs);
 }
 
-Decoded DecodeRaw(const Bytes& icmpMessage, uint32_t sender = kOurs.destination)
-{
-    return Decode(IpPacket(sender, Ip("10.0.0.5"), 1, icmpMessage, 57), SocketKind::Raw, sender);
-}
-
 TEST(IcmpDecode, ChecksumMatchesTheRfc1071Example)
 {
-    const uint8_t even[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
-    EXPECT_EQ(InternetChecksum(even, sizeof even), 0x220d);
-    const uint8_t odd[] = {0x00, 0x01, 0xf2};  // the odd byte counts as a high byte
-    EXPECT_EQ(InternetChecksum(odd, sizeof odd), static_cast<uint16_t>(~0xf201));
+    const uint8_t bytes[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
+    EXPECT_EQ(InternetChecksum(bytes, 8), 0x220d);
+    EXPECT_EQ(InternetChecksum(bytes, 3), static_cast<uint16_t>(~0xf201));  // an odd byte is a high byte
 }
 
-TEST(IcmpDecode, AcceptsTheReplyToOurRequestFromEitherSocketKind)
+// A datagram socket delivers the ICMP message alone, a raw socket behind an
+// IPv4 header; either way only our reply and errors about our request count.
+TEST(IcmpDecode, GivesEachMessageTheSameVerdictFromEitherSocketKind)
 {
-    const Bytes reply = EchoReplyMessage(kOurs.identifier, kOurs.sequence);
-    const Bytes rawPacket = IpPacket(kOurs.destination, Ip("10.0.0.5"), 1, reply, 57);
-
-    const Decoded raw = Decode(rawPacket, SocketKind::Raw);
-    EXPECT_EQ(raw.verdict, Verdict::Reply);
-    EXPECT_EQ(raw.status, kIpSuccess);
-    EXPECT_EQ(raw.from, kOurs.destination);
-    EXPECT_EQ(raw.ttl, 57);
-    ASSERT_EQ(raw.dataSize, 5u);
-    EXPECT_EQ(std::memcmp(rawPacket.data() + raw.dataOffset, "hello", 5), 0);
-
-    const Decoded datagram = Decode(reply, SocketKind::Datagram);
-    EXPECT_EQ(datagram.verdict, Verdict::Reply);
-    EXPECT_EQ(datagram.dataOffset, kIcmpHeaderSize);
-    EXPECT_EQ(datagram.dataSize, 5u);
-    EXPECT_EQ(datagram.ttl, 0);  // a ping socket delivers no IPv4 header
-}
-
-TEST(IcmpDecode, IgnoresRepliesThatAreNotOurs)
-{
-    Bytes badChecksum = EchoReplyMessage(kOurs.identifier, kOurs.sequence);
+    const uint16_t id = kOurs.identifier, seq = kOurs.sequence;
+    const uint32_t to = kOurs.destination;
+    Bytes badChecksum = kReply, badHeaderLength = kQuote;
     badChecksum[2] ^= 0x01;
-    const struct {
-        const char* what;
-        Bytes message;
-        uint32_t sender;
-    } cases[] = {
-        {"other identifier", EchoReplyMessage(kOurs.identifier + 1, kOurs.sequence), kOurs.destination},
-        {"other sequence", EchoReplyMessage(kOurs.identifier, kOurs.sequence - 1), kOurs.destination},
-        {"other sender", EchoReplyMessage(kOurs.identifier, kOurs.sequence), Ip("192.0.2.8")},
-        {"non-zero code", EchoReplyMessage(kOurs.identifier, kOurs.sequence, 1), kOurs.destination},
-        {"bad checksum", badChecksum, kOurs.destination},
-        {"our own request", testing::IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence,
-                                                 testing::kHello),
-         kOurs.destination},
+    badHeaderLength[0] = 0x4f;
+    const auto error = [](uint8_t type, uint8_t code, const Bytes& quote = kQuote) {
+        return IcmpMessage(type, code, 0, 0, quote);
+    };
+    const struct { const char* what; Bytes message; uint32_t sender; Verdict verdict; int32_t status; } cases[] = {
+        {"our reply", kReply, to, Reply, kIpSuccess},
+        {"other identifier", IcmpMessage(kTypeEchoReply, 0, id + 1, seq), to, NotOurs, 0},
+        {"other sequence", IcmpMessage(kTypeEchoReply, 0, id, seq - 1), to, NotOurs, 0},
+        {"other sender", kReply, ::inet_addr("192.0.2.8"), NotOurs, 0},
+        {"non-zero code", IcmpMessage(kTypeEchoReply, 1, id, seq), to, NotOurs, 0},
+        {"bad checksum", badChecksum, to, NotOurs, 0},
+        {"our own request", kRequest, to, NotOurs, 0},
+        {"3/0", error(3, 0), kRouter, Error, kIpDestNetUnreachable},
+        {"3/1", error(3, 1), kRouter, Error, kIpDestHostUnreachable},
+        {"3/2", error(3, 2), kRouter, Error, kIpDestProtocolUnreachable},
+        {"3/3", error(3, 3), kRouter, Error, kIpDestPortUnreachable},
+        {"3/13", error(3, 13), kRouter, Error, kIpDestHostUnreachable},
+        {"11/0", error(11, 0), kRouter, Error, kIpTtlExpiredTransit},
+        {"11/1", error(11, 1), kRouter, Error, kIpTtlExpiredReassembly},
+        {"12/0", error(12, 0), kRouter, Error, kIpParameterProblem},
+        {"4/0", error(4, 0), kRouter, Error, kIpSourceQuench},
+        {"error about other identifier", error(3, 1, QuotedRequest(to, id ^ 1, seq)), kRouter, NotOurs, 0},
+        {"error about other sequence", error(3, 1, QuotedRequest(to, id, seq ^ 1)), kRouter, NotOurs, 0},
+        {"error about other destination", error(11, 0, QuotedRequest(kElsewhere, id, seq)), kRouter, NotOurs, 0},
+        {"error about a UDP datagram", error(3, 3, QuotedRequest(to, id, seq, 17)), kRouter, NotOurs, 0},
+        {"error about an echo reply", error(3, 1, QuotedRequest(to, id, seq, 1, 0)), kRouter, NotOurs, 0},
+        {"quote cut before the sequence", error(11, 0, Bytes(kQuote.begin(), kQuote.end() - 2)), kRouter, NotOurs, 0},
+        {"quote with bad header length", error(3, 1, badHeaderLength), kRouter, NotOurs, 0},
+        {"redirect, which is no error", error(5, 1), kRouter, NotOurs, 0},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
-        EXPECT_EQ(DecodeRaw(c.message, c.sender).verdict, Verdict::NotOurs);
-        EXPECT_EQ(Decode(c.message, SocketKind::Datagram, c.sender).verdict, Verdict::NotOurs);
+        const auto expect = [&c](const Decoded& decoded, const char* kind) {
+            EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(c.verdict, c.status)) << kind;
+            EXPECT_TRUE(c.verdict == NotOurs || decoded.from == c.sender) << kind << " from the wrong sender";
+        };
+        expect(Decode(c.message, SocketKind::Datagram, c.sender), "datagram socket");
+        expect(Decode(AsRaw(c.message, c.sender), SocketKind::Raw, c.sender), "raw socket");
     }
 }
 
-TEST(IcmpDecode, RejectsEveryTruncationOfAReply)
+TEST(IcmpDecode, RejectsTruncatedPacketsAndMalformedIpHeaders)
 {
-    const Bytes raw = IpPacket(kOurs.destination, Ip("10.0.0.5"), 1, EchoReplyMessage(kOurs.identifier, kOurs.sequence));
+    const Bytes raw = AsRaw(kReply);
+    const Decoded whole = Decode(raw);
+    EXPECT_EQ(whole.ttl, 57);
+    EXPECT_EQ(std::string(&raw[whole.dataOffset], &raw[whole.dataOffset] + whole.dataSize), "hello");
     for (size_t size = 0; size < raw.size(); ++size)
-        EXPECT_EQ(Decode(Bytes(raw.begin(), raw.begin() + size), SocketKind::Raw).verdict, Verdict::NotOurs) << size;
-
-    const Bytes message = EchoReplyMessage(kOurs.identifier, kOurs.sequence);
-    for (size_t size = 0; size < message.size(); ++size)
-        EXPECT_EQ(Decode(Bytes(message.begin(), message.begin() + size), SocketKind::Datagram).verdict,
-                  Verdict::NotOurs)
+        EXPECT_EQ(Decode(Bytes(raw.begin(), raw.begin() + size)).verdict, NotOurs) << size;
+    for (size_t size = 0; size < kReply.size(); ++size)
+        EXPECT_EQ(Decode(Bytes(kReply.begin(), kReply.begin() + size), SocketKind::Datagram).verdict, NotOurs)
             << size;
-    EXPECT_EQ(DecodeIcmpPacket(nullptr, 0, SocketKind::Raw, 0, kOurs).verdict, Verdict::NotOurs);
-}
+    // Shorter than an ICMP header, yet its checksum adds up.
+    EXPECT_EQ(Decode({0, 0, 0xff, 0xff}, SocketKind::Datagram).verdict, NotOurs);
 
-TEST(IcmpDecode, RejectsMalformedIpHeaders)
-{
-    const Bytes good = IpPacket(kOurs.destination, Ip("10.0.0.5"), 1, EchoReplyMessage(kOurs.identifier, kOurs.sequence));
-    ASSERT_EQ(Decode(good, SocketKind::Raw).verdict, Verdict::Reply);
-    const struct {
-        const char* what;
-        size_t at;
-        uint8_t value;
-    } damages[] = {
-        {"header length below 20", 0, 0x44},
-        {"header length past the end", 0, 0x4f},
-        {"IPv6 version", 0, 0x65},
-        {"UDP protocol", 9, 17},
-        {"total length below the header", 3, 19},
-        {"total length cutting the message", 3, 30},
+    const struct { const char* what; size_t at; uint8_t value; } damages[] = {
+        {"header length below 20", 0, 0x44}, {"header length past the end", 0, 0x4f}, {"IPv6", 0, 0x65},
+        {"UDP", 9, 17}, {"total length below the header", 3, 19}, {"total length cutting the message", 3, 30},
     };
     for (const auto& d : damages) {
-        Bytes bad = good;
+        Bytes bad = raw;
         bad[d.at] = d.value;
-        EXPECT_EQ(Decode(bad, SocketKind::Raw).verdict, Verdict::NotOurs) << d.what;
+        EXPECT_EQ(Decode(bad).verdict, NotOurs) << d.what;
     }
-    // Bytes beyond the total length are link padding, not part of the message.
-    Bytes padded = good;
+    Bytes padded = raw;  // bytes beyond the total length are link padding
     padded.insert(padded.end(), 6, 0);
-    EXPECT_EQ(Decode(padded, SocketKind::Raw).verdict, Verdict::Reply);
+    EXPECT_EQ(Decode(padded).verdict, Reply);
 }
 
-TEST(IcmpDecode, MapsEachErrorAboutOurRequestToItsStatus)
+TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
 {
-    const struct {
-        uint8_t type, code;
-        int32_t status;
-    } cases[] = {
-        {3, 0, kIpDestNetUnreachable},  {3, 1, kIpDestHostUnreachable},  {3, 2, kIpDestProtocolUnreachable},
-        {3, 3, kIpDestPortUnreachable}, {3, 4, kIpDestHostUnreachable},  {3, 13, kIpDestHostUnreachable},
-        {11, 0, kIpTtlExpiredTransit},  {11, 1, kIpTtlExpiredReassembly}, {12, 0, kIpParameterProblem},
-        {4, 0, kIpSourceQuench},
+    const QueuedError timeExceeded{true, 11, 0, 0, kRouter, kOurs.destination};
+    const Decoded ours = DecodeQueuedError(kRequest.data(), kRequest.size(), timeExceeded, kOurs);
+    EXPECT_EQ(std::tuple(ours.verdict, ours.status, ours.from), std::tuple(Error, kIpTtlExpiredTransit, kRouter));
+
+    const Bytes otherSequence = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence + 1);
+    const QueuedError elsewhere{true, 11, 0, 0, kRouter, kElsewhere};
+    EXPECT_EQ(DecodeQueuedError(otherSequence.data(), otherSequence.size(), timeExceeded, kOurs).verdict, NotOurs);
+    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kIcmpHeaderSize - 1, timeExceeded, kOurs).verdict, NotOurs);
+    EXPECT_EQ(DecodeQueuedError(nullptr, 0, timeExceeded, kOurs).verdict, NotOurs);
+    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kRequest.size(), elsewhere, kOurs).verdict, NotOurs);
+
+    // A local error quotes nothing; the same numbers serve a send that failed.
+    const std::pair<int, int32_t> local[] = {
+        {ENETUNREACH, kIpDestNetUnreachable}, {ENETDOWN, kIpDestNetUnreachable}, {EHOSTUNREACH, kIpDestHostUnreachable},
+        {EHOSTDOWN, kIpDestHostUnreachable}, {ECONNREFUSED, kIpDestPortUnreachable}, {EACCES, kIpGeneralFailure},
     };
-    const Bytes quote = QuotedRequest(kOurs.destination, kOurs.identifier, kOurs.sequence);
-    for (const auto& c : cases) {
-        SCOPED_TRACE(std::to_string(c.type) + "/" + std::to_string(c.code));
-        const Bytes error = ErrorQuoting(c.type, c.code, quote);
-        const Decoded raw = DecodeRaw(error, kRouter);
-        EXPECT_EQ(raw.verdict, Verdict::Error);
-        EXPECT_EQ(raw.status, c.status);
-        EXPECT_EQ(raw.from, kRouter);
-        EXPECT_EQ(Decode(error, SocketKind::Datagram, kRouter).status, c.status);
-        EXPECT_EQ(StatusForIcmpError(c.type, c.code), c.status);
+    for (const auto& [errnoValue, status] : local) {
+        const Decoded decoded = DecodeQueuedError(nullptr, 0, {false, 0, 0, errnoValue, 0, kOurs.destination}, kOurs);
+        EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(Error, status)) << errnoValue;
     }
-}
-
-TEST(IcmpDecode, IgnoresErrorsAboutOtherPackets)
-{
-    const uint32_t dest = kOurs.destination;
-    const Bytes ours = QuotedRequest(dest, kOurs.identifier, kOurs.sequence);
-    Bytes badQuotedLength = ours;
-    badQuotedLength[0] = 0x4f;
-    const struct {
-        const char* what;
-        Bytes error;
-    } cases[] = {
-        {"other identifier", ErrorQuoting(3, 1, QuotedRequest(dest, kOurs.identifier ^ 1, kOurs.sequence))},
-        {"other sequence", ErrorQuoting(3, 1, QuotedRequest(dest, kOurs.identifier, kOurs.sequence ^ 1))},
-        {"other destination", ErrorQuoting(3, 1, QuotedRequest(Ip("192.0.2.9"), kOurs.identifier, kOurs.sequence))},
-        {"UDP datagram", ErrorQuoting(3, 3, QuotedRequest(dest, kOurs.identifier, kOurs.sequence, 17))},
-        {"an echo reply", ErrorQuoting(3, 1, QuotedRequest(dest, kOurs.identifier, kOurs.sequence, 1, 0))},
-        {"quote cut before the sequence", ErrorQuoting(11, 0, ours, ours.size() - 2)},
-        {"quote with bad header length", ErrorQuoting(3, 1, badQuotedLength)},
-        {"redirect is no error", ErrorQuoting(5, 1, ours)},
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(DecodeRaw(c.error, kRouter).verdict, Verdict::NotOurs) << c.what;
-        EXPECT_EQ(Decode(c.error, SocketKind::Datagram, kRouter).verdict, Verdict::NotOurs) << c.what;
-    }
-}
-
-TEST(IcmpDecode, QueuedErrorsMustConcernOurRequest)
-{
-    const Bytes request = testing::IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence, testing::kHello);
-    QueuedError icmpError{true, 11, 0, EHOSTUNREACH, kRouter, kOurs.destination};
-    const Decoded decoded = DecodeQueuedError(request.data(), request.size(), icmpError, kOurs);
-    EXPECT_EQ(decoded.verdict, Verdict::Error);
-    EXPECT_EQ(decoded.status, kIpTtlExpiredTransit);
-    EXPECT_EQ(decoded.from, kRouter);
-
-    const Bytes otherSequence = testing::IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence + 1, {});
-    EXPECT_EQ(DecodeQueuedError(otherSequence.data(), otherSequence.size(), icmpError, kOurs).verdict,
-              Verdict::NotOurs);
-    EXPECT_EQ(DecodeQueuedError(request.data(), kIcmpHeaderSize - 1, icmpError, kOurs).verdict, Verdict::NotOurs);
-    EXPECT_EQ(DecodeQueuedError(nullptr, 0, icmpError, kOurs).verdict, Verdict::NotOurs);
-    QueuedError elsewhere = icmpError;
-    elsewhere.originalDestination = Ip("192.0.2.9");
-    EXPECT_EQ(DecodeQueuedError(request.data(), request.size(), elsewhere, kOurs).verdict, Verdict::NotOurs);
-
-    const QueuedError local{false, 0, 0, ENETUNREACH, 0, kOurs.destination};
-    EXPECT_EQ(DecodeQueuedError(nullptr, 0, local, kOurs).status, kIpDestNetUnreachable);
-}
-
-TEST(IcmpDecode, MapsLocalSendErrors)
-{
-    EXPECT_EQ(StatusForLocalError(ENETUNREACH), kIpDestNetUnreachable);
-    EXPECT_EQ(StatusForLocalError(ENETDOWN), kIpDestNetUnreachable);
-    EXPECT_EQ(StatusForLocalError(EHOSTUNREACH), kIpDestHostUnreachable);
-    EXPECT_EQ(StatusForLocalError(EHOSTDOWN), kIpDestHostUnreachable);
-    EXPECT_EQ(StatusForLocalError(EACCES), kIpGeneralFailure);
-    EXPECT_EQ(StatusForLocalError(EINVAL), kIpGeneralFailure);
 }
 
 }  // namespace

@@ -1,10 +1,8 @@
-// Builders for the ICMP packets the probe tests feed to the decoder or put on
-// the loopback wire.
+// Builders for the ICMP packets the probe tests decode or put on the wire.
 #pragma once
 
 #include <arpa/inet.h>
 
-#include <algorithm>
 #include <cstdint>
 #include <cstring>
 #include <vector>
@@ -15,22 +13,16 @@ namespace vellomar::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-inline uint32_t Ip(const char* dotted)
-{
-    return ::inet_addr(dotted);
-}
-
 inline void PutBe16(Bytes& bytes, size_t at, size_t value)
 {
     bytes[at] = static_cast<uint8_t>(value >> 8);
     bytes[at + 1] = static_cast<uint8_t>(value);
 }
 
-inline const Bytes kHello{'h', 'e', 'l', 'l', 'o'};
-
-// An ICMP message with a valid checksum. For error messages identifier and
-// sequence are the unused word and should be 0.
-inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier, uint16_t sequence, const Bytes& body)
+// An ICMP message with a valid checksum; identifier and sequence fill the
+// second word, which error messages leave 0.
+inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier = 0, uint16_t sequence = 0,
+                         const Bytes& body = {'h', 'e', 'l', 'l', 'o'})
 {
     Bytes message{type, code, 0, 0, 0, 0, 0, 0};
     PutBe16(message, 4, identifier);
@@ -40,19 +32,11 @@ inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier, uint16
     return message;
 }
 
-inline Bytes EchoReplyMessage(uint16_t identifier, uint16_t sequence, uint8_t code = 0)
-{
-    return IcmpMessage(icmp::kTypeEchoReply, code, identifier, sequence, kHello);
-}
-
 // An IPv4 header without options in front of payload.
-inline Bytes IpPacket(uint32_t source, uint32_t destination, uint8_t protocol, const Bytes& payload, uint8_t ttl = 64)
+inline Bytes IpPacket(uint32_t source, uint32_t destination, const Bytes& payload, uint8_t protocol = 1)
 {
-    Bytes packet(icmp::kMinIpHeaderSize, 0);
-    packet[0] = 0x45;
+    Bytes packet{0x45, 0, 0, 0, 0, 0, 0, 0, 57, protocol, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     PutBe16(packet, 2, packet.size() + payload.size());
-    packet[8] = ttl;
-    packet[9] = protocol;
     std::memcpy(&packet[12], &source, 4);
     std::memcpy(&packet[16], &destination, 4);
     PutBe16(packet, 10, icmp::InternetChecksum(packet.data(), packet.size()));
@@ -65,14 +49,7 @@ inline Bytes IpPacket(uint32_t source, uint32_t destination, uint8_t protocol, c
 inline Bytes QuotedRequest(uint32_t destination, uint16_t identifier, uint16_t sequence, uint8_t protocol = 1,
                            uint8_t type = icmp::kTypeEchoRequest)
 {
-    return IpPacket(Ip("127.0.0.1"), destination, protocol, IcmpMessage(type, 0, identifier, sequence, {}));
-}
-
-// An ICMP error message quoting (the first quotedSize bytes of) quoted.
-inline Bytes ErrorQuoting(uint8_t type, uint8_t code, const Bytes& quoted, size_t quotedSize = SIZE_MAX)
-{
-    const Bytes quote(quoted.begin(), quoted.begin() + static_cast<long>(std::min(quotedSize, quoted.size())));
-    return IcmpMessage(type, code, 0, 0, quote);
+    return IpPacket(::inet_addr("127.0.0.1"), destination, IcmpMessage(type, 0, identifier, sequence, {}), protocol);
 }
 
 }  // namespace vellomar::testing

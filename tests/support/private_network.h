@@ -1,0 +1,34 @@
+// A network namespace of the test process's own, so that every packet the
+// tests send stays on a loopback nobody else can see.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <string>
+
+namespace vellomar::testing {
+
+// Moves the process into a fresh network namespace with only loopback up.
+// Call from main() before any thread starts.
+void EnterPrivateNetwork();
+// Why the process is not in a namespace of its own; empty when it is.
+const std::string& WhyNoPrivateNetwork();
+
+// Writes value to /proc/sys/<name> of the namespace, e.g. "net/ipv4/ping_group_range".
+bool WriteSysctl(const std::string& name, const std::string& value);
+// Runs a shell command; true when it exited with 0.
+bool RunCommand(const std::string& command);
+
+}  // namespace vellomar::testing
+
+// Without a private namespace (not root) a test that sends packets is skipped,
+// except under CI, which runs as root: there the missing namespace is a failure.
+#define REQUIRE_PRIVATE_NETWORK()                                                    \
+    do {                                                                             \
+        const std::string& whyNot = ::vellomar::testing::WhyNoPrivateNetwork();     \
+        if (!whyNot.empty() && std::getenv("CI") != nullptr)                         \
+            FAIL() << "CI is set, yet " << whyNot;                                   \
+        if (!whyNot.empty())                                                         \
+            GTEST_SKIP() << whyNot;                                                  \
+    } while (false)
