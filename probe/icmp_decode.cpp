@@ -124,7 +124,8 @@ Decoded DecodeQueuedError(const uint8_t* quoted, size_t size, const QueuedError&
 
     Decoded result;
     if (error.fromIcmp) {
-        if (quoted == nullptr || !IsOurEchoRequest(quoted, size, expected))
+        // A redirect is advice about the route, not the fate of the request.
+        if (!IsErrorType(error.type) || quoted == nullptr || !IsOurEchoRequest(quoted, size, expected))
             return {};
         result.status = StatusForIcmpError(error.type, error.code);
         result.from = error.offender;

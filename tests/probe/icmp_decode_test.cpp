@@ -131,6 +131,8 @@ TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
 
     const Bytes otherSequence = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence + 1);
     const QueuedError elsewhere{true, 11, 0, 0, kRouter, kElsewhere};
+    const QueuedError redirect{true, 5, 1, 0, kRouter, kOurs.destination};
+    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kRequest.size(), redirect, kOurs).verdict, NotOurs);
     EXPECT_EQ(DecodeQueuedError(otherSequence.data(), otherSequence.size(), timeExceeded, kOurs).verdict, NotOurs);
     EXPECT_EQ(DecodeQueuedError(kRequest.data(), kIcmpHeaderSize - 1, timeExceeded, kOurs).verdict, NotOurs);
     EXPECT_EQ(DecodeQueuedError(nullptr, 0, timeExceeded, kOurs).verdict, NotOurs);
