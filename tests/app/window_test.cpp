@@ -111,34 +111,25 @@ TEST(StartUp, ReadsTheHostProbesOnceAndStartsTheSchedule)
 
 TEST(StartUp, EveryFailureShowsOneMessageAndLeavesTheScheduleStopped)
 {
-    const char* noComma = "; comment\r\nHome 127.0.0.1\r\n";
-    for (const char* ini : {static_cast<const char*>(nullptr), noComma}) {
-        Monitor monitor(ini);
+    const char* kFolderInstead = "";
+    for (const char* ini : {static_cast<const char*>(nullptr), "; comment\r\nHome 127.0.0.1\r\n", kFolderInstead}) {
+        Monitor monitor(ini == kFolderInstead ? nullptr : ini);
+        if (ini == kFolderInstead)
+            std::filesystem::create_directory(monitor.folder / "Vellomar.ini");
         monitor.window->Form_Load();
         ASSERT_EQ(monitor.messages.size(), 1u);
-        EXPECT_EQ(monitor.messages[0].first, "Težave z branjem .INI datoteke");
-        EXPECT_EQ(monitor.messages[0].second, "Vellomar");
+        EXPECT_EQ(monitor.messages[0], std::pair(QString("Težave z branjem .INI datoteke"), QString("Vellomar")));
         EXPECT_FALSE(monitor.Timer1()->isActive());
         EXPECT_EQ(monitor.probesSent, 0);
         EXPECT_FALSE(std::filesystem::exists(monitor.folder / "PING_20150126.txt"));
+
+        // Start still works, and probes the design caption, which is no address.
+        monitor.status = kNoRequestSent;
+        monitor.Control<QPushButton>("cmdStart")->click();
+        EXPECT_EQ(monitor.lastAddress, "IP");
+        EXPECT_EQ(monitor.DailyLog(), "2015/01/26 10:00:00,3,-1\r\n");
+        EXPECT_TRUE(monitor.Running());
     }
-
-    Monitor folderInstead(nullptr);
-    std::filesystem::create_directory(folderInstead.folder / "Vellomar.ini");
-    folderInstead.window->Form_Load();
-    EXPECT_EQ(folderInstead.messages.size(), 1u);
-    EXPECT_FALSE(folderInstead.Timer1()->isActive());
-}
-
-TEST(StartUp, AfterAFailureStartProbesTheDesignCaption)
-{
-    Monitor monitor(nullptr);
-    monitor.window->Form_Load();
-    monitor.status = kNoRequestSent;
-    monitor.Control<QPushButton>("cmdStart")->click();
-    EXPECT_EQ(monitor.lastAddress, "IP");
-    EXPECT_EQ(monitor.DailyLog(), "2015/01/26 10:00:00,3,-1\r\n");
-    EXPECT_TRUE(monitor.Running());
 }
 
 TEST(StartUp, FileWithoutHostLineKeepsDesignCaptionsAndRuns)
