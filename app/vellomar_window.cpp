@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
+#include <algorithm>
 #include <exception>
 #include <thread>
 #include <utility>
