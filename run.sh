@@ -5,7 +5,7 @@ cd "$(dirname "$0")"
 
 scripts/install-deps.sh
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build build --target vellomar
+cmake --build build --target vellomar vellomar-ping
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "Vellomar is built (build/vellomar) but there is no graphical display here:" >&2
@@ -13,6 +13,6 @@ if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   exit 2
 fi
 
-scripts/grant-ping.sh build/vellomar
+scripts/grant-ping.sh build/vellomar-ping
 echo "Watching the host named in build/Vellomar.ini; daily logs and ERR_list.csv appear in build/."
 exec build/vellomar

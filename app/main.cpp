@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "icmp_platform.h"
 #include "vellomar_window.h"
 
 namespace {
@@ -21,6 +22,13 @@ bool DisplayAvailable()
 
 int main(int argc, char* argv[])
 {
+    // The window never needs a privilege: pings that need one go through the
+    // ping helper. Should the executable have been given one all the same, it
+    // is gone before any toolkit or plugin code runs.
+    if (!vellomar::platform::DropPrivileges()) {
+        std::fprintf(stderr, "vellomar: could not give up the privileges it was started with; not starting.\n");
+        return 1;
+    }
     if (!DisplayAvailable()) {
         std::fprintf(stderr,
                      "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"

@@ -15,6 +15,7 @@
 #include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/capability.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -326,6 +327,16 @@ bool StartSocketLibrary()
 }
 
 void ReleaseSocketLibrary() {}
+
+bool DropPrivileges()
+{
+    cap_t none = ::cap_init();
+    if (none == nullptr)
+        return false;
+    const bool dropped = ::cap_set_proc(none) == 0;
+    ::cap_free(none);
+    return dropped;
+}
 
 IcmpHandle IcmpHandle::Open()
 {

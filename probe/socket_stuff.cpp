@@ -8,8 +8,6 @@ namespace vellomar {
 
 namespace {
 
-constexpr uint8_t kPayload[] = {'h', 'e', 'l', 'l', 'o'};  // no terminating zero
-
 // inet_addr gives all bits set for a text that is no address, which is also
 // what 255.255.255.255 converts to; 0.0.0.0 names no host either.
 bool IsUsableAddress(in_addr_t address)
@@ -36,9 +34,10 @@ int32_t SendPing(std::string address, int32_t timeoutMs, EchoReply& reply)
         return kNoRequestSent;
 
     const platform::IcmpHandle handle = platform::IcmpHandle::Open();
-    if (!handle.IsOpen())
+    if (handle.IsOpen())
+        handle.SendEcho(destination, platform::kEchoPayload, sizeof platform::kEchoPayload, timeoutMs, reply);
+    else if (!platform::SendEchoThroughHelper(destination, timeoutMs, reply))
         return kNoRequestSent;
-    handle.SendEcho(destination, kPayload, sizeof kPayload, timeoutMs, reply);
     return reply.Status;
 }
 

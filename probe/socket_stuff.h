@@ -59,9 +59,12 @@ bool SocketsInitialize();
 void SocketsCleanup();
 
 // Sends one echo request carrying "hello" to a dotted IPv4 address and waits at
-// most timeoutMs for the matching reply. Returns kNoRequestSent when the address
-// is unusable or no ICMP socket can be opened (reply then untouched), otherwise
-// the Status the exchange left in reply.
+// most timeoutMs for the matching reply. Where the process may open no ICMP
+// socket itself, the exchange goes through the ping helper beside the
+// executable, the only part of the program that may hold a privilege. Returns
+// kNoRequestSent when the address is unusable or no ICMP socket can be opened
+// either way (reply then untouched), otherwise the Status the exchange left in
+// reply.
 int32_t SendPing(std::string address, int32_t timeoutMs, EchoReply& reply);
 
 }  // namespace vellomar

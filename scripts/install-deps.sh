@@ -8,7 +8,7 @@ packages=(
   qt6-base-dev libgl-dev
   libgtest-dev
   clang libclang-rt-14-dev
-  iproute2 libcap2-bin
+  iproute2 libcap2-bin libcap-dev
 )
 
 missing=()

@@ -1,6 +1,10 @@
 // Real echo exchanges, all inside the network namespace that main() makes for
 // this process: loopback, a veth pair of its own, and nothing beyond.
+#include <fcntl.h>
 #include <netinet/in.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
 #include <poll.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -12,8 +16,10 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <memory>
 #include <optional>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -288,42 +294,208 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
     EXPECT_EQ(watcher.CountRequests(), 1);
 }
 
-// ping_once run as user and group nobody: "<status> <handle> <written|untouched>".
-std::string PingOnceAsNobody(const std::string& program)
-{
-    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " 127.0.0.1";
-    const std::unique_ptr<FILE, int (*)(FILE*)> out(::popen(command.c_str(), "r"), ::pclose);
-    char line[64] = {};
-    return out && std::fgets(line, sizeof line, out.get()) ? line : "";
-}
+// Runs program as user and group nobody, with its standard output on a pipe.
+class AsNobody {
+public:
+    explicit AsNobody(std::vector<std::string> command, std::vector<std::string> environment = {})
+    {
+        command.insert(command.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
+        std::vector<char*> argv, envp;
+        for (std::string& word : command)
+            argv.push_back(word.data());
+        for (std::string& setting : environment)
+            envp.push_back(setting.data());
+        argv.push_back(nullptr);
+        envp.push_back(nullptr);
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            return;
+        posix_spawn_file_actions_t actions;
+        ::posix_spawn_file_actions_init(&actions);
+        ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        if (::posix_spawnp(&pid_, "setpriv", &actions, nullptr, argv.data(), envp.data()) != 0)
+            pid_ = -1;
+        ::posix_spawn_file_actions_destroy(&actions);
+        ::close(fds[1]);
+        output_ = fds[0];
+    }
+    ~AsNobody()
+    {
+        Stop();
+        ::close(output_);
+    }
+
+    // The capability sets of the running process, as /proc shows them ("CapEff:\t0000000000000000").
+    std::string Capabilities() const
+    {
+        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
+        std::string line, sets;
+        while (std::getline(status, line))
+            if (line.rfind("CapPrm:", 0) == 0 || line.rfind("CapEff:", 0) == 0)
+                sets += line + "\n";
+        return sets;
+    }
+    std::string ReadAll()
+    {
+        std::string bytes;
+        char chunk[512];
+        for (ssize_t n; (n = ::read(output_, chunk, sizeof chunk)) > 0;)
+            bytes.append(chunk, static_cast<size_t>(n));
+        return bytes;
+    }
+    void Stop()
+    {
+        if (pid_ > 0 && ::kill(pid_, SIGTERM) == 0)
+            ::waitpid(pid_, nullptr, 0);
+        pid_ = -1;
+    }
+
+private:
+    pid_t pid_ = -1;
+    int output_ = -1;
+};
+
+constexpr char kNoCapabilities[] = "CapPrm:\t0000000000000000\nCapEff:\t0000000000000000\n";
+
+// A folder in the build tree that nobody may use: /tmp may be mounted nosuid,
+// which ignores file capabilities. Programs are copied in, some given
+// cap_net_raw, as an installation would have them.
+class ProgramFolder {
+public:
+    ProgramFolder()
+    {
+        std::string pattern = PING_ONCE "-XXXXXX";
+        if (::mkdtemp(pattern.data()) != nullptr)
+            path_ = pattern;
+        std::filesystem::permissions(path_, std::filesystem::perms(0755));
+        ownedByNobody_ = ::chown(path_.c_str(), 65534, 65534) == 0;
+    }
+    ~ProgramFolder() { std::filesystem::remove_all(path_); }
+
+    // Copies program in under name; true when it is there, with the capability if asked for.
+    bool Install(const char* program, const std::string& name, bool withCapNetRaw = false) const
+    {
+        return ownedByNobody_ && std::filesystem::copy_file(program, path_ / name) &&
+               (!withCapNetRaw || testing::RunCommand("setcap cap_net_raw+ep " + (path_ / name).string()));
+    }
+    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    const std::filesystem::path& Path() const { return path_; }
+
+private:
+    std::filesystem::path path_;
+    bool ownedByNobody_ = false;
+};
+
+constexpr char kHelper[] = "vellomar-ping";
 
 // An unprivileged user pings through a datagram socket where ping_group_range
-// admits the group, through a raw one where the executable has cap_net_raw, and
-// otherwise not at all. The copies live beside the helper in the build tree, as
-// the program does: /tmp may be mounted nosuid, which ignores file capabilities.
-TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupOrTheFileCapability)
+// admits the group, through a raw one where the process holds cap_net_raw, and
+// through the ping helper where the helper beside the executable holds it; with
+// none of these, not at all. ping_once prints "<status> <ICMP handle the process
+// itself may open> <written|untouched>".
+TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingHelper)
 {
     REQUIRE_PRIVATE_NETWORK();
     ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "0"));
-    std::string folder = PING_ONCE "-XXXXXX";
-    ASSERT_NE(::mkdtemp(folder.data()), nullptr);
-    const std::shared_ptr<void> removeFolder(nullptr, [&folder](void*) { std::filesystem::remove_all(folder); });
-    const std::string plain = folder + "/ping_once", granted = folder + "/ping_once_with_cap_net_raw";
-    std::filesystem::permissions(folder, std::filesystem::perms(0755));
-    ASSERT_TRUE(std::filesystem::copy_file(PING_ONCE, plain) && std::filesystem::copy_file(PING_ONCE, granted));
-    ASSERT_TRUE(testing::RunCommand("setcap cap_net_raw+ep " + granted)) << folder << " holds no file capabilities";
+    const ProgramFolder alone, grantedHelper, plainHelper;
+    ASSERT_TRUE(alone.Install(PING_ONCE, "ping_once") && alone.Install(PING_ONCE, "ping_once_cap", true));
+    ASSERT_TRUE(grantedHelper.Install(PING_ONCE, "ping_once") && grantedHelper.Install(PING_HELPER, kHelper, true));
+    ASSERT_TRUE(plainHelper.Install(PING_ONCE, "ping_once") && plainHelper.Install(PING_HELPER, kHelper));
 
     const struct { const char* pingGroups; std::string program; const char* outcome; } cases[] = {
-        {"1 0", plain, "-1 none untouched\n"},
-        {"1 0", granted, "0 raw written\n"},
-        {"65534 65534", plain, "0 datagram written\n"},
-        {"65534 65534", granted, "0 datagram written\n"},  // the capability is left unused
+        {"1 0", alone / "ping_once", "-1 none untouched\n"},
+        {"1 0", alone / "ping_once_cap", "0 raw written\n"},
+        {"1 0", grantedHelper / "ping_once", "0 none written\n"},
+        {"1 0", plainHelper / "ping_once", "-1 none untouched\n"},
+        {"65534 65534", alone / "ping_once", "0 datagram written\n"},
+        {"65534 65534", alone / "ping_once_cap", "0 datagram written\n"},  // the capability is left unused
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program + " with ping_group_range " + c.pingGroups);
         ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", c.pingGroups));
-        EXPECT_EQ(PingOnceAsNobody(c.program), c.outcome);
+        EXPECT_EQ(AsNobody({c.program, "127.0.0.1"}).ReadAll(), c.outcome);
     }
+}
+
+// The ping helper keeps every promise of the raw socket it uses, and holds no
+// capability while it waits.
+TEST(LeastPrivilege, PingHelperAnswersTimesOutAndSortsThroughAFloodWithoutPrivilege)
+{
+    REQUIRE_PRIVATE_NETWORK();
+    ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", "1 0"));
+    const ProgramFolder folder;
+    ASSERT_TRUE(folder.Install(PING_HELPER, kHelper, true));
+
+    const struct { const char* when; const char* ignoreEcho; bool impostor; const char* timeoutMs;
+                   int32_t status; long minMs, maxMs; } cases[] = {
+        {"answered", "0", false, "1000", kIpSuccess, 0, 100},
+        {"in silence", "1", false, "500", kIpRequestTimedOut, 500, 650},
+        {"under a flood, answered 250 ms late", "1", true, "1000", kIpSuccess, 250, 400},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.when);
+        ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, c.ignoreEcho));
+        std::optional<LoopbackImpostor> impostor;
+        if (c.impostor)
+            impostor.emplace(250ms);
+        const auto start = Clock::now();
+        AsNobody helper({folder / kHelper, "127.0.0.1", c.timeoutMs});
+        std::string capabilities;
+        if (c.minMs > 0) {
+            std::this_thread::sleep_for(150ms);
+            capabilities = helper.Capabilities();
+        }
+        const std::string output = helper.ReadAll();
+        const long elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        ASSERT_EQ(output.size(), sizeof(EchoReply));
+        EchoReply reply;
+        std::memcpy(&reply, output.data(), sizeof reply);
+        EXPECT_EQ(reply.Status, c.status);
+        EXPECT_GE(elapsedMs, c.minMs);
+        EXPECT_LT(elapsedMs, c.maxMs);
+        if (c.minMs > 0) {
+            EXPECT_EQ(capabilities, kNoCapabilities);
+        }
+        if (c.status == kIpSuccess) {
+            EXPECT_EQ(std::string(reply.ReplyData, reply.DataSize), "hello");
+        }
+        if (impostor) {
+            impostor->Stop();
+            EXPECT_EQ(impostor->requestsSeen.load(), 1);
+            EXPECT_GE(impostor->nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(250ms));
+        }
+    }
+}
+
+// The whole monitor, installed as run.sh would leave it on a system whose
+// ping_group_range leaves the user out: the helper holds cap_net_raw, and so
+// does the monitor, as an older installation gave it. The window's process
+// must hold nothing while it runs, and still log replies.
+TEST(LeastPrivilege, WindowProcessHoldsNoCapabilityAndStillLogsReplies)
+{
+    REQUIRE_PRIVATE_NETWORK();
+    ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "0"));
+    ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", "1 0"));
+    const ProgramFolder folder;
+    ASSERT_TRUE(folder.Install(VELLOMAR, "vellomar", true) && folder.Install(PING_HELPER, kHelper, true));
+    {
+        std::ofstream ini(folder / "Vellomar.ini", std::ios::binary);
+        ini << "Loopback, 127.0.0.1\r\n";
+    }
+
+    AsNobody window({folder / "vellomar"}, {"QT_QPA_PLATFORM=offscreen", "HOME=" + folder.Path().string()});
+    std::string log;
+    for (int waited = 0; waited < 100 && log.empty(); ++waited) {
+        std::this_thread::sleep_for(50ms);
+        for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+            if (entry.path().filename().string().rfind("PING_", 0) == 0)
+                log = testing::ReadBytes(entry.path());
+    }
+    const std::string capabilities = window.Capabilities();
+    window.Stop();
+    ASSERT_FALSE(log.empty()) << "no daily log within 5 s";
+    EXPECT_EQ(log.substr(log.size() - 4), ",0\r\n") << log;
+    EXPECT_EQ(capabilities, kNoCapabilities);
 }
 
 }  // namespace

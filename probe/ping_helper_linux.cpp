@@ -1,0 +1,163 @@
+// Running the ping helper for a process that may not open an ICMP socket.
+#include <arpa/inet.h>
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <chrono>
+#include <climits>
+#include <cstring>
+#include <filesystem>
+#include <string>
+#include <system_error>
+
+#include "icmp_platform.h"
+#include "ping_helper.h"
+
+namespace vellomar::platform {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+// Time the helper gets beyond the exchange's own time-out to start and report.
+constexpr auto kHelperGrace = std::chrono::seconds(2);
+
+std::filesystem::path HelperBesideExecutable()
+{
+    std::error_code error;
+    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
+    return executable.parent_path() / ping_helper::kProgramName;
+}
+
+class Pipe {
+public:
+    Pipe()
+    {
+        if (::pipe2(fds_, O_CLOEXEC) != 0)
+            fds_[0] = fds_[1] = -1;
+    }
+    ~Pipe()
+    {
+        CloseWriteEnd();
+        if (fds_[0] >= 0)
+            ::close(fds_[0]);
+    }
+    Pipe(const Pipe&) = delete;
+    Pipe& operator=(const Pipe&) = delete;
+
+    bool IsOpen() const { return fds_[0] >= 0; }
+    int ReadEnd() const { return fds_[0]; }
+    int WriteEnd() const { return fds_[1]; }
+    void CloseWriteEnd()
+    {
+        if (fds_[1] >= 0)
+            ::close(fds_[1]);
+        fds_[1] = -1;
+    }
+
+private:
+    int fds_[2] = {-1, -1};
+};
+
+// Reads exactly size bytes before the deadline; false on a short read.
+bool ReadAll(int fd, void* data, size_t size, Clock::time_point deadline)
+{
+    auto* bytes = static_cast<uint8_t*>(data);
+    while (size > 0) {
+        const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
+        if (remaining <= 0)
+            return false;
+        pollfd p{fd, POLLIN, 0};
+        const int ready = ::poll(&p, 1, static_cast<int>(std::min<decltype(remaining)>(remaining, INT_MAX)));
+        if (ready < 0 && errno == EINTR)
+            continue;
+        if (ready <= 0)
+            return false;
+        const ssize_t n = ::read(fd, bytes, size);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return false;
+        bytes += n;
+        size -= static_cast<size_t>(n);
+    }
+    return true;
+}
+
+int ExitCodeOf(pid_t child)
+{
+    int status = 0;
+    while (::waitpid(child, &status, 0) < 0) {
+        if (errno != EINTR)
+            return -1;
+    }
+    return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+bool Spawn(const std::filesystem::path& helper, uint32_t destination, int32_t timeoutMs, int output, pid_t& child)
+{
+    char address[INET_ADDRSTRLEN] = {};
+    const in_addr to{destination};
+    ::inet_ntop(AF_INET, &to, address, sizeof address);
+    std::string program = helper.string(), timeout = std::to_string(timeoutMs);
+    char* argv[] = {program.data(), address, timeout.data(), nullptr};
+    char* envp[] = {nullptr};  // the helper needs no environment, and gets none
+
+    posix_spawn_file_actions_t actions;
+    if (::posix_spawn_file_actions_init(&actions) != 0)
+        return false;
+    bool spawned = ::posix_spawn_file_actions_adddup2(&actions, output, STDOUT_FILENO) == 0 &&
+                   ::posix_spawn(&child, program.c_str(), &actions, nullptr, argv, envp) == 0;
+    ::posix_spawn_file_actions_destroy(&actions);
+    return spawned;
+}
+
+// The fields an exchange writes; the rest of the caller's record stays as it was.
+void CopyExchange(const EchoReply& from, EchoReply& to)
+{
+    to.Address = from.Address;
+    to.Status = from.Status;
+    to.RoundTripTime = from.RoundTripTime;
+    to.DataSize = std::min<uint16_t>(from.DataSize, sizeof to.ReplyData);
+    to.Options.Ttl = from.Options.Ttl;
+    to.Options.Tos = from.Options.Tos;
+    std::memcpy(to.ReplyData, from.ReplyData, to.DataSize);
+}
+
+}  // namespace
+
+bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& reply)
+{
+    Pipe pipe;
+    pid_t child = -1;
+    if (!pipe.IsOpen() || !Spawn(HelperBesideExecutable(), destination, timeoutMs, pipe.WriteEnd(), child))
+        return false;
+    pipe.CloseWriteEnd();
+
+    EchoReply answer;
+    const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0)) + kHelperGrace;
+    const bool complete = ReadAll(pipe.ReadEnd(), &answer, sizeof answer, deadline);
+    if (!complete)
+        ::kill(child, SIGKILL);
+    const int exitCode = ExitCodeOf(child);
+
+    if (complete && exitCode == ping_helper::kExitExchanged) {
+        CopyExchange(answer, reply);
+        return true;
+    }
+    if (exitCode == ping_helper::kExitNoRequestSent)
+        return false;
+    // The helper failed once the request may have gone out: that is an outcome.
+    EchoReply failed;
+    failed.Status = kIpGeneralFailure;
+    CopyExchange(failed, reply);
+    return true;
+}
+
+}  // namespace vellomar::platform
