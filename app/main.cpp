@@ -1,5 +1,4 @@
 #include <QApplication>
-#include <QMessageBox>
 
 #include <cstdio>
 #include <cstdlib>
@@ -40,14 +39,8 @@ int main(int argc, char* argv[])
 
     vellomar::WindowSeams seams;
     seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
-    vellomar::Vellomar* window = nullptr;
-    seams.messageBox = [&window](const QString& text, const QString& caption) {
-        QMessageBox box(QMessageBox::NoIcon, caption, text, QMessageBox::Ok, window);
-        box.exec();
-    };
     vellomar::Vellomar monitor(std::move(seams));
-    window = &monitor;
     monitor.show();
-    monitor.Form_Load();
+    monitor.Logic().Form_Load();
     return application.exec();
 }

@@ -1,28 +1,18 @@
 #include "vellomar_window.h"
 
 #include <QCoreApplication>
-#include <QEventLoop>
 #include <QLabel>
 #include <QListWidget>
+#include <QMessageBox>
 #include <QPushButton>
 
-#include <algorithm>
-#include <exception>
-#include <thread>
 #include <utility>
 
 #include "app_icon.h"
-#include "err_list.h"
-#include "host_config.h"
 
 namespace vellomar {
 
 namespace {
-
-const QString kStartupFailureText = QStringLiteral("Težave z branjem .INI datoteke");
-const QString kApplicationTitle = QStringLiteral("Vellomar");
-const QString kHelpText = QStringLiteral("Za pomoč pošlji mail na podpora@vellomar.example");
-const QString kHelpCaption = QStringLiteral("Pomoč");
 
 // The layout was drawn in twips; the screen has 15 twips to a pixel.
 void PlaceInTwips(QWidget* control, int left, int top, int width, int height)
@@ -47,38 +37,25 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const QString& captio
     return button;
 }
 
-// Shows the list's progress while the outage report is rebuilt.
-class ListProgress : public ReportProgress {
-public:
-    explicit ListProgress(QListWidget* list) : list_(list) {}
-    void Clear() override { list_->clear(); }
-    void AddItem(const std::string& logName) override { list_->addItem(QString::fromStdString(logName)); }
-
-private:
-    QListWidget* list_;
-};
-
 }  // namespace
 
-Vellomar::Vellomar(WindowSeams seams, QWidget* parent)
-    : QWidget(parent),
-      seams_(std::move(seams)),
-      probeLog_(seams_.programFolder, *this,
-                SocketCalls {SocketsInitialize,
-                             [this](std::string address, int32_t timeoutMs, EchoReply& reply) {
-                                 return SendPingKeepingWindowAlive(std::move(address), timeoutMs, reply);
-                             },
-                             SocketsCleanup},
-                seams_.clock)
+Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* parent)
+    : QWidget(parent), messageBox_(std::move(messageBox))
 {
     setObjectName("Vellomar");
     setWindowTitle("Vellomar & logging");
     setWindowIcon(AppIcon());
     setFixedSize(8640 / 15, 4515 / 15);
     CreateControls();
+    logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
+    ConnectControls();
 }
 
-Vellomar::~Vellomar() = default;
+// The logic goes first, while the controls that its last reply may touch still exist.
+Vellomar::~Vellomar()
+{
+    logic_.reset();
+}
 
 void Vellomar::CreateControls()
 {
@@ -108,162 +85,38 @@ void Vellomar::CreateControls()
     Timer1->setObjectName("Timer1");
     Timer1->setTimerType(Qt::PreciseTimer);  // the coarse default drifts by up to 5% a tick
     Timer1->setInterval(0);
-
-    connect(cmdStart, &QPushButton::clicked, this, &Vellomar::cmdStart_Click);
-    connect(cmdStop, &QPushButton::clicked, this, &Vellomar::cmdStop_Click);
-    connect(cmdHelp, &QPushButton::clicked, this, &Vellomar::cmdHelp_Click);
-    connect(Timer1, &QTimer::timeout, this, &Vellomar::Timer1_Timer);
 }
 
-void Vellomar::Form_Load()
+void Vellomar::ConnectControls()
 {
-    bool started = false;
-    try {
-        if (ReadHostConfiguration()) {
-            PingOnce();
-            Timer1->start(kTickPeriodMs);
-            started = true;
-        }
-    } catch (...) {
-        started = false;
+    WindowLogic* logic = logic_.get();
+    connect(cmdStart, &QPushButton::clicked, this, [logic] { logic->cmdStart_Click(); });
+    connect(cmdStop, &QPushButton::clicked, this, [logic] { logic->cmdStop_Click(); });
+    connect(cmdHelp, &QPushButton::clicked, this, [logic] { logic->cmdHelp_Click(); });
+    connect(Timer1, &QTimer::timeout, this, [logic] { logic->Timer1_Timer(); });
+}
+
+QLabel* Vellomar::LabelFor(Label label) const
+{
+    switch (label) {
+    case Label::HostName:
+        return lblHostName;
+    case Label::IPAddress:
+        return lblIPAddress;
+    case Label::OutFile:
+        return lblOutFile;
     }
-    if (!started)
-        seams_.messageBox(kStartupFailureText, kApplicationTitle);
+    return nullptr;
 }
 
-bool Vellomar::ReadHostConfiguration()
+std::string Vellomar::Caption(Label label) const
 {
-    HostConfig config = ReadHostConfig(seams_.programFolder / "Vellomar.ini");
-    if (config.outcome == HostConfig::Outcome::Failed)
-        return false;
-    if (config.outcome == HostConfig::Outcome::HostLine) {
-        lblHostName->setText(QString::fromStdString(config.hostName));
-        lblIPAddress->setText(QString::fromStdString(config.address));
-    }
-    return true;
+    return LabelFor(label)->text().toStdString();
 }
 
-void Vellomar::cmdStart_Click()
+void Vellomar::SetCaption(Label label, const std::string& caption)
 {
-    if (DeferWhileProbing(&Vellomar::cmdStart_Click))
-        return;
-    PingOnceOrSkip();
-    Timer1->start(kTickPeriodMs);
-}
-
-void Vellomar::cmdStop_Click()
-{
-    if (DeferWhileProbing(&Vellomar::cmdStop_Click))
-        return;
-    Timer1->stop();
-    Timer1->setInterval(0);
-}
-
-void Vellomar::cmdHelp_Click()
-{
-    if (DeferWhileProbing(&Vellomar::cmdHelp_Click))
-        return;
-    seams_.messageBox(kHelpText, kHelpCaption);
-}
-
-void Vellomar::Timer1_Timer()
-{
-    if (DeferWhileProbing(&Vellomar::Timer1_Timer))
-        return;
-    PingOnceOrSkip();
-    ++tickCount_;
-    if (tickCount_ > kTicksBeforeReport) {
-        MakeErrList();
-        tickCount_ = 0;
-    }
-}
-
-void Vellomar::PingOnce()
-{
-    struct CycleDepth {
-        int& depth;
-        explicit CycleDepth(int& d) : depth(d) { ++depth; }
-        ~CycleDepth() { --depth; }
-    };
-    {
-        CycleDepth inCycle(cycleDepth_);
-        probeLog_.PingOnce();
-    }
-    if (cycleDepth_ == 0)
-        RunDeferredHandlers();
-}
-
-// A cycle that cannot run at all (no thread could be started for the wait) is
-// skipped; the schedule goes on and the next tick tries again.
-void Vellomar::PingOnceOrSkip()
-{
-    try {
-        PingOnce();
-    } catch (...) {
-    }
-}
-
-void Vellomar::MakeErrList()
-{
-    ListProgress progress(List1);
-    vellomar::MakeErrList(seams_.programFolder, progress);
-}
-
-// The reply is awaited on a helper thread so that the window keeps painting.
-// User input stays queued until the wait is over, and a handler that is called
-// meanwhile (a due tick, a queued click) runs after the cycle instead of inside it.
-int32_t Vellomar::SendPingKeepingWindowAlive(std::string address, int32_t timeoutMs, EchoReply& reply)
-{
-    int32_t status = kNoRequestSent;
-    std::exception_ptr failure;
-    QEventLoop wait;
-    waitingForReply_ = true;
-    std::thread worker([&] {
-        try {
-            status = seams_.sendPing(std::move(address), timeoutMs, reply);
-        } catch (...) {
-            failure = std::current_exception();
-        }
-        QMetaObject::invokeMethod(&wait, &QEventLoop::quit, Qt::QueuedConnection);
-    });
-    wait.exec(QEventLoop::ExcludeUserInputEvents);
-    worker.join();
-    waitingForReply_ = false;
-    if (failure)
-        std::rethrow_exception(failure);
-    return status;
-}
-
-bool Vellomar::DeferWhileProbing(void (Vellomar::*handler)())
-{
-    if (!waitingForReply_)
-        return false;
-    bool tickAlreadyDue = handler == &Vellomar::Timer1_Timer &&
-                          std::find(deferred_.begin(), deferred_.end(), handler) != deferred_.end();
-    if (!tickAlreadyDue)
-        deferred_.push_back(handler);
-    return true;
-}
-
-void Vellomar::RunDeferredHandlers()
-{
-    for (auto handler : std::exchange(deferred_, {}))
-        QMetaObject::invokeMethod(this, handler, Qt::QueuedConnection);
-}
-
-void Vellomar::RunPendingEvents()
-{
-    QCoreApplication::processEvents();
-}
-
-std::string Vellomar::ProbeAddress() const
-{
-    return lblIPAddress->text().toStdString();
-}
-
-void Vellomar::ShowOutFile(const std::string& path)
-{
-    lblOutFile->setText(QString::fromStdString(path));
+    LabelFor(label)->setText(QString::fromStdString(caption));
 }
 
 int Vellomar::ListCount() const
@@ -276,10 +129,46 @@ void Vellomar::ListClear()
     List1->clear();
 }
 
-void Vellomar::ListAddItem(const std::string& line)
+void Vellomar::ListAddItem(const std::string& item)
 {
-    List1->addItem(QString::fromStdString(line));
+    List1->addItem(QString::fromStdString(item));
     List1->scrollToBottom();
+}
+
+void Vellomar::SetTimerInterval(int milliseconds)
+{
+    Timer1->setInterval(milliseconds);
+    if (milliseconds == 0)
+        Timer1->stop();
+}
+
+void Vellomar::SetTimerEnabled(bool enabled)
+{
+    if (enabled && Timer1->interval() > 0)
+        Timer1->start();  // restarts a running timer: the next tick is a whole period away
+    else if (!enabled)
+        Timer1->stop();
+}
+
+void Vellomar::ShowMessageBox(const std::string& text, const std::string& caption)
+{
+    if (messageBox_) {
+        messageBox_(text, caption);
+        return;
+    }
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
+                    QMessageBox::Ok, this);
+    box.exec();
+}
+
+void Vellomar::RunPendingEvents()
+{
+    QCoreApplication::processEvents();
+}
+
+void Vellomar::Post(std::function<void()> closure)
+{
+    QMetaObject::invokeMethod(this, std::move(closure), Qt::QueuedConnection);
 }
 
 }  // namespace vellomar

@@ -1,16 +1,15 @@
-// The monitor's window: host, address and log path labels, the list of recent
-// records, Start/Stop/Help, and the ten-second schedule.
+// The monitor's window on Qt: host, address and log path labels, the list of
+// recent records, Start/Stop/Help and the timer. What they do is WindowLogic's.
 #pragma once
 
 #include <QTimer>
 #include <QWidget>
 
-#include <cstdint>
-#include <filesystem>
 #include <functional>
-#include <vector>
+#include <memory>
+#include <string>
 
-#include "probe_log.h"
+#include "window_logic.h"
 
 class QLabel;
 class QListWidget;
@@ -18,56 +17,36 @@ class QPushButton;
 
 namespace vellomar {
 
-// Everything the window takes from outside, replaceable for tests.
-struct WindowSeams {
-    std::filesystem::path programFolder;
-    // Shows a modal message with an OK button only.
-    std::function<void(const QString& text, const QString& caption)> messageBox;
-    ProbeLog::Clock clock = LocalNow;
-    // Runs off the window's thread while the window keeps painting.
-    std::function<int32_t(std::string, int32_t, EchoReply&)> sendPing = SendPing;
-};
+// Shows a modal message with an OK button only; a QMessageBox unless replaced.
+using MessageBoxShower = std::function<void(const std::string& text, const std::string& caption)>;
 
-inline constexpr int kTickPeriodMs = 10000;
-inline constexpr int kTicksBeforeReport = 60;
-
-class Vellomar : public QWidget, private ProbeWindow {
+class Vellomar : public QWidget, private WindowFace {
     Q_OBJECT
 
 public:
-    explicit Vellomar(WindowSeams seams, QWidget* parent = nullptr);
+    explicit Vellomar(WindowSeams seams, MessageBoxShower messageBox = {}, QWidget* parent = nullptr);
     ~Vellomar() override;
 
-    void Form_Load();
-    int16_t TickCount() const { return tickCount_; }
-
-public slots:
-    void cmdStart_Click();
-    void cmdStop_Click();
-    void cmdHelp_Click();
-    void Timer1_Timer();
+    WindowLogic& Logic() { return *logic_; }
 
 private:
     void CreateControls();
-    void PingOnce();
-    void PingOnceOrSkip();
-    void MakeErrList();
-    bool ReadHostConfiguration();
-    int32_t SendPingKeepingWindowAlive(std::string address, int32_t timeoutMs, EchoReply& reply);
-    bool DeferWhileProbing(void (Vellomar::*handler)());
-    void RunDeferredHandlers();
+    void ConnectControls();
+    QLabel* LabelFor(Label label) const;
 
-    // ProbeWindow
-    void RunPendingEvents() override;
-    std::string ProbeAddress() const override;
-    void ShowOutFile(const std::string& path) override;
+    // WindowFace
+    std::string Caption(Label label) const override;
+    void SetCaption(Label label, const std::string& caption) override;
     int ListCount() const override;
     void ListClear() override;
-    void ListAddItem(const std::string& line) override;
+    void ListAddItem(const std::string& item) override;
+    void SetTimerInterval(int milliseconds) override;
+    void SetTimerEnabled(bool enabled) override;
+    void ShowMessageBox(const std::string& text, const std::string& caption) override;
+    void RunPendingEvents() override;
+    void Post(std::function<void()> closure) override;
 
-    WindowSeams seams_;
-    ProbeLog probeLog_;
-
+    MessageBoxShower messageBox_;
     QPushButton* cmdStart = nullptr;
     QLabel* lblIPAddress = nullptr;
     QListWidget* List1 = nullptr;
@@ -76,11 +55,7 @@ private:
     QLabel* lblHostName = nullptr;
     QPushButton* cmdHelp = nullptr;
     QTimer* Timer1 = nullptr;
-
-    int16_t tickCount_ = 0;
-    bool waitingForReply_ = false;
-    int cycleDepth_ = 0;
-    std::vector<void (Vellomar::*)()> deferred_;
+    std::unique_ptr<WindowLogic> logic_;
 };
 
 }  // namespace vellomar

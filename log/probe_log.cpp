@@ -61,16 +61,38 @@ ProbeLog::ProbeLog(std::filesystem::path programFolder, ProbeWindow& window, Soc
 
 void ProbeLog::PingOnce()
 {
+    std::optional<std::string> address = BeginCycle();
+    if (!address)
+        return;
+    EchoReply reply {};
+    int32_t status = Send(*address, reply);
+    FinishCycle(status, reply);
+}
+
+std::optional<std::string> ProbeLog::BeginCycle()
+{
     window_.RunPendingEvents();
     if (!sockets_.initialize()) {
         WriteLog(kSocketFailureLine);
-        return;
+        return std::nullopt;
     }
-    std::string address = window_.ProbeAddress();
-    EchoReply reply {};
-    int32_t status = sockets_.sendPing(address, kProbeTimeoutMs, reply);
+    return window_.ProbeAddress();
+}
+
+int32_t ProbeLog::Send(const std::string& address, EchoReply& reply) const
+{
+    return sockets_.sendPing(address, kProbeTimeoutMs, reply);
+}
+
+void ProbeLog::FinishCycle(int32_t status, const EchoReply& reply)
+{
     LocalDateTime stamp = clock_();
     WriteLog(ComposeProbeRecord(stamp, reply.RoundTripTime, status));
+    sockets_.cleanup();
+}
+
+void ProbeLog::AbandonCycle()
+{
     sockets_.cleanup();
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <functional>
+#include <optional>
 #include <string>
 
 #include "socket_stuff.h"
@@ -61,7 +62,22 @@ public:
     ProbeLog(std::filesystem::path programFolder, ProbeWindow& window, SocketCalls sockets = {},
              Clock clock = LocalNow);
 
+    // The whole cycle, waiting for the reply on the calling thread.
     void PingOnce();
+
+    // The cycle in three steps, so that the wait can run elsewhere.
+    // Before the send: runs the pending window events, starts the socket
+    // library and reads the address. Returns no address when the library did
+    // not start; the socket failure line is then logged and the cycle is over.
+    std::optional<std::string> BeginCycle();
+    // The send itself, into a fresh zero-filled reply record; it touches
+    // nothing of the window, so it may run off the window's thread.
+    int32_t Send(const std::string& address, EchoReply& reply) const;
+    // After the reply: reads the clock, logs the record, releases the library.
+    void FinishCycle(int32_t status, const EchoReply& reply);
+    // A cycle whose send failed before it gave a status: releases the library.
+    void AbandonCycle();
+
     // Appends one line to today's daily log and to the list; fails silently.
     void WriteLog(const std::string& line);
 

@@ -1,0 +1,313 @@
+#include "win32_window.h"
+
+#include <utility>
+
+#include "utf8.h"
+
+namespace vellomar {
+
+namespace {
+
+constexpr wchar_t kWindowClass[] = L"VellomarWindow";
+constexpr wchar_t kTitle[] = L"Vellomar & logging";
+constexpr int kIconResource = 1;
+constexpr UINT_PTR kTimer1 = 1;
+// Tells the window's thread that closures wait in its queue.
+constexpr UINT kRunPostedClosures = WM_APP + 1;
+
+enum ControlId { kStartId = 101, kStopId, kHelpId, kListId, kLabelId };
+
+// The layout was drawn in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
+int TwipsToPixels(int twips, UINT dpi)
+{
+    return MulDiv(twips, static_cast<int>(dpi), 1440);
+}
+
+// The system's message font at the window's DPI: the platform's default look.
+HFONT MessageFont(UINT dpi)
+{
+    NONCLIENTMETRICSW metrics {};
+    metrics.cbSize = sizeof metrics;
+    if (!SystemParametersInfoForDpi(SPI_GETNONCLIENTMETRICS, sizeof metrics, &metrics, 0, dpi))
+        return nullptr;
+    return CreateFontIndirectW(&metrics.lfMessageFont);
+}
+
+}  // namespace
+
+void Win32Window::RegisterWindowClass(HINSTANCE instance)
+{
+    WNDCLASSEXW windowClass {};
+    windowClass.cbSize = sizeof windowClass;
+    windowClass.lpfnWndProc = Win32Window::WindowProc;
+    windowClass.hInstance = instance;
+    windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 0, 0,
+                                                      LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                                        GetSystemMetrics(SM_CXSMICON),
+                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
+    windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
+    windowClass.lpszClassName = kWindowClass;
+    RegisterClassExW(&windowClass);
+}
+
+Win32Window::Win32Window(HINSTANCE instance, WindowSeams seams) : instance_(instance)
+{
+    RegisterWindowClass(instance);
+    constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
+    window_ = CreateWindowExW(0, kWindowClass, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    if (!window_)
+        return;
+    CreateControls();
+    LayOut(GetDpiForWindow(window_));
+    logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
+}
+
+Win32Window::~Win32Window()
+{
+    logic_.reset();
+    if (window_ && IsWindow(window_))
+        DestroyWindow(window_);
+    if (font_)
+        DeleteObject(font_);
+}
+
+// Controls in their tab order: the order of creation is the order of Tab.
+void Win32Window::CreateControls()
+{
+    constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
+    constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;  // '&' in a host name is shown
+    constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
+    cmdStart = AddControl(L"BUTTON", L"Start", kButton, kStartId, 6600, 120, 615, 375);
+    lblIPAddress = AddControl(L"STATIC", L"IP", kLabel, kLabelId, 120, 480, 4455, 315);
+    List1 = AddControl(L"LISTBOX", L"", kList, kListId, 120, 1440, 8415, 2985);
+    cmdStop = AddControl(L"BUTTON", L"Stop", kButton, kStopId, 7320, 120, 615, 375);
+    lblOutFile = AddControl(L"STATIC", L"lblOutFile", kLabel, kLabelId, 120, 960, 8535, 255);
+    lblHostName = AddControl(L"STATIC", L"Host", kLabel, kLabelId, 120, 120, 4455, 375);
+    cmdHelp = AddControl(L"BUTTON", L"Help", kButton, kHelpId, 8040, 120, 495, 375);
+}
+
+HWND Win32Window::AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left,
+                             int top, int width, int height)
+{
+    HWND control = CreateWindowExW(0, windowClass, caption, style, 0, 0, 0, 0, window_,
+                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
+    controls_.push_back({control, left, top, width, height});
+    return control;
+}
+
+// Sizes the window and places every control for the monitor's DPI.
+void Win32Window::LayOut(UINT dpi)
+{
+    RECT frame {0, 0, TwipsToPixels(8640, dpi), TwipsToPixels(4515, dpi)};
+    AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
+                             static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)), dpi);
+    SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
+                 SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+
+    HFONT font = MessageFont(dpi);
+    for (const Control& c : controls_) {
+        MoveWindow(c.handle, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi), TwipsToPixels(c.width, dpi),
+                   TwipsToPixels(c.height, dpi), TRUE);
+        SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+    }
+    if (font_)
+        DeleteObject(font_);
+    font_ = font;
+}
+
+// Messages reach the window logic only once it exists.
+LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam)
+{
+    if (message == WM_NCCREATE) {
+        auto* create = reinterpret_cast<const CREATESTRUCTW*>(lParam);
+        SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+    }
+    auto* self = reinterpret_cast<Win32Window*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!self || !self->logic_)
+        return DefWindowProcW(window, message, wParam, lParam);
+    return self->OnMessage(message, wParam, lParam);
+}
+
+LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
+{
+    switch (message) {
+    case WM_COMMAND:
+        if (HIWORD(wParam) == BN_CLICKED)
+            OnCommand(LOWORD(wParam));
+        return 0;
+    case WM_TIMER:
+        if (wParam == kTimer1)
+            logic_->Timer1_Timer();
+        return 0;
+    case kRunPostedClosures:
+        RunPostedClosures();
+        return 0;
+    case WM_DPICHANGED: {
+        LayOut(HIWORD(wParam));
+        const RECT* suggested = reinterpret_cast<const RECT*>(lParam);
+        SetWindowPos(window_, nullptr, suggested->left, suggested->top, 0, 0,
+                     SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+        return 0;
+    }
+    case WM_SETFOCUS:  // the window hands its focus on to the first control in tab order
+        SetFocus(GetNextDlgTabItem(window_, nullptr, FALSE));
+        return 0;
+    case WM_DESTROY:
+        KillTimer(window_, kTimer1);
+        PostQuitMessage(0);
+        return 0;
+    default:
+        return DefWindowProcW(window_, message, wParam, lParam);
+    }
+}
+
+void Win32Window::OnCommand(int id)
+{
+    switch (id) {
+    case kStartId:
+        logic_->cmdStart_Click();
+        break;
+    case kStopId:
+        logic_->cmdStop_Click();
+        break;
+    case kHelpId:
+        logic_->cmdHelp_Click();
+        break;
+    default:
+        break;
+    }
+}
+
+// A closure may open a modal box whose loop runs the next wake-up; each
+// closure is taken off the queue before it runs, so the order holds.
+void Win32Window::RunPostedClosures()
+{
+    for (;;) {
+        std::function<void()> next;
+        {
+            std::lock_guard lock(postedMutex_);
+            if (posted_.empty())
+                return;
+            next = std::move(posted_.front());
+            posted_.pop_front();
+        }
+        next();
+    }
+}
+
+// IsDialogMessageW gives the window Tab and Shift+Tab between its controls.
+bool Win32Window::DispatchOne(MSG& message)
+{
+    if (message.message == WM_QUIT)
+        return false;
+    if (!IsDialogMessageW(window_, &message)) {
+        TranslateMessage(&message);
+        DispatchMessageW(&message);
+    }
+    return true;
+}
+
+int Win32Window::RunMessageLoop()
+{
+    MSG message {};
+    while (GetMessageW(&message, nullptr, 0, 0) > 0)
+        DispatchOne(message);
+    return static_cast<int>(message.wParam);
+}
+
+void Win32Window::RunPendingEvents()
+{
+    MSG message {};
+    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+        if (!DispatchOne(message)) {
+            PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop to see
+            return;
+        }
+    }
+}
+
+// The closures live in the window's own queue; the message only wakes the
+// window's thread, so a full message queue delays a closure but never loses it.
+void Win32Window::Post(std::function<void()> closure)
+{
+    {
+        std::lock_guard lock(postedMutex_);
+        posted_.push_back(std::move(closure));
+    }
+    PostMessageW(window_, kRunPostedClosures, 0, 0);
+}
+
+HWND Win32Window::LabelFor(Label label) const
+{
+    switch (label) {
+    case Label::HostName:
+        return lblHostName;
+    case Label::IPAddress:
+        return lblIPAddress;
+    case Label::OutFile:
+        return lblOutFile;
+    }
+    return nullptr;
+}
+
+std::string Win32Window::Caption(Label label) const
+{
+    HWND control = LabelFor(label);
+    std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
+    text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
+    return Narrow(text);
+}
+
+void Win32Window::SetCaption(Label label, const std::string& caption)
+{
+    SetWindowTextW(LabelFor(label), Widen(caption).c_str());
+}
+
+int Win32Window::ListCount() const
+{
+    return static_cast<int>(SendMessageW(List1, LB_GETCOUNT, 0, 0));
+}
+
+void Win32Window::ListClear()
+{
+    SendMessageW(List1, LB_RESETCONTENT, 0, 0);
+}
+
+void Win32Window::ListAddItem(const std::string& item)
+{
+    const std::wstring text = Widen(item);
+    const LRESULT index = SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
+    if (index >= 0)
+        SendMessageW(List1, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);  // keep the newest line in view
+}
+
+void Win32Window::SetTimerInterval(int milliseconds)
+{
+    timerInterval_ = milliseconds;
+    ApplyTimer();
+}
+
+void Win32Window::SetTimerEnabled(bool enabled)
+{
+    timerEnabled_ = enabled;
+    ApplyTimer();
+}
+
+// SetTimer on a running timer restarts it: the next tick is a whole period away.
+void Win32Window::ApplyTimer()
+{
+    if (timerEnabled_ && timerInterval_ > 0)
+        SetTimer(window_, kTimer1, static_cast<UINT>(timerInterval_), nullptr);
+    else
+        KillTimer(window_, kTimer1);
+}
+
+void Win32Window::ShowMessageBox(const std::string& text, const std::string& caption)
+{
+    MessageBoxW(window_, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
+}
+
+}  // namespace vellomar

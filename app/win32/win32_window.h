@@ -1,0 +1,81 @@
+// The monitor's window on Win32: STATIC labels, BUTTON push buttons, a LISTBOX,
+// a window timer and MessageBoxW. What they do is WindowLogic's.
+#pragma once
+
+#include <windows.h>
+
+#include <deque>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "window_logic.h"
+
+namespace vellomar {
+
+class Win32Window final : private WindowFace {
+public:
+    Win32Window(HINSTANCE instance, WindowSeams seams);
+    ~Win32Window() override;
+    Win32Window(const Win32Window&) = delete;
+    Win32Window& operator=(const Win32Window&) = delete;
+
+    HWND Handle() const { return window_; }
+    WindowLogic& Logic() { return *logic_; }
+    // Runs the window until it is closed; returns the process's exit code.
+    int RunMessageLoop();
+
+private:
+    struct Control {
+        HWND handle;
+        int left, top, width, height;  // twips
+    };
+
+    static void RegisterWindowClass(HINSTANCE instance);
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
+    void CreateControls();
+    HWND AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left, int top,
+                    int width, int height);
+    void LayOut(UINT dpi);
+    void OnCommand(int id);
+    void RunPostedClosures();
+    void ApplyTimer();
+    bool DispatchOne(MSG& message);
+    HWND LabelFor(Label label) const;
+
+    // WindowFace
+    std::string Caption(Label label) const override;
+    void SetCaption(Label label, const std::string& caption) override;
+    int ListCount() const override;
+    void ListClear() override;
+    void ListAddItem(const std::string& item) override;
+    void SetTimerInterval(int milliseconds) override;
+    void SetTimerEnabled(bool enabled) override;
+    void ShowMessageBox(const std::string& text, const std::string& caption) override;
+    void RunPendingEvents() override;
+    void Post(std::function<void()> closure) override;
+
+    HINSTANCE instance_;
+    HWND window_ = nullptr;
+    HWND cmdStart = nullptr;
+    HWND lblIPAddress = nullptr;
+    HWND List1 = nullptr;
+    HWND cmdStop = nullptr;
+    HWND lblOutFile = nullptr;
+    HWND lblHostName = nullptr;
+    HWND cmdHelp = nullptr;
+    std::vector<Control> controls_;
+    HFONT font_ = nullptr;
+    int timerInterval_ = 0;
+    bool timerEnabled_ = false;
+
+    std::mutex postedMutex_;
+    std::deque<std::function<void()>> posted_;
+
+    std::unique_ptr<WindowLogic> logic_;  // last: goes first, while the window still stands
+};
+
+}  // namespace vellomar

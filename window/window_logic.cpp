@@ -1,0 +1,309 @@
+#include "window_logic.h"
+
+#include <algorithm>
+#include <utility>
+
+#include "err_list.h"
+#include "host_config.h"
+
+namespace vellomar {
+
+namespace {
+
+const char kStartupFailureText[] = "Težave z branjem .INI datoteke";
+const char kApplicationTitle[] = "Vellomar";
+const char kHelpText[] = "Za pomoč pošlji mail na podpora@vellomar.example";
+const char kHelpCaption[] = "Pomoč";
+
+// Hands each step of a rebuild that runs off the window's thread to List1 on
+// the window's thread, in order.
+class PostedProgress : public ReportProgress {
+public:
+    explicit PostedProgress(WindowFace& face) : face_(face) {}
+    void Clear() override
+    {
+        face_.Post([&face = face_] { face.ListClear(); });
+    }
+    void AddItem(const std::string& logName) override
+    {
+        face_.Post([&face = face_, logName] { face.ListAddItem(logName); });
+    }
+
+private:
+    WindowFace& face_;
+};
+
+}  // namespace
+
+std::thread StartThread(std::function<void()> work)
+{
+    return std::thread(std::move(work));
+}
+
+WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
+    : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, *this, seams_.sockets, seams_.clock)
+{
+}
+
+// A reply or a rebuild still under way is waited for, so that its thread
+// never outlives the window logic it reports to.
+WindowLogic::~WindowLogic()
+{
+    JoinWorker();
+}
+
+void WindowLogic::Form_Load()
+{
+    bool configured = false;
+    try {
+        configured = ReadHostConfiguration();
+    } catch (...) {
+    }
+    if (configured)
+        BeginProbe(Cycle::Load);
+    else
+        ShowStartupFailure();
+}
+
+bool WindowLogic::ReadHostConfiguration()
+{
+    HostConfig config = ReadHostConfig(seams_.programFolder / "Vellomar.ini");
+    if (config.outcome == HostConfig::Outcome::Failed)
+        return false;
+    if (config.outcome == HostConfig::Outcome::HostLine) {
+        face_.SetCaption(Label::HostName, config.hostName);
+        face_.SetCaption(Label::IPAddress, config.address);
+    }
+    return true;
+}
+
+void WindowLogic::ShowStartupFailure()
+{
+    face_.ShowMessageBox(kStartupFailureText, kApplicationTitle);
+}
+
+void WindowLogic::RestartSchedule()
+{
+    face_.SetTimerInterval(kTickPeriodMs);
+    face_.SetTimerEnabled(true);
+}
+
+void WindowLogic::cmdStart_Click()
+{
+    if (!HoldBack(Handler::Start))
+        BeginProbe(Cycle::Start);
+}
+
+void WindowLogic::cmdStop_Click()
+{
+    if (HoldBack(Handler::Stop))
+        return;
+    face_.SetTimerInterval(0);
+    face_.SetTimerEnabled(false);
+    DropHeldTicks();
+}
+
+// The message box is modal but the schedule goes on behind it: a tick that
+// falls due while it is open probes as usual, so no record is lost to a box
+// left open.
+void WindowLogic::cmdHelp_Click()
+{
+    if (!HoldBack(Handler::Help))
+        face_.ShowMessageBox(kHelpText, kHelpCaption);
+}
+
+void WindowLogic::Timer1_Timer()
+{
+    if (!HoldBack(Handler::Tick))
+        BeginProbe(Cycle::Tick);
+}
+
+void WindowLogic::BeginProbe(Cycle cycle)
+{
+    inFlight_ = true;
+    std::optional<std::string> address;
+    try {
+        address = probeLog_.BeginCycle();
+    } catch (...) {
+        AfterProbe(cycle, true);
+        return;
+    }
+    if (!address) {  // the socket library did not start: its line is logged instead
+        AfterProbe(cycle, false);
+        return;
+    }
+    auto wait = [this, cycle, address = std::move(*address)] {
+        ProbeOutcome outcome;
+        try {
+            outcome.status = probeLog_.Send(address, outcome.reply);
+        } catch (...) {
+            outcome.failure = std::current_exception();
+        }
+        face_.Post([this, cycle, outcome] { ProbeReturned(cycle, outcome); });
+    };
+    // Without a thread to wait on, no request is sent, and the record says so.
+    if (!StartWorker(std::move(wait)))
+        ProbeReturned(cycle, ProbeOutcome {});
+}
+
+void WindowLogic::ProbeReturned(Cycle cycle, const ProbeOutcome& outcome)
+{
+    JoinWorker();
+    bool failed = outcome.failure != nullptr;
+    try {
+        if (failed)
+            probeLog_.AbandonCycle();
+        else
+            probeLog_.FinishCycle(outcome.status, outcome.reply);
+    } catch (...) {
+        failed = true;
+    }
+    AfterProbe(cycle, failed);
+}
+
+// A failure that escapes the probe cycle spoils start-up; for Start and the
+// ticks it costs that one record, and the schedule goes on.
+void WindowLogic::AfterProbe(Cycle cycle, bool failed)
+{
+    switch (cycle) {
+    case Cycle::Load:
+        if (failed)
+            ShowStartupFailure();
+        else
+            RestartSchedule();
+        break;
+    case Cycle::Start:
+        RestartSchedule();
+        DropHeldTicks();  // the schedule starts afresh from this press
+        break;
+    case Cycle::Tick:
+        if (++tickCount_ > kTicksBeforeReport) {
+            BeginRebuild();
+            return;
+        }
+        break;
+    }
+    EndCycle();
+}
+
+void WindowLogic::BeginRebuild()
+{
+    auto rebuild = [this] {
+        PostedProgress progress(face_);
+        RebuildReport(progress);
+        face_.Post([this] { RebuildDone(); });
+    };
+    // Without a thread the rebuild runs here, and the window waits for it.
+    if (!StartWorker(rebuild))
+        rebuild();
+}
+
+void WindowLogic::RebuildReport(ReportProgress& progress)
+{
+    MakeErrList(seams_.programFolder, progress);
+}
+
+void WindowLogic::RebuildDone()
+{
+    JoinWorker();
+    tickCount_ = 0;
+    EndCycle();
+}
+
+void WindowLogic::EndCycle()
+{
+    inFlight_ = false;
+    RunHeldHandlers();
+}
+
+bool WindowLogic::StartWorker(std::function<void()> work)
+{
+    try {
+        worker_ = seams_.startThread(std::move(work));
+        return worker_.joinable();
+    } catch (...) {
+        return false;
+    }
+}
+
+void WindowLogic::JoinWorker()
+{
+    if (worker_.joinable())
+        worker_.join();
+}
+
+bool WindowLogic::HoldBack(Handler handler)
+{
+    if (!inFlight_)
+        return false;
+    bool tickAlreadyHeld = handler == Handler::Tick && std::ranges::find(held_, Handler::Tick) != held_.end();
+    if (!tickAlreadyHeld)
+        held_.push_back(handler);
+    return true;
+}
+
+void WindowLogic::DropHeldTicks()
+{
+    std::erase(held_, Handler::Tick);
+}
+
+// A held handler that begins a cycle of its own leaves the rest waiting for
+// that cycle's end.
+void WindowLogic::RunHeldHandlers()
+{
+    while (!inFlight_ && !held_.empty()) {
+        Handler next = held_.front();
+        held_.pop_front();
+        Run(next);
+    }
+}
+
+void WindowLogic::Run(Handler handler)
+{
+    switch (handler) {
+    case Handler::Start:
+        cmdStart_Click();
+        break;
+    case Handler::Stop:
+        cmdStop_Click();
+        break;
+    case Handler::Help:
+        cmdHelp_Click();
+        break;
+    case Handler::Tick:
+        Timer1_Timer();
+        break;
+    }
+}
+
+void WindowLogic::RunPendingEvents()
+{
+    face_.RunPendingEvents();
+}
+
+std::string WindowLogic::ProbeAddress() const
+{
+    return face_.Caption(Label::IPAddress);
+}
+
+void WindowLogic::ShowOutFile(const std::string& path)
+{
+    face_.SetCaption(Label::OutFile, path);
+}
+
+int WindowLogic::ListCount() const
+{
+    return face_.ListCount();
+}
+
+void WindowLogic::ListClear()
+{
+    face_.ListClear();
+}
+
+void WindowLogic::ListAddItem(const std::string& line)
+{
+    face_.ListAddItem(line);
+}
+
+}  // namespace vellomar

@@ -1,0 +1,105 @@
+// The monitor window's behaviour, whatever draws it: start-up, Start, Stop,
+// Help, the ten-second schedule and the tick count that brings the report.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <exception>
+#include <filesystem>
+#include <functional>
+#include <optional>
+#include <string>
+#include <thread>
+
+#include "probe_log.h"
+#include "window_face.h"
+
+namespace vellomar {
+
+class ReportProgress;
+
+inline constexpr int kTickPeriodMs = 10000;
+inline constexpr int kTicksBeforeReport = 60;
+
+// Starts work on a thread of its own; throws (as std::thread does) when none
+// can be started.
+using ThreadStarter = std::function<std::thread(std::function<void()> work)>;
+
+std::thread StartThread(std::function<void()> work);
+
+// Everything the window takes from outside, replaceable for tests.
+struct WindowSeams {
+    std::filesystem::path programFolder;
+    ProbeLog::Clock clock = LocalNow;
+    // sendPing runs off the window's thread; the other two on it.
+    SocketCalls sockets;
+    ThreadStarter startThread = StartThread;
+};
+
+// Handlers run on the window's thread and never overlap. A probe or a report
+// rebuild waits off the window's thread while the window keeps painting; a
+// handler called meanwhile is held back: clicks run afterwards in order, due
+// ticks merge into one.
+class WindowLogic : private ProbeWindow {
+public:
+    WindowLogic(WindowFace& face, WindowSeams seams);
+    ~WindowLogic() override;
+    WindowLogic(const WindowLogic&) = delete;
+    WindowLogic& operator=(const WindowLogic&) = delete;
+
+    void Form_Load();
+    void cmdStart_Click();
+    void cmdStop_Click();
+    void cmdHelp_Click();
+    void Timer1_Timer();
+
+    int16_t TickCount() const { return tickCount_; }
+    bool CycleInFlight() const { return inFlight_; }
+
+private:
+    enum class Handler { Start, Stop, Help, Tick };
+    enum class Cycle { Load, Start, Tick };
+    struct ProbeOutcome {
+        int32_t status = kNoRequestSent;
+        EchoReply reply {};
+        std::exception_ptr failure;
+    };
+
+    bool ReadHostConfiguration();
+    void ShowStartupFailure();
+    void RestartSchedule();
+
+    void BeginProbe(Cycle cycle);
+    void ProbeReturned(Cycle cycle, const ProbeOutcome& outcome);
+    void AfterProbe(Cycle cycle, bool failed);
+    void BeginRebuild();
+    void RebuildReport(ReportProgress& progress);
+    void RebuildDone();
+    void EndCycle();
+
+    bool StartWorker(std::function<void()> work);
+    void JoinWorker();
+
+    bool HoldBack(Handler handler);
+    void DropHeldTicks();
+    void RunHeldHandlers();
+    void Run(Handler handler);
+
+    // ProbeWindow
+    void RunPendingEvents() override;
+    std::string ProbeAddress() const override;
+    void ShowOutFile(const std::string& path) override;
+    int ListCount() const override;
+    void ListClear() override;
+    void ListAddItem(const std::string& line) override;
+
+    WindowFace& face_;
+    WindowSeams seams_;
+    ProbeLog probeLog_;
+    std::thread worker_;
+    int16_t tickCount_ = 0;
+    bool inFlight_ = false;
+    std::deque<Handler> held_;
+};
+
+}  // namespace vellomar
