@@ -9,6 +9,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   iproute2 libcap2-bin libcap-dev
+  desktop-file-utils
 )
 
 missing=()

@@ -1,0 +1,126 @@
+#!/usr/bin/env bash
+# Installs Vellomar for the current user as a program folder of its own, with a
+# menu entry, icons and (with --autostart) a start at login:
+#
+#   ./install.sh [FOLDER] [--autostart]   install or update, ~/Vellomar by default
+#   ./install.sh --uninstall [FOLDER]     remove the program, keep its records
+#
+# The daily logs, ERR_list.csv, ERR_list.html and Vellomar.ini in FOLDER are
+# never removed or overwritten.
+set -euo pipefail
+cd "$(dirname "$0")"
+
+build=${VELLOMAR_BUILD:-build}
+data_home=${XDG_DATA_HOME:-$HOME/.local/share}
+config_home=${XDG_CONFIG_HOME:-$HOME/.config}
+menu_entry=$data_home/applications/vellomar.desktop
+autostart_entry=$config_home/autostart/vellomar.desktop
+icon_sizes=(16 32 48 256)
+
+usage() {
+  echo "usage: $0 [FOLDER] [--autostart] | $0 --uninstall [FOLDER]" >&2
+  exit 2
+}
+
+folder=$HOME/Vellomar
+autostart=false
+uninstall=false
+folder_given=false
+for argument in "$@"; do
+  case $argument in
+    --autostart) autostart=true ;;
+    --uninstall) uninstall=true ;;
+    -*) usage ;;
+    *) $folder_given && usage; folder=$argument; folder_given=true ;;
+  esac
+done
+$uninstall && $autostart && usage
+folder=$(realpath -m "$folder")
+
+icon_path() { echo "$data_home/icons/hicolor/${1}x${1}/apps/vellomar.png"; }
+
+# A desktop entry's Exec key takes the path in double quotes, with \ " ` $
+# escaped inside the quotes, every \ escaped again as a string value, and % doubled.
+exec_quoted() {
+  printf '"%s"' "$(printf '%s' "$1" | sed -e 's/\\/\\\\\\\\/g' -e 's/["`$]/\\\\&/g' -e 's/%/%%/g')"
+}
+
+write_entry() {
+  local file=$1 extra=$2 temporary
+  mkdir -p "$(dirname "$file")"
+  temporary=$(mktemp --tmpdir="$(dirname "$file")" --suffix=.desktop .vellomar.XXXXXX)
+  {
+    echo "[Desktop Entry]"
+    echo "Type=Application"
+    echo "Name=Vellomar"
+    echo "GenericName=Connection outage log"
+    echo "Comment=Pings one host every ten seconds and keeps a record of every outage"
+    echo "Exec=$(exec_quoted "$folder/vellomar")"
+    echo "Path=${folder//\\/\\\\}"
+    echo "Icon=vellomar"
+    echo "Terminal=false"
+    echo "Categories=Network;Monitor;"
+    [ -z "$extra" ] || echo "$extra"
+  } >"$temporary"
+  if command -v desktop-file-validate >/dev/null; then
+    desktop-file-validate "$temporary"
+  fi
+  chmod 0644 "$temporary"
+  mv -f "$temporary" "$file"
+}
+
+refresh_caches() {
+  command -v update-desktop-database >/dev/null && update-desktop-database -q "$data_home/applications" || true
+  command -v gtk-update-icon-cache >/dev/null && gtk-update-icon-cache -q -t "$data_home/icons/hicolor" || true
+}
+
+# Copies a program in beside a running one without disturbing it: the old file
+# is replaced by a rename, never written over.
+install_program() {
+  local source=$1 target=$2 temporary
+  temporary=$(mktemp "$target.XXXXXX")
+  cp "$source" "$temporary"
+  chmod 0755 "$temporary"
+  mv -f "$temporary" "$target"
+}
+
+uninstall_vellomar() {
+  rm -f "$folder/vellomar" "$folder/vellomar-ping" "$menu_entry" "$autostart_entry"
+  for size in "${icon_sizes[@]}"; do rm -f "$(icon_path "$size")"; done
+  refresh_caches
+  rmdir "$folder" 2>/dev/null || true
+  echo "Vellomar is removed. Its records stay in $folder (PING_*.txt, ERR_list.*, Vellomar.ini)."
+}
+
+install_vellomar() {
+  scripts/install-deps.sh
+  [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build "$build" --target vellomar vellomar-ping make_icon
+
+  mkdir -p "$folder"
+  install_program "$build/vellomar" "$folder/vellomar"
+  install_program "$build/vellomar-ping" "$folder/vellomar-ping"
+  [ -e "$folder/Vellomar.ini" ] || cp app/Vellomar.sample.ini "$folder/Vellomar.ini"
+
+  local icons
+  icons=$(mktemp -d)
+  "$build/icon/make_icon" "$icons/vellomar.ico" "$icons/vellomar"
+  for size in "${icon_sizes[@]}"; do
+    mkdir -p "$(dirname "$(icon_path "$size")")"
+    install -m 0644 "$icons/vellomar-$size.png" "$(icon_path "$size")"
+  done
+  rm -rf "$icons"
+
+  write_entry "$menu_entry" ""
+  if $autostart; then
+    write_entry "$autostart_entry" "X-GNOME-Autostart-enabled=true"
+  fi
+  refresh_caches
+  scripts/grant-ping.sh "$folder/vellomar-ping"
+
+  echo "Vellomar is installed in $folder; it is in the menu as Vellomar."
+  $autostart && echo "It starts when you log in ($autostart_entry)."
+  echo "Edit $folder/Vellomar.ini to choose the host it watches; its logs and report appear there too."
+}
+
+if $uninstall; then uninstall_vellomar; else install_vellomar; fi

@@ -1,0 +1,74 @@
+#!/usr/bin/env bash
+# Installs, updates and uninstalls Vellomar for a user whose home is a scratch
+# folder, into a program folder that already holds records, and checks that
+# the records survive every step: install_test.sh SOURCE_DIR BUILD_DIR
+set -euo pipefail
+source_dir=$1
+build_dir=$2
+
+home=$(mktemp -d)
+trap 'rm -rf "$home"' EXIT
+export HOME=$home VELLOMAR_BUILD=$build_dir
+unset XDG_DATA_HOME XDG_CONFIG_HOME
+folder="$home/My \$Vellomar 100%"
+apps=$home/.local/share/applications
+autostart=$home/.config/autostart
+
+passes=0
+failures=0
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+png_size_is() {  # the width and height in a PNG's IHDR chunk
+  [ "$(head -c 8 "$2" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] &&
+    [ "$(od -An -tu1 -j16 -N8 "$2" | awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')" = "$1 $1" ]
+}
+records_kept() {
+  cmp -s "$folder/PING_20150126.txt" <(printf '2015/01/26 10:00:00,3,0\r\n') &&
+    cmp -s "$folder/ERR_list.csv" <(printf 'old report\r\n') &&
+    cmp -s "$folder/Vellomar.ini" <(printf 'Gateway, 192.0.2.1\r\n')
+}
+exec_runs_the_installed_program() {  # Exec unquoted by the desktop entry rules names the program
+  local exec
+  exec=$(sed -n 's/^Exec=//p' "$1")
+  exec=${exec//%%/%}
+  exec=${exec#\"}
+  exec=${exec%\"}
+  exec=$(printf '%s' "$exec" | sed -e 's/\\\\/\\/g' -e 's/\\\(["`$\\]\)/\1/g')
+  [ "$exec" = "$folder/vellomar" ]
+}
+
+mkdir -p "$folder"
+printf '2015/01/26 10:00:00,3,0\r\n' >"$folder/PING_20150126.txt"
+printf 'old report\r\n' >"$folder/ERR_list.csv"
+printf 'Gateway, 192.0.2.1\r\n' >"$folder/Vellomar.ini"
+
+"$source_dir/install.sh" "$folder" --autostart >/dev/null
+check "the program and its ping helper are installed" test -x "$folder/vellomar" -a -x "$folder/vellomar-ping"
+check "records and the host file are untouched" records_kept
+for entry in "$apps/vellomar.desktop" "$autostart/vellomar.desktop"; do
+  check "$entry is a valid desktop entry" desktop-file-validate "$entry"
+  check "$entry starts the installed program" exec_runs_the_installed_program "$entry"
+done
+for size in 16 32 48 256; do
+  check "a ${size}px icon" png_size_is "$size" "$home/.local/share/icons/hicolor/${size}x${size}/apps/vellomar.png"
+done
+
+"$source_dir/install.sh" "$folder" >/dev/null
+check "an update keeps the records and the host file" records_kept
+
+"$source_dir/install.sh" --uninstall "$folder" >/dev/null
+check "uninstall removes the programs" test ! -e "$folder/vellomar" -a ! -e "$folder/vellomar-ping"
+check "uninstall removes the menu and autostart entries" test ! -e "$apps/vellomar.desktop" -a ! -e "$autostart/vellomar.desktop"
+check "uninstall removes the icons" test -z "$(find "$home/.local/share/icons" -name vellomar.png)"
+check "uninstall keeps the records and the host file" records_kept
+
+rm -rf "$folder"
+"$source_dir/install.sh" "$folder" >/dev/null
+check "a fresh folder gets the sample host file" grep -q '^Loopback, 127.0.0.1' "$folder/Vellomar.ini"
+check "no autostart entry unless asked for" test ! -e "$autostart/vellomar.desktop"
+
+echo "$passes passed, $failures failed"
+[ "$failures" -eq 0 ]
