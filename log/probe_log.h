@@ -7,6 +7,7 @@
 #include <functional>
 #include <string>
 
+#include "diagnostics.h"
 #include "socket_stuff.h"
 
 namespace vellomar {
@@ -75,6 +76,7 @@ private:
     Clock clock_;
     std::string logBaseName_;
     std::string logFileName_;
+    platform::RecurringProblem appendProblem_;
 };
 
 }  // namespace vellomar

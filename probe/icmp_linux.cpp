@@ -2,6 +2,9 @@
 // net.ipv4.ping_group_range admits the process, a raw ICMP socket otherwise.
 #include "icmp_platform.h"
 
+#include "byte_order.h"
+#include "diagnostics.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -11,6 +14,7 @@
 #include <optional>
 #include <type_traits>
 
+#include <arpa/inet.h>
 #include <linux/errqueue.h>
 #include <linux/filter.h>
 #include <netinet/in.h>
@@ -63,12 +67,6 @@ uint32_t RandomBits()
         return bits;
     return static_cast<uint32_t>(Clock::now().time_since_epoch().count()) ^
            (static_cast<uint32_t>(::getpid()) << 16);
-}
-
-void StoreBe16(uint8_t* p, uint16_t value)
-{
-    p[0] = static_cast<uint8_t>(value >> 8);
-    p[1] = static_cast<uint8_t>(value);
 }
 
 size_t BuildEchoRequest(uint8_t* packet, const icmp::EchoRequestId& request, const uint8_t* payload,
@@ -327,14 +325,29 @@ bool StartSocketLibrary()
 
 void ReleaseSocketLibrary() {}
 
+uint32_t InetAddr(const char* text)
+{
+    return ::inet_addr(text);
+}
+
 IcmpHandle IcmpHandle::Open()
 {
+    static RecurringProblem noSocket;
     int fd = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
     if (fd >= 0) {
+        noSocket.Clear();
         EnableDatagramReports(fd);
         return IcmpHandle(fd, SocketKind::Datagram);
     }
     fd = ::socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (fd >= 0) {
+        noSocket.Clear();
+    } else {
+        noSocket.Report("cannot open an ICMP socket (" + LastErrorText() +
+                        "), so no ping is sent and every record gets the status -1. Let this user's group "
+                        "use ping sockets (sysctl net.ipv4.ping_group_range) or give the program "
+                        "cap_net_raw: sudo scripts/grant-ping.sh <path of vellomar>");
+    }
     return IcmpHandle(fd, SocketKind::Raw);
 }
 
