@@ -21,7 +21,7 @@ namespace vellomar {
 namespace {
 
 using testing::FakeWindow;
-using testing::OpenDescriptorCount;
+using testing::OpenHandleCount;
 using testing::PrivateDisk;
 using testing::ReadBytes;
 using testing::TempFolder;
@@ -233,11 +233,11 @@ TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
         return done;
     };
     ASSERT_EQ(runTicks(1000), 1000);  // warm-up: first report, caches, list at its size
-    const int descriptorsBefore = OpenDescriptorCount();
+    const int descriptorsBefore = OpenHandleCount();
     const long residentBefore = ResidentKiB();
     ASSERT_EQ(runTicks(9000), 9000);
     timer->stop();
-    const int descriptorsAfter = OpenDescriptorCount();
+    const int descriptorsAfter = OpenHandleCount();
     const long residentAfter = ResidentKiB();
 
     std::cout << "soak: descriptors " << descriptorsBefore << " -> " << descriptorsAfter << ", resident "

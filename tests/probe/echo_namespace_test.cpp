@@ -251,7 +251,7 @@ TEST_P(EchoPath, UnreachableDestinationsAreReportedAsTheKernelSees)
 
 TEST_P(EchoPath, ThousandProbesLeaveNoDescriptorOpen)
 {
-    const int before = testing::OpenDescriptorCount();
+    const int before = testing::OpenHandleCount();
     int unexpected = 0;
     for (int i = 0; i < 250; ++i) {
         EchoReply reply;
@@ -261,7 +261,7 @@ TEST_P(EchoPath, ThousandProbesLeaveNoDescriptorOpen)
         unexpected += SendPing("10.255.0.1", 1000, reply) != kIpDestNetUnreachable;
     }
     EXPECT_EQ(unexpected, 0);
-    EXPECT_EQ(testing::OpenDescriptorCount(), before);
+    EXPECT_EQ(testing::OpenHandleCount(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoPath, ::testing::Values(SocketKind::Datagram, SocketKind::Raw),
