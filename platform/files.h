@@ -9,6 +9,7 @@
 #include <filesystem>
 #include <optional>
 #include <string_view>
+#include <utility>
 
 namespace vellomar::platform {
 
@@ -22,8 +23,15 @@ public:
     static File CreateEmpty(const std::filesystem::path& path);
 
     File() = default;
-    File(File&& other) noexcept;
-    File& operator=(File&& other) noexcept;
+    File(File&& other) noexcept : native_(std::exchange(other.native_, kNone)) {}
+    File& operator=(File&& other) noexcept
+    {
+        if (this != &other) {
+            Close();
+            native_ = std::exchange(other.native_, kNone);
+        }
+        return *this;
+    }
     File(const File&) = delete;
     File& operator=(const File&) = delete;
     ~File() { Close(); }

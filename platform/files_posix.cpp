@@ -43,17 +43,6 @@ File File::CreateEmpty(const std::filesystem::path& path)
     return File(OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC));
 }
 
-File::File(File&& other) noexcept : native_(std::exchange(other.native_, kNone)) {}
-
-File& File::operator=(File&& other) noexcept
-{
-    if (this != &other) {
-        Close();
-        native_ = std::exchange(other.native_, kNone);
-    }
-    return *this;
-}
-
 bool File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {

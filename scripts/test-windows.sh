@@ -13,14 +13,16 @@ done
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build "$build"
 
-# The exe must need nothing but the system's own DLLs.
-imports=$(x86_64-w64-mingw32-objdump -p "$build/tests/windows/stand_in_monitor.exe" | sed -n 's/^\s*DLL Name: //p')
-for dll in $imports; do
-  case "${dll,,}" in
-    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | comctl32.dll | \
-      comdlg32.dll | wsock32.dll | ws2_32.dll | iphlpapi.dll | msvcrt.dll | api-ms-win-*) ;;
-    *) echo "imports $dll, which Windows does not ship" >&2; exit 1 ;;
-  esac
+# The programs must need nothing but the system's own DLLs.
+for program in "$build/vellomar.exe" "$build/tests/windows/stand_in_monitor.exe"; do
+  [ -e "$program" ] || continue
+  for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p'); do
+    case "${dll,,}" in
+      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | comctl32.dll | \
+        comdlg32.dll | wsock32.dll | ws2_32.dll | iphlpapi.dll | msvcrt.dll | uxtheme.dll | api-ms-win-*) ;;
+      *) echo "$program imports $dll, which Windows does not ship" >&2; exit 1 ;;
+    esac
+  done
 done
 
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vellomar-wine-XXXXXX")
