@@ -126,7 +126,17 @@ TEST(WriteLog, FailuresAreSilentAndAppendsResumeOnceWritingWorks)
     const std::filesystem::path logFile = cycle.folder / "PING_20150126.txt";
     std::filesystem::create_directory(logFile);  // a folder where the log should be
     cycle.window.list = {"earlier"};
+#ifndef _WIN32
+    // Silent on screen; the reason goes to standard error, once while it lasts.
+    ::testing::internal::CaptureStderr();
     cycle.log.WriteLog("lost");
+    cycle.log.WriteLog("lost");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "vellomar: cannot open " + testing::Utf8(logFile) +
+                  " (Is a directory (errno 21)): the records are not logged\n");
+#else
+    cycle.log.WriteLog("lost");
+#endif
     EXPECT_EQ(cycle.window.outFile, testing::Utf8(logFile)) << "the label shows the path even when opening fails";
     EXPECT_EQ(cycle.window.list, Lines {"earlier"}) << "the list is touched only once the file is open";
 

@@ -289,12 +289,23 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
 }
 
 // ping_once run as user and group nobody: "<status> <handle> <written|untouched>".
-std::string PingOnceAsNobody(const std::string& program)
+// What the helper printed, and before it on standard error what the probe
+// explained to the user.
+struct Outcome {
+    std::string printed;
+    std::string explained;
+};
+
+Outcome PingOnceAsNobody(const std::string& program)
 {
-    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " 127.0.0.1";
+    const std::string command =
+        "setpriv --reuid=65534 --regid=65534 --clear-groups " + program + " 127.0.0.1 2>&1";
     const std::unique_ptr<FILE, int (*)(FILE*)> out(::popen(command.c_str(), "r"), ::pclose);
-    char line[64] = {};
-    return out && std::fgets(line, sizeof line, out.get()) ? line : "";
+    Outcome outcome;
+    char line[512];
+    while (out && std::fgets(line, sizeof line, out.get()))
+        (std::strncmp(line, "vellomar: ", 10) == 0 ? outcome.explained : outcome.printed) += line;
+    return outcome;
 }
 
 // An unprivileged user pings through a datagram socket where ping_group_range
@@ -313,16 +324,24 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupOrTheFileCapability)
     ASSERT_TRUE(std::filesystem::copy_file(PING_ONCE, plain) && std::filesystem::copy_file(PING_ONCE, granted));
     ASSERT_TRUE(testing::RunCommand("setcap cap_net_raw+ep " + granted)) << folder << " holds no file capabilities";
 
-    const struct { const char* pingGroups; std::string program; const char* outcome; } cases[] = {
-        {"1 0", plain, "-1 none untouched\n"},
-        {"1 0", granted, "0 raw written\n"},
-        {"65534 65534", plain, "0 datagram written\n"},
-        {"65534 65534", granted, "0 datagram written\n"},  // the capability is left unused
+    // Without a socket the user is told why and what to do, once although
+    // the helper tries twice.
+    const std::string noSocket = "vellomar: cannot open an ICMP socket (Operation not permitted (errno 1)), so no "
+                                 "ping is sent and every record gets the status -1. Let this user's group use ping "
+                                 "sockets (sysctl net.ipv4.ping_group_range) or give the program cap_net_raw: sudo "
+                                 "scripts/grant-ping.sh <path of vellomar>\n";
+    const struct { const char* pingGroups; std::string program; const char* printed; std::string explained; } cases[] = {
+        {"1 0", plain, "-1 none untouched\n", noSocket},
+        {"1 0", granted, "0 raw written\n", ""},
+        {"65534 65534", plain, "0 datagram written\n", ""},
+        {"65534 65534", granted, "0 datagram written\n", ""},  // the capability is left unused
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program + " with ping_group_range " + c.pingGroups);
         ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", c.pingGroups));
-        EXPECT_EQ(PingOnceAsNobody(c.program), c.outcome);
+        const Outcome outcome = PingOnceAsNobody(c.program);
+        EXPECT_EQ(outcome.printed, c.printed);
+        EXPECT_EQ(outcome.explained, c.explained);
     }
 }
 
