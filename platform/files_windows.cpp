@@ -11,8 +11,8 @@ namespace vellomar::platform {
 namespace {
 
 constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-// WriteFile takes at most a DWORD at a time.
-constexpr size_t kLargestWrite = 1u << 30;
+// ReadFile and WriteFile move at most a DWORD of bytes at a time.
+constexpr size_t kLargestTransfer = 1u << 30;
 
 HANDLE Handle(intptr_t native)
 {
@@ -47,7 +47,7 @@ File File::CreateEmpty(const std::filesystem::path& path)
 bool File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kLargestWrite));
+        const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kLargestTransfer));
         DWORD written = 0;
         if (!::WriteFile(Handle(native_), bytes.data(), chunk, &written, nullptr) || written == 0)
             return false;
@@ -58,7 +58,7 @@ bool File::WriteAll(std::string_view bytes)
 
 std::ptrdiff_t File::Read(char* buffer, size_t size)
 {
-    const DWORD chunk = static_cast<DWORD>(std::min(size, kLargestWrite));
+    const DWORD chunk = static_cast<DWORD>(std::min(size, kLargestTransfer));
     DWORD count = 0;
     if (!::ReadFile(Handle(native_), buffer, chunk, &count, nullptr))
         return -1;

@@ -85,7 +85,7 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
     auto* answer = reinterpret_cast<ICMP_ECHO_REPLY*>(buffer);
     const DWORD replies =
         ::IcmpSendEcho(Handle(native_), destination, const_cast<uint8_t*>(payload), static_cast<WORD>(payloadSize),
-                       nullptr, buffer, sizeof buffer, static_cast<DWORD>(timeoutMs));
+                       nullptr, buffer, sizeof buffer, static_cast<DWORD>(std::max(timeoutMs, 0)));
     // Without a reply the library may leave the record as it was, all zeros,
     // which would read as success: its status then comes from the last error.
     if (replies == 0 && answer->Status == IP_SUCCESS) {
