@@ -1,12 +1,13 @@
-# Sourced by the scripts that run Windows programs under wine inside a private
-# network namespace. Every packet they send stays on that namespace's loopback,
-# and the wineserver that sends them is started inside it (one started outside
-# would send from outside).
+# Sourced by the scripts that run Windows programs under wine inside private
+# network and mount namespaces. Every packet they send stays on that
+# namespace's loopback, every disk they mount is theirs, and the wineserver
+# that opens their files and sends their pings is started inside (one started
+# outside would send from outside and not see the mounts).
 
-# Re-runs the calling script inside a fresh network namespace with only
-# loopback up. Without root there is no namespace: skipped (77), or failed
-# under CI.
-enter_private_network() {
+# Re-runs the calling script inside fresh network and mount namespaces, with
+# only loopback up. Without root there are none: skipped (77), or failed under
+# CI.
+enter_private_namespaces() {
   if [ "${VELLOMAR_IN_PRIVATE_NETWORK:-}" = 1 ]; then
     ip link set lo up
     return
@@ -16,7 +17,7 @@ enter_private_network() {
     [ -n "${CI:-}" ] && exit 1
     exit 77
   fi
-  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare --net -- "$BASH" "$0" "$@"
+  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare --net --mount -- "$BASH" "$0" "$@"
 }
 
 set_echo_ignored() {

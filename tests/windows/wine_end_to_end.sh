@@ -7,7 +7,7 @@
 #   wine_end_to_end.sh vellomar.exe
 set -euo pipefail
 . "$(dirname "$0")/wine_common.sh"
-enter_private_network "$@"
+enter_private_namespaces "$@"
 program=$1
 min_records=${MIN_RECORDS:-2}
 deadline_seconds=${DEADLINE_SECONDS:-60}

@@ -4,7 +4,7 @@
 #   wine_probe_tests.sh probe_windows_tests.exe
 set -euo pipefail
 . "$(dirname "$0")/wine_common.sh"
-enter_private_network "$@"
+enter_private_namespaces "$@"
 tests=$1
 
 start_fresh_wine
