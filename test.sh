@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vellomar and runs the whole test suite: once
 # as built, once under AddressSanitizer and UndefinedBehaviorSanitizer, then
-# each fuzz target for a bounded time (FUZZ_SECONDS, 30 by default).
+# each fuzz target for a bounded time (FUZZ_SECONDS, 30 by default), and last
+# the Windows build's suite under wine.
 set -euo pipefail
 cd "$(dirname "$0")"
 fuzz_seconds=${FUZZ_SECONDS:-30}
@@ -26,9 +27,10 @@ for seeds in fuzz/corpus/*/; do
   name=$(basename "$seeds")
   cmake --build build-fuzz --target "${name}_fuzz"
   work=$(mktemp -d)
+  scratch=$(mktemp -d)
   mkdir -p build-fuzz/crashes
   status=0
-  "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
+  TMPDIR="$scratch" "build-fuzz/fuzz/${name}_fuzz" -max_total_time="$fuzz_seconds" -max_len=16384 -timeout=10 -rss_limit_mb=2048 \
     -print_final_stats=1 -artifact_prefix=build-fuzz/crashes/ "$work" "$seeds" >"$work.log" 2>&1 || status=$?
   grep -E "DONE|^stat::number_of_executed_units|ERROR" "$work.log" | sed "s/^/${name}: /" || true
   if [ "$status" -ne 0 ]; then
@@ -36,6 +38,9 @@ for seeds in fuzz/corpus/*/; do
     echo "fuzz target ${name}_fuzz failed (exit $status); the input is in build-fuzz/crashes/" >&2
     exit 1
   fi
-  rm -rf "$work" "$work.log"
+  rm -rf "$work" "$work.log" "$scratch"
 done
+
+echo "== Cross-build for Windows and test under wine"
+scripts/test-windows.sh build-windows
 echo "== All tests passed"

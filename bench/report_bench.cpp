@@ -286,7 +286,14 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
 {
     int result = 0;
     for (const int years : yearCounts) {
-        const fs::path logs = scratch / ("vellomar_bench_" + std::to_string(::getpid()) + "_" + std::to_string(years) + "y");
+        // mkdtemp: a folder nobody else can have made or linked in a shared /tmp.
+        std::string pattern = (scratch / ("vellomar_bench_" + std::to_string(years) + "y_XXXXXX")).string();
+        if (::mkdtemp(pattern.data()) == nullptr) {
+            std::fprintf(stderr, "%d year(s): no scratch folder in %s\n", years, scratch.c_str());
+            result = 1;
+            continue;
+        }
+        const fs::path logs = pattern;
         const auto corpus = Generate(logs, year_month_day{year{2015} / 1 / 1}, years * 365, 20150126);
         const auto figures = corpus ? Measure(logs, awkScript) : std::nullopt;
         if (figures) {

@@ -4,6 +4,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
+#include <stdlib.h>  // mkdtemp
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -86,15 +87,17 @@ void CheckReport(const std::string& report)
     }
 }
 
-// One folder, emptied for every input and at every start: libFuzzer ends
-// without running exit handlers, so a folder per process would be left behind.
+// One folder per process, emptied for every input. mkdtemp makes it, so no
+// other user can own it or have put a link there. libFuzzer ends without
+// running exit handlers, so the folder stays behind: test.sh points TMPDIR at
+// a folder of its own and removes that.
 const fs::path& Folder()
 {
     static const fs::path folder = [] {
-        fs::path path = fs::temp_directory_path() / "vellomar-err_list_fuzz";
-        fs::remove_all(path);
-        fs::create_directories(path);
-        return path;
+        std::string pattern = (fs::temp_directory_path() / "vellomar-err_list_fuzz-XXXXXX").string();
+        if (::mkdtemp(pattern.data()) == nullptr)
+            std::abort();
+        return fs::path(pattern);
     }();
     return folder;
 }

@@ -20,6 +20,7 @@
 #include <cstring>
 #include <vector>
 
+#include "byte_order.h"
 #include "icmp_decode.h"
 #include "socket_stuff.h"
 
@@ -40,11 +41,6 @@ struct Scene {
     icmp::QueuedError queued;
 };
 
-uint16_t Be16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
-
 uint32_t Word(const uint8_t* p)
 {
     uint32_t word;
@@ -56,7 +52,7 @@ Scene ReadScene(const uint8_t* head)
 {
     Scene scene;
     scene.repairChecksum = head[0] & 1;
-    scene.request = {Be16(head + 1), Be16(head + 3), Word(head + 5)};
+    scene.request = {LoadBe16(head + 1), LoadBe16(head + 3), Word(head + 5)};
     scene.sender = (head[0] & 2) ? scene.request.destination : Word(head + 9);
     scene.queued.fromIcmp = head[0] & 4;
     scene.queued.type = head[13];
@@ -89,7 +85,7 @@ Span IcmpSpanOfRaw(const Bytes& packet)
     if (packet.size() < icmp::kMinIpHeaderSize)
         return {};
     const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
-    return {offset, std::min<size_t>(packet.size(), Be16(&packet[2]))};
+    return {offset, std::min<size_t>(packet.size(), LoadBe16(&packet[2]))};
 }
 
 bool IsIcmpErrorStatus(int32_t status)
@@ -133,8 +129,8 @@ void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t en
         const uint8_t* message = packet.data() + offset;
         if (d.status != kIpSuccess || d.from != scene.sender || scene.sender != scene.request.destination ||
             d.dataOffset != offset + icmp::kIcmpHeaderSize || d.dataOffset + d.dataSize != end ||
-            message[0] != icmp::kTypeEchoReply || Be16(message + 4) != scene.request.identifier ||
-            Be16(message + 6) != scene.request.sequence)
+            message[0] != icmp::kTypeEchoReply || LoadBe16(message + 4) != scene.request.identifier ||
+            LoadBe16(message + 6) != scene.request.sequence)
             std::abort();
         return;
     }
@@ -199,8 +195,8 @@ void CheckQueued(const Bytes& input, const Scene& scene)
         std::abort();
     if (scene.queued.fromIcmp &&
         (d.from != scene.queued.offender || quote.size() < icmp::kIcmpHeaderSize ||
-         quote[0] != icmp::kTypeEchoRequest || Be16(&quote[4]) != scene.request.identifier ||
-         Be16(&quote[6]) != scene.request.sequence))
+         quote[0] != icmp::kTypeEchoRequest || LoadBe16(&quote[4]) != scene.request.identifier ||
+         LoadBe16(&quote[6]) != scene.request.sequence))
         std::abort();
 }
 

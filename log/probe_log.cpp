@@ -5,6 +5,8 @@
 #include <ctime>
 
 #include "daily_log_file.h"
+#include "diagnostics.h"
+#include "local_time.h"
 
 namespace vellomar {
 
@@ -29,13 +31,19 @@ std::string DateDigits(const LocalDateTime& date, const char* separator)
     return FourDigits(date.year) + separator + TwoDigits(date.month) + separator + TwoDigits(date.day);
 }
 
+// Text for labels and messages: UTF-8 on every system, whatever the code page.
+std::string Utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
 }  // namespace
 
 LocalDateTime LocalNow()
 {
     std::time_t now = std::chrono::system_clock::to_time_t(std::chrono::system_clock::now());
-    std::tm local {};
-    localtime_r(&now, &local);
+    const std::tm local = platform::LocalTime(now);
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
@@ -100,18 +108,25 @@ void ProbeLog::WriteLog(const std::string& line)
 {
     try {
         LocalDateTime today = clock_();
-        std::string folder = programFolder_.string();
-        logBaseName_ = folder + "/PING_" + DateDigits(today, ".");
-        logFileName_ = folder + "/" + DailyLogName(today);
+        const std::filesystem::path logFile = programFolder_ / DailyLogName(today);
+        logBaseName_ = Utf8(programFolder_ / ("PING_" + DateDigits(today, ".")));
+        logFileName_ = Utf8(logFile);
         window_.ShowOutFile(logFileName_);
 
-        DailyLogFile file(logFileName_);
-        if (!file.IsOpen())
+        DailyLogFile file(logFile);
+        if (!file.IsOpen()) {
+            appendProblem_.Report("cannot open " + logFileName_ + " (" + platform::LastErrorText() +
+                                  "): the records are not logged");
             return;
+        }
         if (window_.ListCount() > 10)
             window_.ListClear();
         window_.ListAddItem(line);
-        file.Append(line + "\r\n");
+        if (file.Append(line + "\r\n"))
+            appendProblem_.Clear();
+        else
+            appendProblem_.Report("cannot append to " + logFileName_ + " (" + file.Problem() +
+                                  "): the records are not logged");
     } catch (...) {
         // A record that cannot be logged is dropped; the next cycle tries afresh.
     }

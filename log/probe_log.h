@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "diagnostics.h"
 #include "socket_stuff.h"
 
 namespace vellomar {
@@ -91,6 +92,7 @@ private:
     Clock clock_;
     std::string logBaseName_;
     std::string logFileName_;
+    platform::RecurringProblem appendProblem_;
 };
 
 }  // namespace vellomar

@@ -4,6 +4,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "byte_order.h"
 #include "socket_stuff.h"
 
 namespace vellomar::icmp {
@@ -11,11 +12,6 @@ namespace vellomar::icmp {
 namespace {
 
 constexpr uint8_t kProtocolIcmp = 1;
-
-uint16_t ReadBe16(const uint8_t* p)
-{
-    return static_cast<uint16_t>(p[0] << 8 | p[1]);
-}
 
 // Addresses stay in network byte order, exactly as they sit in the header.
 uint32_t ReadAddress(const uint8_t* p)
@@ -46,7 +42,7 @@ size_t IpHeaderSize(const uint8_t* p, size_t size)
 bool IsOurEchoRequest(const uint8_t* icmp, size_t size, const EchoRequestId& expected)
 {
     return size >= kIcmpHeaderSize && icmp[0] == kTypeEchoRequest &&
-           ReadBe16(icmp + 4) == expected.identifier && ReadBe16(icmp + 6) == expected.sequence;
+           LoadBe16(icmp + 4) == expected.identifier && LoadBe16(icmp + 6) == expected.sequence;
 }
 
 // An error message carries the IPv4 header and the first 8 bytes of the packet
@@ -72,7 +68,7 @@ Decoded DecodeIcmpMessage(const uint8_t* bytes, size_t offset, size_t end, uint3
     result.from = sender;
     const uint8_t type = icmp[0];
     if (type == kTypeEchoReply && icmp[1] == 0 && sender == expected.destination &&
-        ReadBe16(icmp + 4) == expected.identifier && ReadBe16(icmp + 6) == expected.sequence) {
+        LoadBe16(icmp + 4) == expected.identifier && LoadBe16(icmp + 6) == expected.sequence) {
         result.verdict = Verdict::Reply;
         result.status = kIpSuccess;
         result.dataOffset = offset + kIcmpHeaderSize;
@@ -92,7 +88,7 @@ Decoded DecodeRawPacket(const uint8_t* bytes, size_t size, uint32_t sender, cons
         return {};
     // The header's total length, not the read size, ends the packet; a read
     // cut short ends it earlier.
-    const size_t totalLength = ReadBe16(bytes + 2);
+    const size_t totalLength = LoadBe16(bytes + 2);
     if (totalLength < headerSize)
         return {};
 
@@ -179,7 +175,7 @@ uint16_t InternetChecksum(const uint8_t* bytes, size_t size)
 {
     uint64_t sum = 0;
     for (size_t i = 0; i + 1 < size; i += 2)
-        sum += ReadBe16(bytes + i);
+        sum += LoadBe16(bytes + i);
     if (size % 2 != 0)
         sum += static_cast<uint64_t>(bytes[size - 1]) << 8;
     while (sum > 0xffff)

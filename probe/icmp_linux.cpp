@@ -2,6 +2,9 @@
 // net.ipv4.ping_group_range admits the process, a raw ICMP socket otherwise.
 #include "icmp_platform.h"
 
+#include "byte_order.h"
+#include "diagnostics.h"
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
@@ -11,6 +14,7 @@
 #include <optional>
 #include <type_traits>
 
+#include <arpa/inet.h>
 #include <linux/errqueue.h>
 #include <linux/filter.h>
 #include <netinet/in.h>
@@ -64,12 +68,6 @@ uint32_t RandomBits()
         return bits;
     return static_cast<uint32_t>(Clock::now().time_since_epoch().count()) ^
            (static_cast<uint32_t>(::getpid()) << 16);
-}
-
-void StoreBe16(uint8_t* p, uint16_t value)
-{
-    p[0] = static_cast<uint8_t>(value >> 8);
-    p[1] = static_cast<uint8_t>(value);
 }
 
 size_t BuildEchoRequest(uint8_t* packet, const icmp::EchoRequestId& request, const uint8_t* payload,
@@ -336,6 +334,11 @@ bool DropPrivileges()
     const bool dropped = ::cap_set_proc(none) == 0;
     ::cap_free(none);
     return dropped;
+}
+
+uint32_t InetAddr(const char* text)
+{
+    return ::inet_addr(text);
 }
 
 IcmpHandle IcmpHandle::Open()

@@ -27,18 +27,26 @@ bool DropPrivileges();
 // open an endpoint either); otherwise the outcome is in reply.
 bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& reply);
 
+// What inet_addr gives for a text that is not an address (and for
+// 255.255.255.255), and for 0.0.0.0.
+inline constexpr uint32_t kAddressNone = 0xFFFFFFFF;
+inline constexpr uint32_t kAddressAny = 0;
+
+// The platform's inet_addr: dotted text to an IPv4 address in network byte order.
+uint32_t InetAddr(const char* text);
+
 // An ICMP endpoint for a single echo exchange, closed when it goes out of scope.
 class IcmpHandle {
 public:
     // Opens the least privileged endpoint the system grants; IsOpen() tells
-    // whether there was any.
+    // whether there was any. Why there was none is said once, not every cycle.
     static IcmpHandle Open();
 
     ~IcmpHandle();
     IcmpHandle(const IcmpHandle&) = delete;
     IcmpHandle& operator=(const IcmpHandle&) = delete;
 
-    bool IsOpen() const { return native_ >= 0; }
+    bool IsOpen() const { return native_ != kNone; }
     icmp::SocketKind Kind() const { return kind_; }
 
     // Sends one echo request carrying payload to destination (network byte
@@ -50,7 +58,8 @@ public:
 private:
     IcmpHandle(intptr_t native, icmp::SocketKind kind) : native_(native), kind_(kind) {}
 
-    intptr_t native_ = -1;  // the platform's descriptor or handle, -1 when none
+    static constexpr intptr_t kNone = -1;  // no descriptor, and the invalid handle
+    intptr_t native_ = kNone;  // the platform's descriptor or handle
     icmp::SocketKind kind_ = icmp::SocketKind::Raw;
 };
 

@@ -16,6 +16,7 @@
 #include <string>
 #include <system_error>
 
+#include "diagnostics.h"
 #include "icmp_platform.h"
 #include "ping_helper.h"
 
@@ -132,12 +133,25 @@ void CopyExchange(const EchoReply& from, EchoReply& to)
 
 }  // namespace
 
+// Says, once while it lasts, that no ping can be sent at all, and what to do.
+void ExplainNoEcho(const std::filesystem::path& helper)
+{
+    static RecurringProblem noEcho;
+    noEcho.Report("no ping can be sent, so every record gets the status -1: this user's group may not use "
+                  "ping sockets (net.ipv4.ping_group_range), and the ping helper " + helper.string() +
+                  " is missing or may not open a raw socket either. Give the helper cap_net_raw: sudo "
+                  "scripts/grant-ping.sh " + helper.string());
+}
+
 bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& reply)
 {
+    const std::filesystem::path helper = HelperBesideExecutable();
     Pipe pipe;
     pid_t child = -1;
-    if (!pipe.IsOpen() || !Spawn(HelperBesideExecutable(), destination, timeoutMs, pipe.WriteEnd(), child))
+    if (!pipe.IsOpen() || !Spawn(helper, destination, timeoutMs, pipe.WriteEnd(), child)) {
+        ExplainNoEcho(helper);
         return false;
+    }
     pipe.CloseWriteEnd();
 
     EchoReply answer;
@@ -151,8 +165,10 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
         CopyExchange(answer, reply);
         return true;
     }
-    if (exitCode == ping_helper::kExitNoRequestSent)
+    if (exitCode == ping_helper::kExitNoRequestSent) {
+        ExplainNoEcho(helper);
         return false;
+    }
     // The helper failed once the request may have gone out: that is an outcome.
     EchoReply failed;
     failed.Status = kIpGeneralFailure;

@@ -1,7 +1,5 @@
 #include "socket_stuff.h"
 
-#include <arpa/inet.h>
-
 #include "icmp_platform.h"
 
 namespace vellomar {
@@ -10,9 +8,9 @@ namespace {
 
 // inet_addr gives all bits set for a text that is no address, which is also
 // what 255.255.255.255 converts to; 0.0.0.0 names no host either.
-bool IsUsableAddress(in_addr_t address)
+bool IsUsableAddress(uint32_t address)
 {
-    return address != INADDR_NONE && address != INADDR_ANY;
+    return address != platform::kAddressNone && address != platform::kAddressAny;
 }
 
 }  // namespace
@@ -29,7 +27,7 @@ void SocketsCleanup()
 
 int32_t SendPing(std::string address, int32_t timeoutMs, EchoReply& reply)
 {
-    const in_addr_t destination = ::inet_addr(address.c_str());
+    const uint32_t destination = platform::InetAddr(address.c_str());
     if (!IsUsableAddress(destination))
         return kNoRequestSent;
 

@@ -10,6 +10,7 @@ packages=(
   clang libclang-rt-14-dev
   iproute2 libcap2-bin libcap-dev
   desktop-file-utils
+  mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
 )
 
 missing=()

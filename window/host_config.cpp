@@ -2,8 +2,9 @@
 
 #include <algorithm>
 #include <fstream>
-#include <iconv.h>
 #include <optional>
+
+#include "text_encoding.h"
 
 namespace vellomar {
 
@@ -52,24 +53,6 @@ size_t CharacterCount(std::string_view utf8)
     return count;
 }
 
-std::optional<std::string> Convert(std::string_view bytes, const char* from)
-{
-    iconv_t converter = iconv_open("UTF-8", from);
-    if (converter == reinterpret_cast<iconv_t>(-1))
-        return std::nullopt;
-    std::string out(bytes.size() * 3 + 4, '\0');
-    char* in = const_cast<char*>(bytes.data());
-    size_t inLeft = bytes.size();
-    char* outPtr = out.data();
-    size_t outLeft = out.size();
-    size_t result = iconv(converter, &in, &inLeft, &outPtr, &outLeft);
-    iconv_close(converter);
-    if (result == static_cast<size_t>(-1))
-        return std::nullopt;
-    out.resize(out.size() - outLeft);
-    return out;
-}
-
 std::string_view WithoutUtf8ByteOrderMark(std::string_view line)
 {
     constexpr std::string_view kMark = "\xEF\xBB\xBF";
@@ -85,9 +68,9 @@ std::string IniTextToUtf8(std::string_view bytes)
     bool ascii = std::all_of(bytes.begin(), bytes.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
     if (ascii)
         return std::string(bytes);
-    if (auto utf8 = Convert(bytes, "UTF-8"))
+    if (auto utf8 = platform::DecodeToUtf8(bytes, platform::Encoding::Utf8))
         return *utf8;
-    if (auto cp1250 = Convert(bytes, "WINDOWS-1250"))
+    if (auto cp1250 = platform::DecodeToUtf8(bytes, platform::Encoding::Windows1250))
         return *cp1250;
     return std::string(bytes);
 }

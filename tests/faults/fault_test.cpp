@@ -22,7 +22,7 @@ namespace vellomar {
 namespace {
 
 using testing::FakeWindow;
-using testing::OpenDescriptorCount;
+using testing::OpenHandleCount;
 using testing::PrivateDisk;
 using testing::ReadBytes;
 using testing::TempFolder;
@@ -246,10 +246,10 @@ TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
         return probes - (target - ticks);
     };
     ASSERT_GE(runTicks(1000), 1000);  // warm-up: first report, caches, list at its size
-    const int descriptorsBefore = OpenDescriptorCount();
+    const int descriptorsBefore = OpenHandleCount();
     const long residentBefore = ResidentKiB();
     ASSERT_GE(runTicks(9000), 9000);
-    const int descriptorsAfter = OpenDescriptorCount();
+    const int descriptorsAfter = OpenHandleCount();
     const long residentAfter = ResidentKiB();
 
     std::cout << "soak: descriptors " << descriptorsBefore << " -> " << descriptorsAfter << ", resident "

@@ -19,6 +19,7 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -257,7 +258,7 @@ TEST_P(EchoPath, UnreachableDestinationsAreReportedAsTheKernelSees)
 
 TEST_P(EchoPath, ThousandProbesLeaveNoDescriptorOpen)
 {
-    const int before = testing::OpenDescriptorCount();
+    const int before = testing::OpenHandleCount();
     int unexpected = 0;
     for (int i = 0; i < 250; ++i) {
         EchoReply reply;
@@ -267,7 +268,7 @@ TEST_P(EchoPath, ThousandProbesLeaveNoDescriptorOpen)
         unexpected += SendPing("10.255.0.1", 1000, reply) != kIpDestNetUnreachable;
     }
     EXPECT_EQ(unexpected, 0);
-    EXPECT_EQ(testing::OpenDescriptorCount(), before);
+    EXPECT_EQ(testing::OpenHandleCount(), before);
 }
 
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoPath, ::testing::Values(SocketKind::Datagram, SocketKind::Raw),
@@ -294,7 +295,7 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
     EXPECT_EQ(watcher.CountRequests(), 1);
 }
 
-// Runs program as user and group nobody, with its standard output on a pipe.
+// Runs program as user and group nobody, with its standard output and error on a pipe.
 class AsNobody {
 public:
     explicit AsNobody(std::vector<std::string> command, std::vector<std::string> environment = {})
@@ -313,6 +314,7 @@ public:
         posix_spawn_file_actions_t actions;
         ::posix_spawn_file_actions_init(&actions);
         ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
         if (::posix_spawnp(&pid_, "setpriv", &actions, nullptr, argv.data(), envp.data()) != 0)
             pid_ = -1;
         ::posix_spawn_file_actions_destroy(&actions);
@@ -402,18 +404,31 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingH
     ASSERT_TRUE(grantedHelper.Install(PING_ONCE, "ping_once") && grantedHelper.Install(PING_HELPER, kHelper, true));
     ASSERT_TRUE(plainHelper.Install(PING_ONCE, "ping_once") && plainHelper.Install(PING_HELPER, kHelper));
 
-    const struct { const char* pingGroups; std::string program; const char* outcome; } cases[] = {
-        {"1 0", alone / "ping_once", "-1 none untouched\n"},
-        {"1 0", alone / "ping_once_cap", "0 raw written\n"},
-        {"1 0", grantedHelper / "ping_once", "0 none written\n"},
-        {"1 0", plainHelper / "ping_once", "-1 none untouched\n"},
-        {"65534 65534", alone / "ping_once", "0 datagram written\n"},
-        {"65534 65534", alone / "ping_once_cap", "0 datagram written\n"},  // the capability is left unused
+    // Where nothing can ping, the user is told why and what to do, once
+    // although ping_once tries twice.
+    const auto noEcho = [](const ProgramFolder& folder) {
+        return "vellomar: no ping can be sent, so every record gets the status -1: this user's group may not use "
+               "ping sockets (net.ipv4.ping_group_range), and the ping helper " + folder / kHelper +
+               " is missing or may not open a raw socket either. Give the helper cap_net_raw: sudo "
+               "scripts/grant-ping.sh " + folder / kHelper + "\n";
+    };
+    const struct { const char* pingGroups; std::string program; const char* printed; std::string explained; } cases[] = {
+        {"1 0", alone / "ping_once", "-1 none untouched\n", noEcho(alone)},
+        {"1 0", alone / "ping_once_cap", "0 raw written\n", ""},
+        {"1 0", grantedHelper / "ping_once", "0 none written\n", ""},
+        {"1 0", plainHelper / "ping_once", "-1 none untouched\n", noEcho(plainHelper)},
+        {"65534 65534", alone / "ping_once", "0 datagram written\n", ""},
+        {"65534 65534", alone / "ping_once_cap", "0 datagram written\n", ""},  // the capability is left unused
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.program + " with ping_group_range " + c.pingGroups);
         ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", c.pingGroups));
-        EXPECT_EQ(AsNobody({c.program, "127.0.0.1"}).ReadAll(), c.outcome);
+        std::string printed, explained;
+        std::istringstream output(AsNobody({c.program, "127.0.0.1"}).ReadAll());
+        for (std::string line; std::getline(output, line);)
+            (line.rfind("vellomar: ", 0) == 0 ? explained : printed) += line + "\n";
+        EXPECT_EQ(printed, c.printed);
+        EXPECT_EQ(explained, c.explained);
     }
 }
 

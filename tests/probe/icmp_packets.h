@@ -7,6 +7,7 @@
 #include <cstring>
 #include <vector>
 
+#include "byte_order.h"
 #include "icmp_decode.h"
 
 namespace vellomar::testing {
@@ -15,8 +16,7 @@ using Bytes = std::vector<uint8_t>;
 
 inline void PutBe16(Bytes& bytes, size_t at, size_t value)
 {
-    bytes[at] = static_cast<uint8_t>(value >> 8);
-    bytes[at + 1] = static_cast<uint8_t>(value);
+    StoreBe16(&bytes[at], static_cast<uint16_t>(value));
 }
 
 // An ICMP message with a valid checksum; identifier and sequence fill the

@@ -17,6 +17,7 @@
 #include "err_list.h"
 #include "line_reader.h"
 #include "stamp.h"
+#include "temp_folder.h"
 
 namespace vellomar {
 namespace {
@@ -40,7 +41,8 @@ TEST(Stamp, CountsSecondsAcrossMonthsYearsAndLeapDaysAndFormatsDurationsPastADay
 
 TEST(LineReader, SplitsLinesAcrossBlocksAndPassesOverLinesTooLongForTheBuffer)
 {
-    const auto file = fs::temp_directory_path() / ("vellomar_lines_" + std::to_string(::getpid()));
+    const vellomar::testing::TempFolder folder;
+    const auto file = folder / "lines.txt";
     std::ofstream(file, std::ios::binary) << "ab\r\ncdefg\nhijklmnopqrstu\nxy\r\n\nlast";
     const std::pair<std::size_t, Lines> cases[] = {
         {1024, {"ab", "cdefg", "hijklmnopqrstu", "xy", "", "last"}}, {8, {"ab", "cdefg", "xy", "", "last"}},
@@ -50,7 +52,6 @@ TEST(LineReader, SplitsLinesAcrossBlocksAndPassesOverLinesTooLongForTheBuffer)
         EXPECT_TRUE(report::LineReader(capacity).ReadFile(file, [&](std::string_view l) { read.emplace_back(l); }));
         EXPECT_EQ(read, lines) << capacity;
     }
-    fs::remove(file);
 }
 
 // Logs by name. A name given again has its lines appended; a name ending in "/" is a folder.
@@ -88,8 +89,6 @@ struct Progress : ReportProgress {
 
 class ErrListTest : public ::testing::Test {
 protected:
-    void TearDown() override { fs::remove_all(dir_); }
-
     void Write(const std::string& name, const Lines& lines)
     {
         fs::create_directories((dir_ / name).parent_path());
@@ -106,7 +105,10 @@ protected:
     // The report rebuilt from these logs alone.
     std::string Rebuild(const Logs& logs)
     {
-        fs::remove_all(dir_), fs::create_directories(dir_), progress_ = Progress{};
+        for (const auto& entry : fs::directory_iterator(dir_)) {
+            fs::remove_all(entry.path());
+        }
+        progress_ = Progress{};
         for (const auto& [name, lines] : logs) {
             Write(name, lines);
         }
@@ -116,8 +118,8 @@ protected:
         return Report();
     }
 
-    fs::path dir_ = fs::temp_directory_path() / ("vellomar_report_" + std::to_string(::getpid()) + "_" +
-                                                 ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    vellomar::testing::TempFolder folder_;
+    const fs::path& dir_ = folder_.path();
     Progress progress_;
 };
 

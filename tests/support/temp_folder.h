@@ -2,28 +2,15 @@
 // in it when the test is over.
 #pragma once
 
-#include <cstdlib>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <string>
 
 namespace vellomar::testing {
 
 class TempFolder {
 public:
-    TempFolder()
-    {
-        std::string pattern = (std::filesystem::temp_directory_path() / "vellomar-test-XXXXXX").string();
-        path_ = ::mkdtemp(pattern.data());
-    }
-    ~TempFolder()
-    {
-        std::error_code ignored;
-        std::filesystem::permissions(path_, std::filesystem::perms::owner_all,
-                                     std::filesystem::perm_options::add, ignored);
-        std::filesystem::remove_all(path_, ignored);
-    }
+    TempFolder();
+    ~TempFolder();
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -34,24 +21,19 @@ private:
     std::filesystem::path path_;
 };
 
-inline std::string ReadBytes(const std::filesystem::path& file)
-{
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+// A folder of the test's own that no other user can have made or linked:
+// created, never reused, under prefix (mkdtemp's rules on every system).
+std::filesystem::path MakeScratchFolder(const std::string& prefix);
 
-inline void WriteBytes(const std::filesystem::path& file, const std::string& bytes)
-{
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
-}
+std::string ReadBytes(const std::filesystem::path& file);
+void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 
-inline int OpenDescriptorCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : std::filesystem::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
+// A path as the program shows it: UTF-8.
+std::string Utf8(const std::filesystem::path& path);
+// A name given in UTF-8 in the source, as a path.
+std::filesystem::path PathFromUtf8(const std::string& utf8);
+
+// Files, sockets and other kernel objects the process holds open now.
+int OpenHandleCount();
 
 }  // namespace vellomar::testing

@@ -3,7 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#ifndef _WIN32
 #include <sys/stat.h>
+#endif
 
 #include "temp_folder.h"
 
@@ -129,11 +131,16 @@ TEST(ConfigFile, MissingFolderOrPipeIsAFailureWithoutHanging)
     std::filesystem::create_directory(folder / "Vellomar.ini");
     EXPECT_EQ(ReadHostConfig(folder / "Vellomar.ini").outcome, Outcome::Failed);
 
+#ifndef _WIN32
     ASSERT_EQ(::mkfifo((folder / "pipe.ini").c_str(), 0600), 0);
     EXPECT_EQ(ReadHostConfig(folder / "pipe.ini").outcome, Outcome::Failed);
+#endif
 
-    WriteBytes(folder / "real.ini", "Home, 127.0.0.1\r\n");
-    ExpectHost(ReadHostConfig(folder / "real.ini"), "Home", "127.0.0.1");
+    // A program folder whose name no 8-bit code page holds.
+    const std::filesystem::path home = folder.path() / testing::PathFromUtf8("Čedomir Жанна 中文");
+    std::filesystem::create_directory(home);
+    WriteBytes(home / "Vellomar.ini", "Po\x9Ata, 127.0.0.1\r\n");
+    ExpectHost(ReadHostConfig(home / "Vellomar.ini"), "Pošta", "127.0.0.1");
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+#include "diagnostics.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace vellomar::platform {
+
+void ExplainProblem(std::string_view utf8)
+{
+    std::fprintf(stderr, "vellomar: %.*s\n", static_cast<int>(utf8.size()), utf8.data());
+}
+
+std::string LastErrorText()
+{
+    const int error = errno;
+    return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
+}
+
+}  // namespace vellomar::platform

@@ -1,0 +1,110 @@
+// Windows echo: the system's own ICMP library, one handle per exchange.
+#include "icmp_platform.h"
+
+#include <winsock2.h>
+#include <windows.h>
+#include <iphlpapi.h>
+#include <icmpapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "diagnostics.h"
+
+namespace vellomar::platform {
+
+namespace {
+
+constexpr WORD kSocketsVersion = 0x0101;  // 1.1
+// Room behind the reply record for the echoed data and for the 8 bytes of an
+// ICMP error message, which the library documents as needed.
+constexpr size_t kReplyBufferSize = sizeof(ICMP_ECHO_REPLY) + sizeof EchoReply::ReplyData + 8;
+
+HANDLE Handle(intptr_t native)
+{
+    return reinterpret_cast<HANDLE>(native);
+}
+
+// The 64-bit record of the library into the program's own: every field the
+// two have in common, the echoed data as far as it fits.
+void CopyReply(const ICMP_ECHO_REPLY& from, EchoReply& to)
+{
+    to.Address = from.Address;
+    to.Status = static_cast<int32_t>(from.Status);
+    to.RoundTripTime = static_cast<int32_t>(from.RoundTripTime);
+    to.DataSize = from.DataSize;
+    to.Reserved = from.Reserved;
+    to.Options.Ttl = from.Options.Ttl;
+    to.Options.Tos = from.Options.Tos;
+    to.Options.Flags = from.Options.Flags;
+    to.Options.OptionsSize = from.Options.OptionsSize;
+    if (from.Data != nullptr)
+        std::memcpy(to.ReplyData, from.Data, std::min<size_t>(from.DataSize, sizeof to.ReplyData));
+}
+
+}  // namespace
+
+bool StartSocketLibrary()
+{
+    WSADATA information {};
+    return ::WSAStartup(kSocketsVersion, &information) == 0;
+}
+
+void ReleaseSocketLibrary()
+{
+    ::WSACleanup();
+}
+
+uint32_t InetAddr(const char* text)
+{
+    return ::inet_addr(text);
+}
+
+// The ICMP library pings for any user: there is no privilege to give up, and
+// no helper to ask.
+bool DropPrivileges()
+{
+    return true;
+}
+
+bool SendEchoThroughHelper(uint32_t, int32_t, EchoReply&)
+{
+    return false;
+}
+
+IcmpHandle IcmpHandle::Open()
+{
+    static RecurringProblem noHandle;
+    HANDLE handle = ::IcmpCreateFile();
+    if (handle == INVALID_HANDLE_VALUE)
+        noHandle.Report("cannot open the ICMP library (" + LastErrorText() +
+                        "), so no ping is sent and every record gets the status -1");
+    else
+        noHandle.Clear();
+    return IcmpHandle(reinterpret_cast<intptr_t>(handle), icmp::SocketKind::Raw);
+}
+
+IcmpHandle::~IcmpHandle()
+{
+    if (IsOpen())
+        ::IcmpCloseHandle(Handle(native_));
+}
+
+void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t payloadSize, int32_t timeoutMs,
+                          EchoReply& reply) const
+{
+    alignas(ICMP_ECHO_REPLY) unsigned char buffer[kReplyBufferSize] = {};
+    auto* answer = reinterpret_cast<ICMP_ECHO_REPLY*>(buffer);
+    const DWORD replies =
+        ::IcmpSendEcho(Handle(native_), destination, const_cast<uint8_t*>(payload), static_cast<WORD>(payloadSize),
+                       nullptr, buffer, sizeof buffer, static_cast<DWORD>(std::max(timeoutMs, 0)));
+    // Without a reply the library may leave the record as it was, all zeros,
+    // which would read as success: its status then comes from the last error.
+    if (replies == 0 && answer->Status == IP_SUCCESS) {
+        const DWORD error = ::GetLastError();
+        answer->Status = error >= IP_STATUS_BASE ? error : IP_GENERAL_FAILURE;
+    }
+    CopyReply(*answer, reply);
+}
+
+}  // namespace vellomar::platform

@@ -1,0 +1,146 @@
+// The system layer under the logs and the report: files in folders whose names
+// are not in any 8-bit code page, whole appends, replaces, and 8-bit text.
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "diagnostics.h"
+#include "files.h"
+#include "temp_folder.h"
+#include "text_encoding.h"
+
+namespace vellomar::platform {
+namespace {
+
+namespace fs = std::filesystem;
+using testing::PathFromUtf8;
+using testing::ReadBytes;
+using testing::TempFolder;
+using testing::WriteBytes;
+
+// Central European, Cyrillic and Chinese: no single ANSI code page holds them all.
+const std::string kForeignFolder = "Čedomir Đurić Жанна 中文";
+
+struct ForeignFolder {
+    TempFolder root;
+    fs::path folder = root.path() / PathFromUtf8(kForeignFolder);
+    ForeignFolder() { fs::create_directory(folder); }
+    fs::path operator/(const char* name) const { return folder / name; }
+};
+
+TEST(File, AppendsCreateThenOnlyAddAndATruncateCutsBack)
+{
+    ForeignFolder place;
+    const fs::path log = place / "PING_20150126.txt";
+    {
+        File file = File::OpenForAppend(log);
+        ASSERT_TRUE(file.IsOpen());
+        EXPECT_EQ(file.Size(), 0u);
+        EXPECT_TRUE(file.WriteAll("first\r\n"));
+        EXPECT_TRUE(file.Flush());
+    }
+    File file = File::OpenForAppend(log);
+    ASSERT_TRUE(file.IsOpen());
+    EXPECT_EQ(file.Size(), 7u) << "opening for append keeps what is there";
+    EXPECT_TRUE(file.WriteAll("second, cut off again"));
+    EXPECT_EQ(file.Size(), 28u);
+    EXPECT_TRUE(file.Truncate(7));
+    EXPECT_TRUE(file.WriteAll("third\r\n")) << "writes go on at the new end";
+    EXPECT_TRUE(file.Close());
+    EXPECT_EQ(ReadBytes(log), "first\r\nthird\r\n");
+}
+
+TEST(File, ReadingGivesTheBytesThenZeroAndMissingFilesDoNotOpen)
+{
+    ForeignFolder place;
+    const std::string bytes = std::string(100000, 'x') + "end";
+    WriteBytes(place / "big.txt", bytes);
+    File file = File::OpenForReading(place / "big.txt");
+    ASSERT_TRUE(file.IsOpen());
+    std::string read;
+    char buffer[4096];
+    for (std::ptrdiff_t count; (count = file.Read(buffer, sizeof buffer)) > 0;)
+        read.append(buffer, static_cast<size_t>(count));
+    EXPECT_EQ(read, bytes);
+    EXPECT_EQ(file.Read(buffer, sizeof buffer), 0);
+
+    EXPECT_FALSE(File::OpenForReading(place / "missing.txt").IsOpen());
+    EXPECT_FALSE(File::OpenForAppend(place / "no folder" / "x.txt").IsOpen());
+    EXPECT_FALSE(File::OpenForAppend(place.folder).IsOpen()) << "a folder is no file";
+}
+
+TEST(File, ReplaceSwapsInTheNewVersionOrLeavesBothAsTheyWere)
+{
+    ForeignFolder place;
+    const fs::path report = place / "ERR_list.csv", temporary = place / "ERR_list.csv.tmp";
+    WriteBytes(report, "old");
+    {
+        File file = File::CreateEmpty(temporary);
+        ASSERT_TRUE(file.WriteAll("new") && file.Flush() && file.Close());
+    }
+    const std::optional<FileIdentity> before = IdentifyFile(report);
+    ASSERT_TRUE(before);
+    ASSERT_TRUE(ReplaceByMoving(temporary, report));
+    EXPECT_EQ(ReadBytes(report), "new");
+    EXPECT_FALSE(fs::exists(temporary));
+    EXPECT_NE(IdentifyFile(report), before);
+    EXPECT_EQ(IdentifyFile(report), IdentifyFile(report));
+
+    WriteBytes(temporary, "newer");
+    fs::create_directories(place / "occupied" / "inside");
+    EXPECT_FALSE(ReplaceByMoving(temporary, place / "occupied"));
+    EXPECT_EQ(ReadBytes(temporary), "newer");
+    EXPECT_TRUE(fs::exists(place / "occupied" / "inside"));
+
+    File empty = File::CreateEmpty(report);
+    ASSERT_TRUE(empty.IsOpen());
+    EXPECT_EQ(empty.Size(), 0u) << "an existing file is emptied";
+    EXPECT_FALSE(IdentifyFile(place / "missing"));
+}
+
+TEST(File, ProgramFolderHoldsThisTestProgram)
+{
+    const fs::path folder = ProgramFolder();
+    ASSERT_FALSE(folder.empty());
+    bool found = false;
+    for (const auto& entry : fs::directory_iterator(folder))
+        found = found || entry.path().stem() == "platform_tests";
+    EXPECT_TRUE(found) << testing::Utf8(folder);
+}
+
+TEST(Text, Utf8IsKeptWindows1250IsConvertedAndInvalidBytesAreRefused)
+{
+    const struct {
+        std::string bytes;
+        Encoding encoding;
+        std::optional<std::string> utf8;
+    } cases[] = {
+        {"", Encoding::Utf8, ""},
+        {"Pošta Črnomelj", Encoding::Utf8, "Pošta Črnomelj"},
+        {"Po\x9Ata \xC8rnomelj \x8A\x8E\x9E\xE6\xF0", Encoding::Windows1250, "Pošta Črnomelj ŠŽžćđ"},
+        {"Po\x9Ata", Encoding::Utf8, std::nullopt},
+        {"\xC4", Encoding::Utf8, std::nullopt},          // cut short
+        {"\xED\xA0\x80", Encoding::Utf8, std::nullopt},  // a surrogate
+    };
+    for (const auto& test : cases)
+        EXPECT_EQ(DecodeToUtf8(test.bytes, test.encoding), test.utf8) << test.bytes;
+}
+
+#ifndef _WIN32
+// Windows says these to the debugger, which a test cannot read back.
+TEST(Diagnostics, ARecurringProblemIsSaidWhenItAppearsOrChanges)
+{
+    ::testing::internal::CaptureStderr();
+    RecurringProblem problem;
+    for (const char* said : {"disk full", "disk full", "no folder", "no folder"})
+        problem.Report(said);
+    problem.Clear();
+    problem.Report("no folder");
+    EXPECT_EQ(::testing::internal::GetCapturedStderr(),
+              "vellomar: disk full\nvellomar: no folder\nvellomar: no folder\n");
+}
+#endif
+
+}  // namespace
+}  // namespace vellomar::platform

@@ -1,0 +1,88 @@
+#include "temp_folder.h"
+
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+
+#ifdef _WIN32
+#include <windows.h>
+
+#include <random>
+#else
+#include <cstdlib>
+#endif
+
+namespace vellomar::testing {
+
+namespace fs = std::filesystem;
+
+#ifdef _WIN32
+fs::path MakeScratchFolder(const std::string& prefix)
+{
+    // create_directory fails on a name that exists, as mkdtemp does.
+    std::random_device random;
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        fs::path candidate = fs::temp_directory_path() / (prefix + std::to_string(random()));
+        if (fs::create_directory(candidate))
+            return candidate;
+    }
+    throw std::runtime_error("no scratch folder could be made");
+}
+
+int OpenHandleCount()
+{
+    DWORD count = 0;
+    ::GetProcessHandleCount(::GetCurrentProcess(), &count);
+    return static_cast<int>(count);
+}
+#else
+fs::path MakeScratchFolder(const std::string& prefix)
+{
+    std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
+    if (::mkdtemp(pattern.data()) == nullptr)
+        throw std::runtime_error("mkdtemp failed for " + pattern);
+    return pattern;
+}
+
+int OpenHandleCount()
+{
+    int count = 0;
+    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
+        ++count;
+    return count;
+}
+#endif
+
+TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-")) {}
+
+TempFolder::~TempFolder()
+{
+    std::error_code ignored;
+    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
+    fs::remove_all(path_, ignored);
+}
+
+std::string ReadBytes(const fs::path& file)
+{
+    std::ifstream in(file, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void WriteBytes(const fs::path& file, const std::string& bytes)
+{
+    std::ofstream out(file, std::ios::binary | std::ios::trunc);
+    out << bytes;
+}
+
+std::string Utf8(const fs::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+fs::path PathFromUtf8(const std::string& utf8)
+{
+    return fs::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+}  // namespace vellomar::testing
