@@ -2,7 +2,7 @@
 
 #include <utility>
 
-#include "utf8.h"
+#include "wide_text.h"
 
 namespace vellomar {
 
@@ -258,12 +258,12 @@ std::string Win32Window::Caption(Label label) const
     HWND control = LabelFor(label);
     std::wstring text(static_cast<size_t>(GetWindowTextLengthW(control)) + 1, L'\0');
     text.resize(static_cast<size_t>(GetWindowTextW(control, text.data(), static_cast<int>(text.size()))));
-    return Narrow(text);
+    return platform::WideToUtf8(text);
 }
 
 void Win32Window::SetCaption(Label label, const std::string& caption)
 {
-    SetWindowTextW(LabelFor(label), Widen(caption).c_str());
+    SetWindowTextW(LabelFor(label), platform::Utf8ToWide(caption).c_str());
 }
 
 int Win32Window::ListCount() const
@@ -278,7 +278,7 @@ void Win32Window::ListClear()
 
 void Win32Window::ListAddItem(const std::string& item)
 {
-    const std::wstring text = Widen(item);
+    const std::wstring text = platform::Utf8ToWide(item);
     const LRESULT index = SendMessageW(List1, LB_ADDSTRING, 0, reinterpret_cast<LPARAM>(text.c_str()));
     if (index >= 0)
         SendMessageW(List1, LB_SETTOPINDEX, static_cast<WPARAM>(index), 0);  // keep the newest line in view
@@ -307,7 +307,7 @@ void Win32Window::ApplyTimer()
 
 void Win32Window::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    MessageBoxW(window_, Widen(text).c_str(), Widen(caption).c_str(), MB_OK);
+    MessageBoxW(window_, platform::Utf8ToWide(text).c_str(), platform::Utf8ToWide(caption).c_str(), MB_OK);
 }
 
 }  // namespace vellomar
