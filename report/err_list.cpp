@@ -22,6 +22,9 @@ using namespace report;
 constexpr std::string_view kTitleLine = "Prekinitve Telemach interneta\r\n";
 constexpr std::string_view kHeadingLine = "Od;Do;\xC8" "as;Dan;Dnevno\r\n";
 constexpr unsigned kMaxReaders = 4;
+// About an hour of rebuilds: what a folder's watch may not see (a log written
+// from another machine on a network share, say) is found by then.
+constexpr int kRebuildsBetweenFullChecks = 6;
 
 struct KnownLog {
     FolderEntry entry;
@@ -42,10 +45,16 @@ bool NameOrder(const KnownLog& log, const std::string& name) { return NameBefore
 }  // namespace
 
 struct ErrList::Logs {
-    explicit Logs(const std::filesystem::path& folder) : watch(folder) {}
+    Logs(const std::filesystem::path& folder, Changes changes)
+    {
+        if (changes == Changes::kWatchFolder) {
+            watch.emplace(folder);
+        }
+    }
 
-    FolderWatch watch;
-    bool listed = false;          // known is the listing the watch keeps up to date
+    std::optional<FolderWatch> watch;
+    bool listed = false;  // known is the listing the watch keeps up to date
+    int sinceFullCheck = 0;
     std::vector<KnownLog> known;  // in name order
     std::string report;           // the report text, good up to the rows of known[folded - 1]
     std::size_t folded = 0;
@@ -55,8 +64,9 @@ struct ErrList::Logs {
     void ChangedFrom(std::size_t index) { folded = std::min(folded, index); }
 
     bool UpdateListing(const std::filesystem::path& folder);
-    // The whole listing, each log with what the cache holds for the same version of it.
-    void MatchWithCache(std::vector<FolderEntry> entries);
+    // The whole listing, each log with what the cache holds for the same
+    // version of it, unless it is among changed (sorted).
+    void MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed);
     // Only the given names, and those whose changes a watch cannot see.
     void CheckNames(const std::filesystem::path& folder, std::vector<std::string> names);
     void ReadMissingParts(const std::filesystem::path& folder);
@@ -65,8 +75,12 @@ struct ErrList::Logs {
 
 bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
 {
-    auto changed = watch.Changes();
-    if (listed && changed) {
+    auto changed = watch ? watch->Changes() : std::nullopt;
+    if (changed) {
+        std::sort(changed->begin(), changed->end());
+        changed->erase(std::unique(changed->begin(), changed->end()), changed->end());
+    }
+    if (listed && changed && ++sinceFullCheck < kRebuildsBetweenFullChecks) {
         CheckNames(folder, std::move(*changed));
         return true;
     }
@@ -75,19 +89,24 @@ bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
     if (!entries) {
         return false;
     }
-    MatchWithCache(std::move(*entries));
+    // A log may change and keep its size and times, within the file system's
+    // clock tick; a watch still names it.
+    MatchWithCache(std::move(*entries), changed ? *changed : std::vector<std::string>{});
     listed = true;
+    sinceFullCheck = 0;
     return true;
 }
 
-void ErrList::Logs::MatchWithCache(std::vector<FolderEntry> entries)
+void ErrList::Logs::MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed)
 {
     std::vector<KnownLog> logs;
     logs.reserve(entries.size());
     auto cached = known.begin();  // both are in name order
     for (FolderEntry& entry : entries) {
         cached = std::lower_bound(cached, known.end(), entry.name, NameOrder);
-        const bool same = cached != known.end() && cached->entry.name == entry.name && cached->entry.stamp == entry.stamp;
+        const bool same = cached != known.end() && cached->entry.name == entry.name &&
+                          cached->entry.stamp == entry.stamp &&
+                          !std::binary_search(changed.begin(), changed.end(), entry.name);
         if (!same || cached - known.begin() != static_cast<std::ptrdiff_t>(logs.size())) {
             ChangedFrom(logs.size());
         }
@@ -188,7 +207,10 @@ bool ErrList::Logs::Fold(ReportProgress& progress)
     return true;
 }
 
-ErrList::ErrList(std::filesystem::path folder) : folder_(std::move(folder)), logs_(std::make_unique<Logs>(folder_)) {}
+ErrList::ErrList(std::filesystem::path folder, Changes changes)
+    : folder_(std::move(folder)), logs_(std::make_unique<Logs>(folder_, changes))
+{
+}
 
 ErrList::~ErrList() = default;
 

@@ -18,13 +18,22 @@ public:
 
 // The report of one folder, kept up to date for as long as the program runs.
 // It remembers what each daily log gave the report, so that a rebuild reads
-// again only the logs that are new or changed (by size, modification or
-// change time, or file identity) since its last rebuild; the report is byte
-// for byte what a rebuild from nothing would write. The first rebuild reads
-// every log, on all cores. Nothing of this is written to disk.
+// again only the logs that are new or changed since its last rebuild; the
+// report is byte for byte what a rebuild from nothing would write. The first
+// rebuild reads every log, on all cores. Nothing of this is written to disk.
 class ErrList {
 public:
-    explicit ErrList(std::filesystem::path folder);
+    // How a rebuild finds the logs that changed.
+    enum class Changes {
+        // The folder's watch names them; every log's size, times and file
+        // identity are checked as well on the first rebuild, every sixth,
+        // and whenever the watch lost track.
+        kWatchFolder,
+        // Every log's size, times and file identity, on every rebuild.
+        kCheckEveryLog,
+    };
+
+    explicit ErrList(std::filesystem::path folder, Changes changes = Changes::kWatchFolder);
     ~ErrList();
     ErrList(const ErrList&) = delete;
     ErrList& operator=(const ErrList&) = delete;

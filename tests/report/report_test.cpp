@@ -86,7 +86,8 @@ std::string Expand(const std::string& name, const std::string& line)
     if (line.size() != 10 || line[1] != ' ') {
         return line;
     }
-    const std::string date = name.substr(5, 4) + "/" + name.substr(9, 2) + "/" + name.substr(11, 2);
+    const std::string file = fs::path(name).filename().string();
+    const std::string date = file.substr(5, 4) + "/" + file.substr(9, 2) + "/" + file.substr(11, 2);
     return date + line.substr(1) + (line[0] == 'U' ? ",23,0" : ",0,-10");
 }
 
@@ -200,6 +201,11 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
          {Day("2015/01/26", "00:00:00"), "2015/01/26 23:59:50;2015/01/27 00:00:20;00:00:30",
           Day("2015/01/27", "00:00:30"), "2015/01/27 23:59:40;2015/01/27 23:59:50;00:00:10",
           Day("2015/01/28", "00:00:10")}},
+        {"through a log that holds nothing else, into the next",
+         {{"PING_20150126.txt", {"U 23:58:00", "D 23:59:00"}}, {"PING_20150127.txt", {"2015/01/26 23:59:50,0,-10"}},
+          {"PING_20150128.txt", {"2015/01/27 00:00:40,0,-10", "U 00:01:00"}}},
+         {Day("2015/01/26", "00:00:00"), Day("2015/01/27", "00:00:00"),
+          "2015/01/26 23:59:00;2015/01/27 00:00:40;00:01:40", Day("2015/01/28", "00:01:40")}},
         {"longer than a day", {{"PING_20150126.txt", longOutage[0]}, {"PING_20150127.txt", longOutage[1]},
                                {"PING_20150127.txt", {"D 02:00:10", "U 02:00:20"}}},
          {Day("2015/01/26", "00:00:00"), "2015/01/26 00:00:00;2015/01/27 02:00:10;26:00:10",
@@ -241,7 +247,10 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     const fs::path report = dir_ / "ERR_list.csv";
     // An outage from the 26th into the 27th, one within the 27th.
     const Lines lines27 = {"D 00:00:00", "U 00:00:10", "D 10:00:00", "D 10:00:10", "U 10:00:20"};
-    const Logs logs = {{log26, {"U 10:00:00", "D 23:59:40", "D 23:59:50"}}, {log27, lines27}, {log29, {"U 10:00:00"}}};
+    // The log of the 30th is a link to a file in a folder of its own.
+    const std::string elsewhere30 = "elsewhere/PING_20150130.txt";
+    const Logs logs = {{log26, {"U 10:00:00", "D 23:59:40", "D 23:59:50"}}, {log27, lines27}, {log29, {"U 10:00:00"}},
+                       {elsewhere30, {"U 10:00:00"}}};
     Lines sameSize27 = lines27;
     sameSize27[0] = "D 00:00:05";  // the outage from the 26th now ends 5 s later
     const auto timeKept = [&](const fs::path& file, const std::function<void()>& change) {
@@ -267,6 +276,8 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
         {"a log removed", [&] { fs::remove(dir_ / log27); }, true, true},
         {"a new log between older ones, its outage closed by the next",
          [&] { Write("PING_20150128.txt", {"D 23:59:00", "D 23:59:55"}); }, true, true},
+        {"a linked log written through its other name",
+         [&] { Write(elsewhere30, {"D 11:00:00", "D 11:00:10", "U 11:00:20"}); }, true, true},
         {"a log turned into a folder", [&] { fs::remove(dir_ / log27), fs::create_directory(dir_ / log27); }, true, true},
         {"a log the user may no longer read", [&] { fs::permissions(dir_ / log27, fs::perms::none); }, false, false},
         {"a report the user made read-only is kept",
@@ -278,31 +289,34 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
          }, true, true},
     };
     for (const auto& [what, change, rebuilt, reportChanges] : cases) {
-        SCOPED_TRACE(what);
-        fs::remove_all(dir_), fs::create_directories(dir_);
-        for (const auto& [name, lines] : logs) {
-            Write(name, lines);
+        for (const auto changes : {ErrList::Changes::kWatchFolder, ErrList::Changes::kCheckEveryLog}) {
+            SCOPED_TRACE(std::string(what) + (changes == ErrList::Changes::kWatchFolder ? ", watched" : ", checked"));
+            fs::remove_all(dir_), fs::create_directories(dir_);
+            for (const auto& [name, lines] : logs) {
+                Write(name, lines);
+            }
+            fs::create_symlink(elsewhere30, dir_ / "PING_20150130.txt");
+            const AsOrdinaryUser user(dir_);
+            ErrList list(dir_, changes);
+            Progress first, cached, fresh;
+            ASSERT_TRUE(list.Rebuild(first));
+            const std::string before = Report();
+            // A file system keeps times to a clock tick of a few milliseconds: a
+            // rewrite of the same size in the tick of the last read would not show.
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            change();
+            const auto permissions = fs::status(report).permissions();
+            EXPECT_EQ(list.Rebuild(cached), rebuilt);
+            const std::string after = Report();
+            EXPECT_EQ(after != before, reportChanges);
+            EXPECT_EQ(fs::status(report).permissions(), permissions);
+            EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
+            EXPECT_EQ(MakeErrList(dir_, fresh), rebuilt);
+            EXPECT_EQ(Report(), after);
+            EXPECT_EQ(cached.items, fresh.items);
+            EXPECT_EQ(cached.clears, fresh.clears);
+            EXPECT_EQ(cached.clears, rebuilt || !cached.items.empty() ? 1 : 0);  // a report kept: the list not cleared
         }
-        const AsOrdinaryUser user(dir_);
-        ErrList list(dir_);
-        Progress first, cached, fresh;
-        ASSERT_TRUE(list.Rebuild(first));
-        const std::string before = Report();
-        // A file system keeps times to a clock tick of a few milliseconds: a
-        // rewrite of the same size in the tick of the last read would not show.
-        std::this_thread::sleep_for(std::chrono::milliseconds(25));
-        change();
-        const auto permissions = fs::status(report).permissions();
-        EXPECT_EQ(list.Rebuild(cached), rebuilt);
-        const std::string after = Report();
-        EXPECT_EQ(after != before, reportChanges);
-        EXPECT_EQ(fs::status(report).permissions(), permissions);
-        EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
-        EXPECT_EQ(MakeErrList(dir_, fresh), rebuilt);
-        EXPECT_EQ(Report(), after);
-        EXPECT_EQ(cached.items, fresh.items);
-        EXPECT_EQ(cached.clears, fresh.clears);
-        EXPECT_EQ(cached.clears, rebuilt || !cached.items.empty() ? 1 : 0);  // a report kept as it is: no list cleared
     }
 }
 
