@@ -157,14 +157,14 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
         }
     }
     std::atomic<std::size_t> next{0};
-    const auto readSome = [&] {
-        LineReader reader;
-        for (std::size_t i = next++; i < missing.size(); i = next++) {
-            try {
+    const auto readSome = [&]() noexcept {
+        try {
+            LineReader reader;
+            for (std::size_t i = next++; i < missing.size(); i = next++) {
                 missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name);
-            } catch (...) {
-                // left without a part, the log fails the rebuild as one that cannot be read
             }
+        } catch (...) {
+            // A log left without a part fails the rebuild as one that cannot be read.
         }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());

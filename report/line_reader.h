@@ -62,7 +62,8 @@ private:
     const char* PassLines(const char* begin, const char* end, char& wanted, OnLine& onLine);
 
     std::size_t capacity_;
-    std::unique_ptr<char[]> buffer_;
+    std::unique_ptr<char[]> storage_;
+    char* buffer_;  // within storage_
 };
 
 template <class OnLine>
@@ -100,14 +101,14 @@ bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
     std::size_t kept = 0;   // the unfinished line at the front of the buffer
     bool overlong = false;  // inside a line longer than the buffer
     for (;;) {
-        const long count = input.Read(buffer_.get() + kept, std::min(capacity_ - kept, kReadSize));
+        const long count = input.Read(buffer_ + kept, std::min(capacity_ - kept, kReadSize));
         if (count < 0) {
             return false;
         }
         if (count == 0) {
             break;
         }
-        const char* begin = buffer_.get();
+        const char* begin = buffer_;
         const char* const end = begin + kept + count;
         if (overlong) {
             const char* const newline = Find(begin, end, '\n');
@@ -120,10 +121,10 @@ bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
             overlong = true;
             kept = 0;
         } else {
-            std::memmove(buffer_.get(), begin, kept);
+            std::memmove(buffer_, begin, kept);
         }
     }
-    const std::string_view last(buffer_.get(), kept);
+    const std::string_view last(buffer_, kept);
     if (kept > 0 && !overlong && (wanted == kEveryLine || last.find(wanted) != last.npos)) {
         onLine(Line(last.data(), last.data() + kept));
     }
