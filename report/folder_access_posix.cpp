@@ -33,7 +33,8 @@ struct CloseFolder {
 };
 
 // The entry of name in the folder open as folderFd, when it is an ordinary
-// file; the type is the one the listing gave, DT_UNKNOWN when it gave none.
+// file (or a link to one); type is the one the listing gave, DT_UNKNOWN when
+// it gave none.
 std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char type)
 {
     struct stat status{};
@@ -41,7 +42,7 @@ std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char t
         if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             return std::nullopt;
         }
-        type = S_ISLNK(status.st_mode) ? DT_LNK : DT_REG;
+        type = S_ISLNK(status.st_mode) ? DT_LNK : S_ISREG(status.st_mode) ? DT_REG : DT_DIR;
     }
     if ((type != DT_REG && type != DT_LNK) || ::fstatat(folderFd, name, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;  // an entry gone since the listing is simply not there

@@ -63,8 +63,8 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
         if (record) {
             tracker.Add(*record);
         }
-        // Outside an outage only a timed-out record changes anything, and its
-        // status "-10" holds the only '-' a probe record can have.
+        // Outside an outage only a timed-out record changes anything, and a
+        // line without a '-' cannot hold its status "-10".
         return part.hasRecords && !tracker.InOutage() ? '-' : LineReader::kEveryLine;
     });
     if (!read) {
