@@ -238,7 +238,7 @@ bool ErrList::Rebuild(ReportProgress& progress)
 
 bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress)
 {
-    return ErrList(folder).Rebuild(progress);
+    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress);  // no watch for one rebuild
 }
 
 }  // namespace vellomar
