@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -57,12 +58,8 @@ public:
     std::optional<std::vector<std::string>> Changes();
 
 private:
-    void Start();
-    void Stop();
-
-    static constexpr std::intptr_t kNone = -1;
-    std::filesystem::path folder_;
-    std::intptr_t handle_ = kNone;
+    struct State;  // as the platform keeps a watch
+    std::unique_ptr<State> state_;
 };
 
 // One file opened for reading; closed on every way out.

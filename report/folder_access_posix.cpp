@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <memory>
+#include <utility>
 
 #include "folder_access.h"
 
@@ -84,62 +85,68 @@ std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const s
     return entry;
 }
 
-FolderWatch::FolderWatch(std::filesystem::path folder) : folder_(std::move(folder)) {}
+struct FolderWatch::State {
+    std::filesystem::path folder;
+    int fd = -1;  // the inotify instance, watching folder; -1 while there is none
 
-FolderWatch::~FolderWatch() { Stop(); }
-
-void FolderWatch::Start()
-{
-    const int fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (fd >= 0 && ::inotify_add_watch(fd, folder_.c_str(), kWatchedEvents) >= 0) {
-        handle_ = fd;
-    } else if (fd >= 0) {
-        ::close(fd);
+    void Start()
+    {
+        fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd >= 0 && ::inotify_add_watch(fd, folder.c_str(), kWatchedEvents) < 0) {
+            Stop();
+        }
     }
+    void Stop()
+    {
+        if (fd >= 0) {
+            ::close(std::exchange(fd, -1));
+        }
+    }
+    // Adds the names of the events waiting to names; false when the watch lost track.
+    bool ReadEvents(std::vector<std::string>& names) const
+    {
+        alignas(inotify_event) char events[16 * 1024];
+        for (;;) {
+            const ssize_t count = ::read(fd, events, sizeof events);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                return count == 0 || errno == EAGAIN;
+            }
+            bool kept = true;
+            for (const char* at = events; at < events + count;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                // An event without a name is about the folder itself (its permissions, say).
+                kept = kept && (event->mask & kWatchLost) == 0 && event->len > 0;
+                if (event->len > 0) {
+                    names.emplace_back(event->name);
+                }
+                at += sizeof(inotify_event) + event->len;
+            }
+            if (!kept) {
+                return false;
+            }
+        }
+    }
+};
+
+FolderWatch::FolderWatch(std::filesystem::path folder) : state_(std::make_unique<State>())
+{
+    state_->folder = std::move(folder);
 }
 
-void FolderWatch::Stop()
-{
-    if (handle_ != kNone) {
-        ::close(Descriptor(handle_));
-        handle_ = kNone;
-    }
-}
+FolderWatch::~FolderWatch() { state_->Stop(); }
 
 std::optional<std::vector<std::string>> FolderWatch::Changes()
 {
-    if (handle_ == kNone) {
-        Start();
-        return std::nullopt;
-    }
     std::vector<std::string> names;
-    alignas(inotify_event) char events[16 * 1024];
-    bool lost = false;
-    for (;;) {
-        const ssize_t count = ::read(Descriptor(handle_), events, sizeof events);
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            lost = count < 0 && errno != EAGAIN;
-            break;
-        }
-        for (const char* at = events; at < events + count;) {
-            const auto* event = reinterpret_cast<const inotify_event*>(at);
-            // An event without a name is about the folder itself (its permissions, say).
-            lost = lost || (event->mask & kWatchLost) != 0 || event->len == 0;
-            if (event->len > 0) {
-                names.emplace_back(event->name);
-            }
-            at += sizeof(inotify_event) + event->len;
-        }
+    if (state_->fd >= 0 && state_->ReadEvents(names)) {
+        return names;
     }
-    if (lost) {
-        Stop();
-        Start();
-        return std::nullopt;
-    }
-    return names;
+    state_->Stop();
+    state_->Start();
+    return std::nullopt;
 }
 
 InputFile::InputFile(const std::filesystem::path& file)
