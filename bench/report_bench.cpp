@@ -1,12 +1,18 @@
 // Rebuild timing for the outage report.
 //
 //   report_bench DIR                       rebuild DIR/ERR_list.csv, print the time
+//   report_bench --steady DIR [--rebuilds N]
+//                                          one full rebuild, then N rebuilds by the
+//                                          same ErrList, each after one record is
+//                                          appended to the newest log
 //   report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]
 //                                          write N days of daily logs into DIR
 //   report_bench --bench [--years 1,10] [--scratch /tmp] [--awk SCRIPT] [--keep]
-//                                          generate, time the rebuild against
-//                                          `wc -l` and the awk reference, compare
-//                                          the two reports, delete the logs
+//                                          generate, time the full and the steady
+//                                          rebuild against `wc -l` and (one year)
+//                                          the awk reference, compare the two
+//                                          reports, measure peak memory, delete
+//                                          the logs
 #include <fcntl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
@@ -148,14 +154,94 @@ struct NoProgress : vellomar::ReportProgress {
 
 double Seconds(steady_clock::duration d) { return duration<double>(d).count(); }
 
-std::optional<double> TimeRebuild(const fs::path& folder)
+std::optional<double> TimeRebuild(vellomar::ErrList& list)
 {
     NoProgress progress;
     const auto start = steady_clock::now();
-    if (!vellomar::MakeErrList(folder, progress)) {
+    if (!list.Rebuild(progress)) {
         return std::nullopt;
     }
     return Seconds(steady_clock::now() - start);
+}
+
+// A full rebuild.
+std::optional<double> TimeRebuild(const fs::path& folder)
+{
+    vellomar::ErrList list(folder);
+    return TimeRebuild(list);
+}
+
+// Appends a record to the newest daily log of folder, timed out every other call.
+bool AppendRecord(const fs::path& folder)
+{
+    static bool timedOut = false;
+    std::string newest;
+    for (const auto& entry : fs::directory_iterator(folder)) {
+        const std::string name = entry.path().filename().string();
+        if (name.rfind("PING_", 0) == 0 && name.size() == 17 && name > newest) {
+            newest = name;
+        }
+    }
+    if (newest.empty()) {
+        return false;
+    }
+    timedOut = !timedOut;
+    const std::string record = newest.substr(5, 4) + "/" + newest.substr(9, 2) + "/" + newest.substr(11, 2) +
+                               (timedOut ? " 23:59:59,0,-10\r\n" : " 23:59:59,5,0\r\n");
+    std::ofstream out(folder / newest, std::ios::binary | std::ios::app);
+    return static_cast<bool>(out << record << std::flush);
+}
+
+struct Steady {
+    double full = 0, median = 0, min = 0, max = 0;
+};
+
+// One full rebuild, then rebuilds of the same ErrList after one new record each.
+std::optional<Steady> TimeSteadyRebuilds(const fs::path& folder, int rebuilds)
+{
+    vellomar::ErrList list(folder);
+    const auto full = TimeRebuild(list);
+    std::vector<double> times;
+    for (int i = 0; full && i < rebuilds; ++i) {
+        const auto time = AppendRecord(folder) ? TimeRebuild(list) : std::nullopt;
+        if (!time) {
+            return std::nullopt;
+        }
+        times.push_back(*time);
+    }
+    if (!full || times.empty()) {
+        return std::nullopt;
+    }
+    std::sort(times.begin(), times.end());
+    return Steady{*full, times[times.size() / 2], times.front(), times.back()};
+}
+
+std::string Quoted(const fs::path& path)
+{
+    std::string quoted = "'";
+    for (const char c : path.string()) {
+        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    }
+    return quoted + "'";
+}
+
+// The first rebuild of a process of its own, as the program's first one is,
+// timed by that process.
+std::optional<double> TimeFirstRebuildOfAProcess(const fs::path& folder)
+{
+    const std::string command = Quoted(fs::read_symlink("/proc/self/exe")) + " " + Quoted(folder);
+    FILE* const output = ::popen(command.c_str(), "r");
+    if (output == nullptr) {
+        return std::nullopt;
+    }
+    char line[4096] = {};
+    const bool read = std::fgets(line, sizeof line, output) != nullptr;
+    const int status = ::pclose(output);
+    const char* const in = std::strstr(line, " in ");
+    if (!read || status != 0 || in == nullptr) {
+        return std::nullopt;
+    }
+    return std::strtod(in + 4, nullptr);
 }
 
 // Runs a shell command; its time, or nothing when it failed.
@@ -169,21 +255,15 @@ std::optional<double> TimeCommand(const std::string& command)
     return Seconds(steady_clock::now() - start);
 }
 
-std::string Quoted(const fs::path& path)
-{
-    std::string quoted = "'";
-    for (const char c : path.string()) {
-        quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    }
-    return quoted + "'";
-}
 
-// Peak resident memory (KiB) of a rebuild run in a process of its own.
-std::optional<long> PeakMemoryOfRebuild(const fs::path& folder)
+// Peak resident memory (KiB) of a full rebuild and steady rebuilds, the cache
+// included, run in a process of its own.
+std::optional<long> PeakMemoryOfRebuilds(const fs::path& folder)
 {
     const pid_t child = ::fork();
     if (child == 0) {
-        ::execl("/proc/self/exe", "report_bench", folder.c_str(), "--quiet", static_cast<char*>(nullptr));
+        ::execl("/proc/self/exe", "report_bench", "--steady", folder.c_str(), "--rebuilds", "10", "--quiet",
+                static_cast<char*>(nullptr));
         ::_exit(127);
     }
     int status = 0;
@@ -210,7 +290,21 @@ int RebuildCommand(const fs::path& folder, bool quiet)
         return 1;
     }
     if (!quiet) {
-        std::printf("rebuilt %s in %.3f s\n", (folder / "ERR_list.csv").c_str(), *seconds);
+        std::printf("rebuilt %s in %.4f s\n", (folder / "ERR_list.csv").c_str(), *seconds);
+    }
+    return 0;
+}
+
+int SteadyCommand(const fs::path& folder, int rebuilds, bool quiet)
+{
+    const auto steady = TimeSteadyRebuilds(folder, rebuilds);
+    if (!steady) {
+        std::fprintf(stderr, "rebuilds of %s failed\n", (folder / "ERR_list.csv").c_str());
+        return 1;
+    }
+    if (!quiet) {
+        std::printf("full rebuild %.4f s; %d rebuilds after one new record each: median %.4f s, min %.4f s, max %.4f s\n",
+                    steady->full, rebuilds, steady->median, steady->min, steady->max);
     }
     return 0;
 }
@@ -240,31 +334,41 @@ int GenerateCommand(const fs::path& folder, int days, year_month_day start, std:
 }
 
 struct Figures {
-    double rebuild = 0, wc = 0, awk = 0;
+    double rebuild = 0, wc = 0;
+    Steady steady;
+    std::optional<double> awk;
     long peakKiB = 0;
-    bool agrees = false;
+    bool agrees = true;
 };
 
-// Each timed run goes twice and the second counts: a warm cache for all three.
-std::optional<Figures> Measure(const fs::path& logs, const fs::path& awkScript)
+constexpr int kSteadyRebuilds = 21;
+
+// Each timed run goes twice and the second counts: a warm cache for all.
+std::optional<Figures> Measure(const fs::path& logs, const fs::path& awkScript, bool withAwk)
 {
     Figures f;
     const std::string inLogs = "export LC_ALL=C; cd " + Quoted(logs) + " && ";
     const std::string wc = inLogs + "wc -l -- PING_*.txt > /dev/null";
-    const fs::path awkReport = logs.string() + ".awk.csv";
-    const std::string awk = inLogs + "awk -f " + Quoted(awkScript) + " PING_*.txt > " + Quoted(awkReport);
-    TimeRebuild(logs);
-    const auto rebuild = TimeRebuild(logs);
+    TimeFirstRebuildOfAProcess(logs);
+    const auto rebuild = TimeFirstRebuildOfAProcess(logs);
     TimeCommand(wc);
     const auto wcTime = TimeCommand(wc);
-    const auto awkTime = TimeCommand(awk);  // once: it reads the same warm files
-    const auto peak = PeakMemoryOfRebuild(logs);
-    if (!rebuild || !wcTime || !awkTime || !peak) {
+    const auto steady = TimeSteadyRebuilds(logs, kSteadyRebuilds);
+    if (!rebuild || !wcTime || !steady) {
         return std::nullopt;
     }
-    f.rebuild = *rebuild, f.wc = *wcTime, f.awk = *awkTime, f.peakKiB = *peak;
-    f.agrees = ReadAll(logs / "ERR_list.csv") == ReadAll(awkReport);
-    fs::remove(awkReport);
+    f.rebuild = *rebuild, f.wc = *wcTime, f.steady = *steady;
+    if (withAwk) {  // over the logs as the last steady rebuild left them
+        const fs::path awkReport = logs.string() + ".awk.csv";
+        f.awk = TimeCommand(inLogs + "awk -f " + Quoted(awkScript) + " PING_*.txt > " + Quoted(awkReport));
+        f.agrees = f.awk && ReadAll(logs / "ERR_list.csv") == ReadAll(awkReport);
+        fs::remove(awkReport);
+    }
+    const auto peak = PeakMemoryOfRebuilds(logs);
+    if (!peak) {
+        return std::nullopt;
+    }
+    f.peakKiB = *peak;
     return f;
 }
 
@@ -272,14 +376,21 @@ void PrintFigures(int years, const Corpus& c, const Figures& f)
 {
     const double mb = double(c.bytes) / 1e6, mlines = double(c.lines) / 1e6;
     const auto row = [&](const char* what, double s) {
-        std::printf("  %-22s %9.3f s %9.2f M records/s %9.1f MB/s\n", what, s, mlines / s, mb / s);
+        std::printf("  %-30s %9.4f s %9.2f M records/s %9.1f MB/s\n", what, s, mlines / s, mb / s);
     };
     std::printf("%d year(s): %ld daily logs, %ld records, %.1f MB\n", years, c.files, c.lines, mb);
-    row("rebuild (MakeErrList)", f.rebuild);
+    row("full rebuild (new process)", f.rebuild);
     row("wc -l (floor)", f.wc);
-    row("awk reference", f.awk);
-    std::printf("  rebuild / wc -l: %.2fx   awk / rebuild: %.1fx   rebuild peak RSS: %ld KiB   awk report identical: %s\n",
-                f.rebuild / f.wc, f.awk / f.rebuild, f.peakKiB, f.agrees ? "yes" : "NO");
+    std::printf("  %-30s %9.4f s median, %.4f min, %.4f max, of %d\n", "rebuild after one new record",
+                f.steady.median, f.steady.min, f.steady.max, kSteadyRebuilds);
+    if (f.awk) {
+        row("awk reference", *f.awk);
+    }
+    std::printf("  full / wc -l: %.2fx   full / steady: %.0fx", f.rebuild / f.wc, f.rebuild / f.steady.median);
+    if (f.awk) {
+        std::printf("   awk / full: %.1fx   awk report identical: %s", *f.awk / f.rebuild, f.agrees ? "yes" : "NO");
+    }
+    std::printf("\n  peak RSS, full and %d steady rebuilds, cache included: %ld KiB\n", 10, f.peakKiB);
 }
 
 int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, const fs::path& awkScript, bool keep)
@@ -295,7 +406,10 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
         }
         const fs::path logs = pattern;
         const auto corpus = Generate(logs, year_month_day{year{2015} / 1 / 1}, years * 365, 20150126);
-        const auto figures = corpus ? Measure(logs, awkScript) : std::nullopt;
+        // Written back now, the generated logs do not weigh on the rebuilds' own syncs.
+        ::sync();
+        // awk takes minutes over ten years; one year shows its agreement and speed.
+        const auto figures = corpus ? Measure(logs, awkScript, years <= 1) : std::nullopt;
         if (figures) {
             PrintFigures(years, *corpus, *figures);
         } else {
@@ -314,6 +428,7 @@ int Usage()
 {
     std::fprintf(stderr,
                  "usage: report_bench DIR\n"
+                 "       report_bench --steady DIR [--rebuilds N]\n"
                  "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
                  "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
     return 2;
@@ -343,6 +458,10 @@ int main(int argc, char** argv)
             return Usage();
         }
         return GenerateCommand(args[1], days, *start, std::strtoull(option("--seed", "1").c_str(), nullptr, 10));
+    }
+    if (args[0] == "--steady" && args.size() >= 2) {
+        const int rebuilds = std::atoi(option("--rebuilds", "20").c_str());
+        return rebuilds > 0 ? SteadyCommand(args[1], rebuilds, has("--quiet")) : Usage();
     }
     if (args[0] == "--bench") {
         std::vector<int> years;

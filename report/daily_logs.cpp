@@ -1,7 +1,6 @@
 #include "daily_logs.h"
 
 #include <algorithm>
-#include <system_error>
 
 #include "stamp.h"
 
@@ -22,9 +21,9 @@ bool EqualIgnoringCase(std::string_view a, std::string_view b)
                       [](char x, char y) { return AsciiLower(x) == AsciiLower(y); });
 }
 
-// Name order regardless of case (ping_20150128.TXT between PING_20150127.txt
-// and PING_20150129.txt); names that differ only in case in byte order.
-bool NameBefore(const std::string& a, const std::string& b)
+}  // namespace
+
+bool NameBefore(std::string_view a, std::string_view b)
 {
     const auto lowerBefore = [](char x, char y) {
         return static_cast<unsigned char>(AsciiLower(x)) < static_cast<unsigned char>(AsciiLower(y));
@@ -35,8 +34,6 @@ bool NameBefore(const std::string& a, const std::string& b)
     return !std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), lowerBefore) && a < b;
 }
 
-}  // namespace
-
 bool IsDailyLogName(std::string_view name)
 {
     return name.size() >= kPrefix.size() + kSuffix.size() &&
@@ -44,26 +41,17 @@ bool IsDailyLogName(std::string_view name)
            EqualIgnoringCase(name.substr(name.size() - kSuffix.size()), kSuffix);
 }
 
-std::optional<std::vector<std::string>> ListDailyLogs(const std::filesystem::path& folder)
+std::optional<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder)
 {
-    std::error_code error;
-    std::filesystem::directory_iterator entry(folder, error);
-    std::vector<std::string> names;
-    for (; !error && entry != std::filesystem::directory_iterator(); entry.increment(error)) {
-        std::string name = entry->path().filename().string();
-        std::error_code typeError;  // an entry gone since the listing is simply not a log
-        if (IsDailyLogName(name) && entry->is_regular_file(typeError)) {
-            names.push_back(std::move(name));
-        }
+    auto logs = ListFiles(folder, IsDailyLogName);
+    if (logs) {
+        // A listing comes in whatever order the file system keeps; outages run
+        // on from one log into the next, so the logs must be read in date
+        // order, which for PING_yyyymmdd.txt is the order of the names.
+        std::sort(logs->begin(), logs->end(),
+                  [](const FolderEntry& a, const FolderEntry& b) { return NameBefore(a.name, b.name); });
     }
-    if (error) {
-        return std::nullopt;
-    }
-    // A listing comes in whatever order the file system keeps; outages run on
-    // from one log into the next, so the logs must be read in date order,
-    // which for PING_yyyymmdd.txt is the order of the names.
-    std::sort(names.begin(), names.end(), NameBefore);
-    return names;
+    return logs;
 }
 
 std::string DateFromLogName(std::string_view name)

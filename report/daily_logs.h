@@ -7,14 +7,20 @@
 #include <string_view>
 #include <vector>
 
+#include "folder_access.h"
+
 namespace vellomar::report {
 
 // "PING_*.txt", whatever the case of its letters.
 bool IsDailyLogName(std::string_view name);
 
-// Names of the ordinary files of folder that are daily logs, in ascending
-// name order with case ignored, or nothing when the folder cannot be listed.
-std::optional<std::vector<std::string>> ListDailyLogs(const std::filesystem::path& folder);
+// Name order regardless of case (ping_20150128.TXT between PING_20150127.txt
+// and PING_20150129.txt); names that differ only in case in byte order.
+bool NameBefore(std::string_view a, std::string_view b);
+
+// The ordinary files of folder that are daily logs, in ascending name order
+// with case ignored, or nothing when the folder cannot be listed.
+std::optional<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder);
 
 // "yyyy/mm/dd" from a name "PING_yyyymmdd.txt" that holds a calendar date,
 // otherwise empty.

@@ -1,13 +1,17 @@
 #include "err_list.h"
 
+#include <algorithm>
+#include <atomic>
+#include <optional>
 #include <string_view>
+#include <system_error>
+#include <thread>
+#include <vector>
 
 #include "daily_logs.h"
-#include "line_reader.h"
-#include "outage_tracker.h"
-#include "probe_record.h"
+#include "folder_access.h"
+#include "log_part.h"
 #include "report_file.h"
-#include "stamp.h"
 
 namespace vellomar {
 namespace {
@@ -17,92 +21,224 @@ using namespace report;
 // Windows-1250, where the heading's "Č" is the single byte 0xC8.
 constexpr std::string_view kTitleLine = "Prekinitve Telemach interneta\r\n";
 constexpr std::string_view kHeadingLine = "Od;Do;\xC8" "as;Dan;Dnevno\r\n";
-constexpr std::string_view kSummaryPrefix = "-----;-----; ;";
+constexpr unsigned kMaxReaders = 4;
+// About an hour of rebuilds: what a folder's watch may not see (a log written
+// from another machine on a network share, say) is found by then.
+constexpr int kRebuildsBetweenFullChecks = 6;
 
-std::string OutageRow(const Outage& outage)
-{
-    std::string row;
-    row.append(outage.start).append(";").append(outage.end).append(";");
-    return row.append(FormatDuration(outage.seconds)).append("\r\n");
-}
-
-std::string SummaryRow(std::string_view day, std::int64_t dailyTotal)
-{
-    std::string row(kSummaryPrefix);
-    return row.append(day).append(";").append(FormatDuration(dailyTotal)).append("\r\n");
-}
-
-// One rebuild: the state of the outage search runs on from log to log.
-class Rebuild {
-public:
-    Rebuild(const std::filesystem::path& folder, ReportFile& report)
-        : folder_(folder), report_(report), tracker_([this](const Outage& o) { report_.Write(OutageRow(o)); })
-    {
-    }
-
-    // Reads one daily log and writes its outage rows and its summary row.
-    bool AddLog(const std::string& name)
-    {
-        tracker_.BeginLog();
-        std::string day = DateFromLogName(name);
-        const bool dayFromRecords = day.empty();
-        const bool read = reader_.ReadFile(folder_ / name, [&](std::string_view line) {
-            const auto record = parser_.Parse(line);
-            if (!record) {
-                return;  // not a probe record: it changes nothing
-            }
-            if (dayFromRecords && day.empty()) {
-                day = record->stamp.substr(0, kDateLength);
-            }
-            tracker_.Add(*record);
-        });
-        if (!read) {
-            return false;
-        }
-        report_.Write(SummaryRow(day, tracker_.DailyTotal()));
-        return !report_.Failed();
-    }
-
-private:
-    const std::filesystem::path& folder_;
-    ReportFile& report_;
-    LineReader reader_;
-    ProbeRecordParser parser_;
-    OutageTracker tracker_;
+struct KnownLog {
+    FolderEntry entry;
+    std::optional<LogPart> part;  // nothing until read, or when it could not be read
+    std::size_t rowsEnd = 0;      // where its rows end in the report text
+    OutageFold after;             // the outage search after its rows
 };
 
-bool RebuildReport(const std::filesystem::path& folder, ReportProgress& progress)
+KnownLog Unread(FolderEntry entry)
 {
-    const auto logs = ListDailyLogs(folder);
-    if (!logs) {
-        return false;
-    }
-    ReportFile report(folder / "ERR_list.csv");
-    if (!report.Create()) {
-        return false;
-    }
-    report.Write(kTitleLine);
-    report.Write(kHeadingLine);
-    progress.Clear();
-    Rebuild rebuild(folder, report);
-    for (const std::string& name : *logs) {
-        progress.AddItem(name);
-        if (!rebuild.AddLog(name)) {
-            return false;
-        }
-    }
-    return report.Commit();
+    KnownLog log;
+    log.entry = std::move(entry);
+    return log;
 }
+
+bool NameOrder(const KnownLog& log, const std::string& name) { return NameBefore(log.entry.name, name); }
 
 }  // namespace
 
-bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress)
+struct ErrList::Logs {
+    Logs(const std::filesystem::path& folder, Changes changes)
+    {
+        if (changes == Changes::kWatchFolder) {
+            watch.emplace(folder);
+        }
+    }
+
+    std::optional<FolderWatch> watch;
+    bool listed = false;  // known is the listing the watch keeps up to date
+    int sinceFullCheck = 0;
+    std::vector<KnownLog> known;  // in name order
+    std::string report;           // the report text, good up to the rows of known[folded - 1]
+    std::size_t folded = 0;
+
+    // The logs whose rows were folded into the report no longer hold from
+    // the index'th on.
+    void ChangedFrom(std::size_t index) { folded = std::min(folded, index); }
+
+    bool UpdateListing(const std::filesystem::path& folder);
+    // The whole listing, each log with what the cache holds for the same
+    // version of it, unless it is among changed (sorted).
+    void MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed);
+    // Only the given names, and those whose changes a watch cannot see.
+    void CheckNames(const std::filesystem::path& folder, std::vector<std::string> names);
+    void ReadMissingParts(const std::filesystem::path& folder);
+    bool Fold(ReportProgress& progress);
+};
+
+bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
+{
+    auto changed = watch ? watch->Changes() : std::nullopt;
+    if (changed) {
+        std::sort(changed->begin(), changed->end());
+        changed->erase(std::unique(changed->begin(), changed->end()), changed->end());
+    }
+    if (listed && changed && ++sinceFullCheck < kRebuildsBetweenFullChecks) {
+        CheckNames(folder, std::move(*changed));
+        return true;
+    }
+    listed = false;
+    auto entries = ListDailyLogs(folder);
+    if (!entries) {
+        return false;
+    }
+    // A log may change and keep its size and times, within the file system's
+    // clock tick; a watch still names it.
+    MatchWithCache(std::move(*entries), changed ? *changed : std::vector<std::string>{});
+    listed = true;
+    sinceFullCheck = 0;
+    return true;
+}
+
+void ErrList::Logs::MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed)
+{
+    std::vector<KnownLog> logs;
+    logs.reserve(entries.size());
+    auto cached = known.begin();  // both are in name order
+    for (FolderEntry& entry : entries) {
+        cached = std::lower_bound(cached, known.end(), entry.name, NameOrder);
+        const bool same = cached != known.end() && cached->entry.name == entry.name &&
+                          cached->entry.stamp == entry.stamp &&
+                          !std::binary_search(changed.begin(), changed.end(), entry.name);
+        if (!same || cached - known.begin() != static_cast<std::ptrdiff_t>(logs.size())) {
+            ChangedFrom(logs.size());
+        }
+        logs.push_back(same ? std::move(*cached) : Unread(FolderEntry{}));
+        logs.back().entry = std::move(entry);
+    }
+    ChangedFrom(logs.size());
+    known = std::move(logs);
+}
+
+void ErrList::Logs::CheckNames(const std::filesystem::path& folder, std::vector<std::string> names)
+{
+    std::erase_if(names, [](const std::string& name) { return !IsDailyLogName(name); });
+    for (const KnownLog& log : known) {
+        if (log.entry.changesUnseen) {
+            names.push_back(log.entry.name);
+        }
+    }
+    std::sort(names.begin(), names.end());
+    names.erase(std::unique(names.begin(), names.end()), names.end());
+    for (const std::string& name : names) {
+        auto entry = FindFile(folder, name);
+        const auto at = std::lower_bound(known.begin(), known.end(), name, NameOrder);
+        const bool present = at != known.end() && at->entry.name == name;
+        if (present && entry && at->entry.stamp == entry->stamp) {
+            continue;
+        }
+        ChangedFrom(static_cast<std::size_t>(at - known.begin()));
+        if (!entry) {
+            if (present) {
+                known.erase(at);
+            }
+        } else if (present) {
+            *at = Unread(std::move(*entry));
+        } else {
+            known.insert(at, Unread(std::move(*entry)));
+        }
+    }
+}
+
+// Reads the logs that have no part yet, on up to kMaxReaders threads.
+void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
+{
+    std::vector<KnownLog*> missing;
+    for (KnownLog& log : known) {
+        if (!log.part) {
+            missing.push_back(&log);
+        }
+    }
+    std::atomic<std::size_t> next{0};
+    const auto readSome = [&]() noexcept {
+        try {
+            LineReader reader;
+            for (std::size_t i = next++; i < missing.size(); i = next++) {
+                missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name);
+            }
+        } catch (...) {
+            // A log left without a part fails the rebuild as one that cannot be read.
+        }
+    };
+    const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t readers = std::min({cores, missing.size(), std::size_t{kMaxReaders}});
+    std::vector<std::jthread> helpers;
+    try {
+        while (helpers.size() + 1 < readers) {
+            helpers.emplace_back(readSome);
+        }
+    } catch (const std::system_error&) {
+        // fewer helpers: the calling thread reads the rest
+    }
+    readSome();
+}
+
+// Shows every log's name and adds the rows of those not folded yet.
+bool ErrList::Logs::Fold(ReportProgress& progress)
+{
+    ChangedFrom(known.size());
+    OutageFold fold;
+    if (folded == 0) {
+        report.assign(kTitleLine).append(kHeadingLine);
+    } else {
+        report.resize(known[folded - 1].rowsEnd);
+        fold = known[folded - 1].after;
+    }
+    for (std::size_t i = 0; i < known.size(); ++i) {
+        progress.AddItem(known[i].entry.name);
+        if (i < folded) {
+            continue;
+        }
+        if (!known[i].part) {
+            return false;
+        }
+        fold.AddLog(*known[i].part, report);
+        known[i].rowsEnd = report.size();
+        known[i].after = fold;
+        folded = i + 1;
+    }
+    return true;
+}
+
+ErrList::ErrList(std::filesystem::path folder, Changes changes)
+    : folder_(std::move(folder)), logs_(std::make_unique<Logs>(folder_, changes))
+{
+}
+
+ErrList::~ErrList() = default;
+
+bool ErrList::Rebuild(ReportProgress& progress)
 {
     try {
-        return RebuildReport(folder, progress);
+        if (!logs_->UpdateListing(folder_)) {
+            return false;
+        }
+        ReportFile report(folder_ / "ERR_list.csv");
+        if (!report.Create()) {
+            return false;
+        }
+        progress.Clear();
+        logs_->ReadMissingParts(folder_);
+        return logs_->Fold(progress) && report.Commit(logs_->report);
     } catch (...) {
+        // Half updated, perhaps: the next rebuild starts from nothing.
+        logs_->listed = false;
+        logs_->known.clear();
+        logs_->folded = 0;
         return false;  // the report file removes its temporary file on the way out
     }
+}
+
+bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress)
+{
+    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress);  // no watch for one rebuild
 }
 
 }  // namespace vellomar

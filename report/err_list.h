@@ -2,12 +2,13 @@
 #pragma once
 
 #include <filesystem>
+#include <memory>
 #include <string>
 
 namespace vellomar {
 
 // Where a rebuild shows its progress: emptied once the report can be written,
-// then given the name of each daily log as it is begun.
+// then given the name of each daily log as its turn comes.
 class ReportProgress {
 public:
     virtual ~ReportProgress() = default;
@@ -15,8 +16,41 @@ public:
     virtual void AddItem(const std::string& logName) = 0;
 };
 
-// Rewrites folder/ERR_list.csv from every folder/PING_*.txt, in ascending name
-// order. Never throws; returns false when the previous report was left as it was.
+// The report of one folder, kept up to date for as long as the program runs.
+// It remembers what each daily log gave the report, so that a rebuild reads
+// again only the logs that are new or changed since its last rebuild; the
+// report is byte for byte what a rebuild from nothing would write. The first
+// rebuild reads every log, on all cores. Nothing of this is written to disk.
+class ErrList {
+public:
+    // How a rebuild finds the logs that changed.
+    enum class Changes {
+        // The folder's watch names them; every log's size, times and file
+        // identity are checked as well on the first rebuild, every sixth,
+        // and whenever the watch lost track.
+        kWatchFolder,
+        // Every log's size, times and file identity, on every rebuild.
+        kCheckEveryLog,
+    };
+
+    explicit ErrList(std::filesystem::path folder, Changes changes = Changes::kWatchFolder);
+    ~ErrList();
+    ErrList(const ErrList&) = delete;
+    ErrList& operator=(const ErrList&) = delete;
+
+    // Rewrites folder/ERR_list.csv from every folder/PING_*.txt, in ascending
+    // name order. One call at a time (from any one thread). Never throws;
+    // returns false when the previous report was left as it was: also when
+    // the user may not write it.
+    bool Rebuild(ReportProgress& progress);
+
+private:
+    struct Logs;
+    std::filesystem::path folder_;
+    std::unique_ptr<Logs> logs_;
+};
+
+// One rebuild that reads every daily log.
 bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress);
 
 }  // namespace vellomar

@@ -1,31 +1,23 @@
 #include "line_reader.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
-#include <cerrno>
+#include <cstdint>
 
 namespace vellomar::report {
+namespace {
 
-LineReader::LineReader(std::size_t capacity) : capacity_(capacity), buffer_(new char[capacity]) {}
+constexpr std::uintptr_t kPage = 4096;
 
-UniqueFd LineReader::Open(const std::filesystem::path& file)
+}  // namespace
+
+// Reads copy from the file's pages, which start on page boundaries, to the
+// buffer; most of them land at the buffer's start or a few bytes after it.
+// When that is also just past a page boundary, the processor takes the loads
+// of the copy for reloads of its own recent stores (4K aliasing) and copies
+// at half speed or worse. Half a page away from the boundary it does not.
+LineReader::LineReader(std::size_t capacity) : capacity_(capacity), storage_(new char[capacity + 2 * kPage])
 {
-    UniqueFd fd(::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY));
-    if (fd) {
-        ::posix_fadvise(fd.Get(), 0, 0, POSIX_FADV_SEQUENTIAL);  // only a hint: its failure changes nothing
-    }
-    return fd;
-}
-
-long LineReader::ReadInto(int fd, std::size_t offset)
-{
-    for (;;) {
-        const ssize_t count = ::read(fd, buffer_.get() + offset, capacity_ - offset);
-        if (count >= 0 || errno != EINTR) {
-            return static_cast<long>(count);
-        }
-    }
+    const auto start = reinterpret_cast<std::uintptr_t>(storage_.get());
+    buffer_ = storage_.get() + ((kPage + kPage / 2 - start % kPage) % kPage);
 }
 
 }  // namespace vellomar::report

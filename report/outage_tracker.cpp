@@ -1,53 +1,31 @@
 #include "outage_tracker.h"
 
-#include <cstdlib>
 #include <cstring>
-#include <utility>
 
 namespace vellomar::report {
 
-OutageTracker::OutageTracker(std::function<void(const Outage&)> writeRow) : writeRow_(std::move(writeRow)) {}
+KeptStamp KeptStamp::Of(const ProbeRecord& record)
+{
+    KeptStamp kept;
+    std::memcpy(kept.text.data(), record.stamp.data(), kept.text.size());
+    kept.seconds = record.seconds;
+    return kept;
+}
 
 void OutageTracker::AddToOutage(const ProbeRecord& record)
 {
+    if (inOutage_ && !(record.timedOut && ContinuesOutage(last_.seconds, record.seconds))) {
+        inOutage_ = false;
+        onEnd_(first_, last_);
+    }
     if (!record.timedOut) {
-        if (inOutage_) {
-            EndOutage();
-        }
         return;
     }
-    if (inOutage_ && std::llabs(record.seconds - lastSeconds_) > kMaxGapWithinOutage) {
-        EndOutage();
-    }
+    last_ = KeptStamp::Of(record);
     if (!inOutage_) {
-        StartOutage(record);
+        first_ = last_;
+        inOutage_ = true;
     }
-    Keep(lastText_, record.stamp);
-    lastSeconds_ = record.seconds;
-}
-
-void OutageTracker::StartOutage(const ProbeRecord& record)
-{
-    inOutage_ = true;
-    Keep(startText_, record.stamp);
-    startSeconds_ = record.seconds;
-}
-
-void OutageTracker::EndOutage()
-{
-    inOutage_ = false;
-    if (startText_ == lastText_) {
-        return;  // a single timed-out record, or several with one stamp: no span to report
-    }
-    const std::int64_t seconds = lastSeconds_ - startSeconds_;
-    dailyTotal_ += seconds;
-    writeRow_(Outage{std::string_view(startText_.data(), startText_.size()),
-                     std::string_view(lastText_.data(), lastText_.size()), seconds});
-}
-
-void OutageTracker::Keep(StampText& text, std::string_view stamp)
-{
-    std::memcpy(text.data(), stamp.data(), text.size());
 }
 
 }  // namespace vellomar::report

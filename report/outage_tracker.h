@@ -1,11 +1,11 @@
-// Finds outages, runs of timed-out probe records, in the stream of records of
-// all daily logs read in order, and keeps each log's total outage time.
+// Finds outages, runs of timed-out probe records, in a stream of records.
 #pragma once
 
 #include <array>
 #include <cstdint>
 #include <functional>
 #include <string_view>
+#include <utility>
 
 #include "probe_record.h"
 
@@ -15,44 +15,47 @@ namespace vellomar::report {
 // the monitor was not running, and so belong to two outages.
 inline constexpr StampSeconds kMaxGapWithinOutage = 60;
 
-struct Outage {
-    std::string_view start;  // stamp of its first timed-out record
-    std::string_view end;    // stamp of its last timed-out record
-    std::int64_t seconds;    // end minus start
+// A stamp kept after the line it came from is gone.
+struct KeptStamp {
+    std::array<char, kStampLength> text{};
+    StampSeconds seconds = 0;
+
+    static KeptStamp Of(const ProbeRecord& record);
+    std::string_view Text() const { return {text.data(), text.size()}; }
 };
+
+// Whether a timed-out record stamped at seconds still belongs to the outage
+// whose last record was stamped at last.
+inline bool ContinuesOutage(StampSeconds last, StampSeconds seconds)
+{
+    const StampSeconds gap = seconds - last;
+    return gap <= kMaxGapWithinOutage && gap >= -kMaxGapWithinOutage;
+}
 
 class OutageTracker {
 public:
-    // writeRow is given every outage whose first and last stamps differ, as
-    // the outage ends.
-    explicit OutageTracker(std::function<void(const Outage&)> writeRow);
+    // onEnd is given the first and the last timed-out record of every outage
+    // as it ends.
+    using OnEnd = std::function<void(const KeptStamp& first, const KeptStamp& last)>;
+    explicit OutageTracker(OnEnd onEnd) : onEnd_(std::move(onEnd)) {}
 
-    // Starts the daily total of the next log. An open outage goes on.
-    void BeginLog() { dailyTotal_ = 0; }
     void Add(const ProbeRecord& record)
     {
         if (record.timedOut || inOutage_) {
             AddToOutage(record);  // most records are neither, and cost only this test
         }
     }
-    // Sum of the outages that ended since BeginLog.
-    std::int64_t DailyTotal() const { return dailyTotal_; }
+    bool InOutage() const { return inOutage_; }
+    const KeptStamp& First() const { return first_; }
+    const KeptStamp& Last() const { return last_; }
 
 private:
-    using StampText = std::array<char, kStampLength>;
-
     void AddToOutage(const ProbeRecord& record);
-    void StartOutage(const ProbeRecord& record);
-    void EndOutage();
-    static void Keep(StampText& text, std::string_view stamp);
 
-    std::function<void(const Outage&)> writeRow_;
+    OnEnd onEnd_;
     bool inOutage_ = false;
-    StampText startText_{};
-    StampText lastText_{};
-    StampSeconds startSeconds_ = 0;
-    StampSeconds lastSeconds_ = 0;
-    std::int64_t dailyTotal_ = 0;
+    KeptStamp first_;
+    KeptStamp last_;
 };
 
 }  // namespace vellomar::report

@@ -3,10 +3,10 @@
 #pragma once
 
 #include <filesystem>
-#include <string>
+#include <optional>
 #include <string_view>
 
-#include "unique_fd.h"
+#include "folder_access.h"
 
 namespace vellomar::report {
 
@@ -21,24 +21,21 @@ public:
     // Removes the temporary file unless Commit succeeded.
     ~ReportFile();
 
-    // Creates (or truncates) the temporary file; false when it cannot.
+    // False when the user may not write the report (read-only, a folder...):
+    // it is then left as it is. Otherwise creates (or truncates) the
+    // temporary file; false when it cannot.
     bool Create();
-    // Buffered; the first failure is remembered and later writes do nothing.
-    void Write(std::string_view text);
-    bool Failed() const { return failed_; }
-    // Writes out the rest, syncs it to the disk and renames it over the
-    // report. False, and the old report untouched, when any step failed.
-    bool Commit();
+    // Writes text, gives it the old report's permissions, syncs it to the
+    // disk and renames it over the report. False, and the old report
+    // untouched, when any step failed.
+    bool Commit(std::string_view text);
 
 private:
-    void Flush();
-
     std::filesystem::path reportPath_;
     std::filesystem::path temporaryPath_;
-    UniqueFd fd_;
-    std::string buffer_;
+    std::optional<std::filesystem::perms> oldPermissions_;
+    OutputFile file_;
     bool created_ = false;
-    bool failed_ = false;
     bool committed_ = false;
 };
 

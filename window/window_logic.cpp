@@ -41,7 +41,8 @@ std::thread StartThread(std::function<void()> work)
 }
 
 WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
-    : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, *this, seams_.sockets, seams_.clock)
+    : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, *this, seams_.sockets, seams_.clock),
+      errList_(seams_.programFolder)
 {
 }
 
@@ -200,7 +201,7 @@ void WindowLogic::BeginRebuild()
 
 void WindowLogic::RebuildReport(ReportProgress& progress)
 {
-    MakeErrList(seams_.programFolder, progress);
+    errList_.Rebuild(progress);
 }
 
 void WindowLogic::RebuildDone()

@@ -11,12 +11,12 @@
 #include <string>
 #include <thread>
 
+#include "err_list.h"
 #include "probe_log.h"
 #include "window_face.h"
 
 namespace vellomar {
 
-class ReportProgress;
 
 inline constexpr int kTickPeriodMs = 10000;
 inline constexpr int kTicksBeforeReport = 60;
@@ -96,6 +96,7 @@ private:
     WindowFace& face_;
     WindowSeams seams_;
     ProbeLog probeLog_;
+    ErrList errList_;  // kept across rebuilds, so that each reads only what changed
     std::thread worker_;
     int16_t tickCount_ = 0;
     bool inFlight_ = false;

@@ -2,8 +2,10 @@
 // whole rebuilds of ERR_list.csv from daily logs in a scratch folder.
 #include <gtest/gtest.h>
 #include <sys/resource.h>
+#include <sys/fsuid.h>
 #include <unistd.h>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -11,6 +13,7 @@
 #include <functional>
 #include <iterator>
 #include <string>
+#include <thread>
 #include <utility>
 #include <vector>
 
@@ -39,18 +42,27 @@ TEST(Stamp, CountsSecondsAcrossMonthsYearsAndLeapDaysAndFormatsDurationsPastADay
     EXPECT_EQ(report::FormatDuration(100 * 3600), "100:00:00");
 }
 
-TEST(LineReader, SplitsLinesAcrossBlocksAndPassesOverLinesTooLongForTheBuffer)
+TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSkipsToMarkedLines)
 {
     const vellomar::testing::TempFolder folder;
     const auto file = folder / "lines.txt";
-    std::ofstream(file, std::ios::binary) << "ab\r\ncdefg\nhijklmnopqrstu\nxy\r\n\nlast";
-    const std::pair<std::size_t, Lines> cases[] = {
-        {1024, {"ab", "cdefg", "hijklmnopqrstu", "xy", "", "last"}}, {8, {"ab", "cdefg", "xy", "", "last"}},
-        {5, {"ab", "xy", "", "last"}}};  // "cdefg" alone fills 5
-    for (const auto& [capacity, lines] : cases) {
+    std::ofstream(file, std::ios::binary) << "ab\r\ncd-efg\nhijklm-nopqrstu\nxy\r\n\nq-\nlast";
+    const struct { std::size_t capacity; char wanted; Lines lines; } cases[] = {
+        {1024, '\n', {"ab", "cd-efg", "hijklm-nopqrstu", "xy", "", "q-", "last"}},
+        {8, '\n', {"ab", "cd-efg", "xy", "", "q-", "last"}},  // the 15 characters of "hijklm-..." fill 8
+        {6, '\n', {"ab", "xy", "", "q-", "last"}},
+        // After the first line, only lines holding '-' are asked for.
+        {1024, '-', {"ab", "cd-efg", "hijklm-nopqrstu", "q-"}},
+        {8, '-', {"ab", "cd-efg", "q-"}},
+        {6, '-', {"ab", "q-"}},
+        {3, '-', {"", "q-"}}};  // "ab\r" fills 3: nothing asks for marked lines before ""
+    for (const auto& [capacity, wanted, lines] : cases) {
         Lines read;
-        EXPECT_TRUE(report::LineReader(capacity).ReadFile(file, [&](std::string_view l) { read.emplace_back(l); }));
-        EXPECT_EQ(read, lines) << capacity;
+        EXPECT_TRUE(report::LineReader(capacity).ReadFile(file, [&](std::string_view l) {
+            read.emplace_back(l);
+            return wanted;
+        }));
+        EXPECT_EQ(read, lines) << capacity << " " << wanted;
     }
 }
 
@@ -75,24 +87,54 @@ std::string Expand(const std::string& name, const std::string& line)
     if (line.size() != 10 || line[1] != ' ') {
         return line;
     }
-    const std::string date = name.substr(5, 4) + "/" + name.substr(9, 2) + "/" + name.substr(11, 2);
+    const std::string file = fs::path(name).filename().string();
+    const std::string date = file.substr(5, 4) + "/" + file.substr(9, 2) + "/" + file.substr(11, 2);
     return date + line.substr(1) + (line[0] == 'U' ? ",23,0" : ",0,-10");
 }
 
 struct Progress : ReportProgress {
     void Clear() override { ++clears, items.clear(); }
-    void AddItem(const std::string& name) override { items.push_back(name), onAdd(name); }
+    void AddItem(const std::string& name) override { items.push_back(name); }
     int clears = 0;
     Lines items;
-    std::function<void(const std::string&)> onAdd = [](const std::string&) {};
+};
+
+// Permissions as an ordinary user meets them, for this thread and the threads
+// it starts: as root, the folder goes to nobody and so does the file-system
+// user id, which sets aside root's power to read and write anything.
+class AsOrdinaryUser {
+public:
+    explicit AsOrdinaryUser(const fs::path& folder)
+    {
+        if (!root_) {
+            return;
+        }
+        for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            EXPECT_EQ(::lchown(entry.path().c_str(), kNobody, kNobody), 0);
+        }
+        EXPECT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
+        ::setfsgid(kNobody), ::setfsuid(kNobody);
+    }
+    ~AsOrdinaryUser()
+    {
+        if (root_) {
+            ::setfsuid(0), ::setfsgid(0);
+        }
+    }
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+
+private:
+    static constexpr uid_t kNobody = 65534;
+    const bool root_ = ::geteuid() == 0;
 };
 
 class ErrListTest : public ::testing::Test {
 protected:
-    void Write(const std::string& name, const Lines& lines)
+    void Write(const std::string& name, const Lines& lines, std::ios::openmode mode = std::ios::app)
     {
         fs::create_directories((dir_ / name).parent_path());
-        std::ofstream out(dir_ / name, std::ios::binary | std::ios::app);
+        std::ofstream out(dir_ / name, std::ios::binary | mode);
         for (const auto& line : lines) {
             out << Expand(name, line) << "\r\n";
         }
@@ -161,6 +203,11 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
          {Day("2015/01/26", "00:00:00"), "2015/01/26 23:59:50;2015/01/27 00:00:20;00:00:30",
           Day("2015/01/27", "00:00:30"), "2015/01/27 23:59:40;2015/01/27 23:59:50;00:00:10",
           Day("2015/01/28", "00:00:10")}},
+        {"through a log that holds nothing else, into the next",
+         {{"PING_20150126.txt", {"U 23:58:00", "D 23:59:00"}}, {"PING_20150127.txt", {"2015/01/26 23:59:50,0,-10"}},
+          {"PING_20150128.txt", {"2015/01/27 00:00:40,0,-10", "U 00:01:00"}}},
+         {Day("2015/01/26", "00:00:00"), Day("2015/01/27", "00:00:00"),
+          "2015/01/26 23:59:00;2015/01/27 00:00:40;00:01:40", Day("2015/01/28", "00:01:40")}},
         {"longer than a day", {{"PING_20150126.txt", longOutage[0]}, {"PING_20150127.txt", longOutage[1]},
                                {"PING_20150127.txt", {"D 02:00:10", "U 02:00:20"}}},
          {Day("2015/01/26", "00:00:00"), "2015/01/26 00:00:00;2015/01/27 02:00:10;26:00:10",
@@ -194,39 +241,113 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
     }
 }
 
+// A rebuild by an ErrList that read the logs before they changed must be the
+// rebuild from nothing, byte for byte, whether it succeeds or fails.
+TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
+{
+    const std::string log26 = "PING_20150126.txt", log27 = "PING_20150127.txt", log29 = "PING_20150129.txt";
+    const fs::path report = dir_ / "ERR_list.csv";
+    // An outage from the 26th into the 27th, one within the 27th.
+    const Lines lines27 = {"D 00:00:00", "U 00:00:10", "D 10:00:00", "D 10:00:10", "U 10:00:20"};
+    // The log of the 30th is a link to a file in a folder of its own.
+    const std::string elsewhere30 = "elsewhere/PING_20150130.txt";
+    const Logs logs = {{log26, {"U 10:00:00", "D 23:59:40", "D 23:59:50"}}, {log27, lines27}, {log29, {"U 10:00:00"}},
+                       {elsewhere30, {"U 10:00:00"}}};
+    Lines sameSize27 = lines27;
+    sameSize27[0] = "D 00:00:05";  // the outage from the 26th now ends 5 s later
+    const auto timeKept = [&](const fs::path& file, const std::function<void()>& change) {
+        const auto time = fs::last_write_time(file);
+        change();
+        fs::last_write_time(file, time);
+    };
+    const struct { const char* what; std::function<void()> change; bool rebuilt, reportChanges; } cases[] = {
+        {"nothing changed", [] {}, true, false},
+        {"the newest log grew", [&] { Write(log29, {"D 11:00:00", "D 11:00:10", "U 11:00:20"}); }, true, true},
+        {"an older log grew: the outage it passed on ends in it now, and the next log reads otherwise",
+         [&] { Write(log26, {"U 23:59:59"}); }, true, true},
+        {"a log shrank", [&] { fs::resize_file(dir_ / log27, Expand(log27, lines27[0]).size() + 2); }, true, true},
+        {"a log rewritten to the same size", [&] { Write(log27, sameSize27, std::ios::trunc); }, true, true},
+        {"... and its modification time set back",
+         [&] { timeKept(dir_ / log27, [&] { Write(log27, sameSize27, std::ios::trunc); }); }, true, true},
+        {"a log replaced by another file of its size and time", [&] {
+             const fs::path replacement = dir_ / "PING_20150127.new";
+             Write(replacement.filename(), sameSize27);
+             fs::last_write_time(replacement, fs::last_write_time(dir_ / log27)), fs::rename(replacement, dir_ / log27);
+         }, true, true},
+        {"a log renamed to come first", [&] { fs::rename(dir_ / log27, dir_ / "PING_20150125.txt"); }, true, true},
+        {"a log removed", [&] { fs::remove(dir_ / log27); }, true, true},
+        {"a new log between older ones, its outage closed by the next",
+         [&] { Write("PING_20150128.txt", {"D 23:59:00", "D 23:59:55"}); }, true, true},
+        {"a linked log written through its other name",
+         [&] { Write(elsewhere30, {"D 11:00:00", "D 11:00:10", "U 11:00:20"}); }, true, true},
+        {"a log turned into a folder", [&] { fs::remove(dir_ / log27), fs::create_directory(dir_ / log27); }, true, true},
+        {"a log the user may no longer read", [&] { fs::permissions(dir_ / log27, fs::perms::none); }, false, false},
+        {"a report the user made read-only is kept",
+         [&] { fs::permissions(report, fs::perms::owner_read), Write(log29, {"D 11:00:00", "D 11:00:10"}); }, false,
+         false},
+        {"a report's own permissions are kept", [&] {
+             fs::permissions(report, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
+             Write(log29, {"D 11:00:00", "D 11:00:10", "U 11:00:20"});
+         }, true, true},
+    };
+    for (const auto& [what, change, rebuilt, reportChanges] : cases) {
+        for (const auto changes : {ErrList::Changes::kWatchFolder, ErrList::Changes::kCheckEveryLog}) {
+            SCOPED_TRACE(std::string(what) + (changes == ErrList::Changes::kWatchFolder ? ", watched" : ", checked"));
+            fs::remove_all(dir_), fs::create_directories(dir_);
+            for (const auto& [name, lines] : logs) {
+                Write(name, lines);
+            }
+            fs::create_symlink(elsewhere30, dir_ / "PING_20150130.txt");
+            const AsOrdinaryUser user(dir_);
+            ErrList list(dir_, changes);
+            Progress first, cached, fresh;
+            ASSERT_TRUE(list.Rebuild(first));
+            const std::string before = Report();
+            // A file system keeps times to a clock tick of a few milliseconds: a
+            // rewrite of the same size in the tick of the last read would not show.
+            std::this_thread::sleep_for(std::chrono::milliseconds(25));
+            change();
+            const auto permissions = fs::status(report).permissions();
+            EXPECT_EQ(list.Rebuild(cached), rebuilt);
+            const std::string after = Report();
+            EXPECT_EQ(after != before, reportChanges);
+            EXPECT_EQ(fs::status(report).permissions(), permissions);
+            EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
+            EXPECT_EQ(MakeErrList(dir_, fresh), rebuilt);
+            EXPECT_EQ(Report(), after);
+            EXPECT_EQ(cached.items, fresh.items);
+            EXPECT_EQ(cached.clears, fresh.clears);
+            EXPECT_EQ(cached.clears, rebuilt || !cached.items.empty() ? 1 : 0);  // a report kept: the list not cleared
+        }
+    }
+}
+
 TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportByteForByte)
 {
     const std::string previous = Rebuild({{"PING_20150126.txt", {"D 10:00:00", "D 10:00:10", "U 10:00:20"}},
                                           {"PING_20150128.txt", {"U 10:00:00"}}});
     EXPECT_EQ(progress_.items, (Lines{"PING_20150126.txt", "PING_20150128.txt"}));
-    const fs::path log = dir_ / "PING_20150127.txt", temporary = dir_ / "ERR_list.csv.tmp";
-    fs::create_directory(temporary);  // the new report cannot be created: nothing is read or shown
-    EXPECT_FALSE(MakeErrList(dir_, progress_));
-    EXPECT_EQ(progress_.clears, 1);
-    fs::remove(temporary);
+    const fs::path temporary = dir_ / "ERR_list.csv.tmp";
     rlimit unlimited{};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
+    rlimit tiny = unlimited;
+    tiny.rlim_cur = 40;
     const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails as on a full disk
-    // Each breaks the rebuild as the log of the 27th, the second of three, is begun.
-    const std::pair<std::function<void()>, std::size_t> failures[] = {
-        {[&] { fs::remove(log); }, 2},                              // cannot be opened
-        {[&] { fs::remove(log), fs::create_directory(log); }, 2},  // cannot be read
-        {[&] { rlimit tiny = unlimited; tiny.rlim_cur = 40, ::setrlimit(RLIMIT_FSIZE, &tiny); }, 3},
+    const struct { const char* what; std::function<void()> breakIt, mend; int clears; } failures[] = {
+        {"the new report cannot be created", [&] { fs::create_directory(temporary); }, [&] { fs::remove(temporary); },
+         0},
+        {"the new report cannot be written", [&] { ::setrlimit(RLIMIT_FSIZE, &tiny); },
+         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); }, 1},
     };
-    for (const auto& failure : failures) {
-        Write(log.filename(), {"U 10:00:00"});
-        progress_.onAdd = [&](const std::string& name) {
-            if (name == log.filename()) {
-                failure.first();
-            }
-        };
-        const bool rebuilt = MakeErrList(dir_, progress_);
-        ::setrlimit(RLIMIT_FSIZE, &unlimited);
-        EXPECT_FALSE(rebuilt);
-        EXPECT_EQ(Report(), previous);
-        EXPECT_EQ(progress_.items.size(), failure.second);
-        EXPECT_FALSE(fs::exists(temporary));
-        fs::remove_all(log);
+    for (const auto& [what, breakIt, mend, clears] : failures) {
+        Progress progress;
+        breakIt();
+        const bool rebuilt = MakeErrList(dir_, progress);
+        mend();
+        EXPECT_FALSE(rebuilt) << what;
+        EXPECT_EQ(progress.clears, clears) << what;
+        EXPECT_EQ(Report(), previous) << what;
+        EXPECT_FALSE(fs::exists(temporary)) << what;
     }
     std::signal(SIGXFSZ, savedHandler);
     // A new report that cannot take the old one's place, a folder, is not left behind either.

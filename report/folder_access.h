@@ -1,0 +1,112 @@
+// Everything the report does with files: list a folder, tell one version of a
+// file from another, read a file, write a new one and put it in place of an
+// old one. One source per platform implements it.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace vellomar::report {
+
+// What tells one version of a file from another without reading it. The
+// change time is part of it because nobody can set it back: a rewrite whose
+// modification time was restored, or a file made unreadable, still shows.
+struct FileStamp {
+    std::uint64_t device = 0;
+    std::uint64_t file = 0;  // the file's number within its device
+    std::int64_t size = 0;
+    std::int64_t modifiedNs = 0;
+    std::int64_t changedNs = 0;
+    friend bool operator==(const FileStamp&, const FileStamp&) = default;
+};
+
+struct FolderEntry {
+    std::string name;
+    FileStamp stamp;
+    // A change to it may not show in a FolderWatch of its folder: it is a link
+    // to a file elsewhere, or the file has other names in other folders.
+    bool changesUnseen = false;
+};
+
+// The ordinary files of folder whose names pass keep (a link counts as what it
+// points to), in the order the file system keeps them, or nothing when the
+// folder cannot be listed.
+std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
+                                                  bool (*keep)(std::string_view name));
+// The entry of name in folder, or nothing when that is not an ordinary file.
+std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const std::string& name);
+
+// Tells which names of a folder changed: created, written, truncated,
+// renamed, removed, their times or permissions set.
+class FolderWatch {
+public:
+    explicit FolderWatch(std::filesystem::path folder);
+    FolderWatch(const FolderWatch&) = delete;
+    FolderWatch& operator=(const FolderWatch&) = delete;
+    ~FolderWatch();
+
+    // The names that changed since the last call, or nothing when it cannot
+    // tell: the first call, when the platform keeps no watch, or when the
+    // watch lost track (too many changes, the folder itself changed, moved or
+    // removed). Then everything must be checked, and it watches anew.
+    std::optional<std::vector<std::string>> Changes();
+
+private:
+    struct State;  // as the platform keeps a watch
+    std::unique_ptr<State> state_;
+};
+
+// One file opened for reading; closed on every way out.
+class InputFile {
+public:
+    explicit InputFile(const std::filesystem::path& file);
+    InputFile(const InputFile&) = delete;
+    InputFile& operator=(const InputFile&) = delete;
+    ~InputFile();
+
+    bool IsOpen() const { return handle_ != kNone; }
+    // Bytes read into buffer, 0 at the end of the file, -1 on failure.
+    long Read(char* buffer, std::size_t size);
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;  // a descriptor or a handle, as the platform has it
+};
+
+// A new file, written, synced and closed; nothing else is done to it.
+class OutputFile {
+public:
+    OutputFile() = default;
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+    ~OutputFile();
+
+    // Creates file, or empties it, with the permissions new files get.
+    bool Create(const std::filesystem::path& file);
+    bool Write(std::string_view text);
+    bool SetPermissions(std::filesystem::perms permissions);
+    // Writes the file through to the disk and closes it.
+    bool SyncAndClose();
+    // Closes it, if still open, without a word.
+    void Close();
+
+private:
+    static constexpr std::intptr_t kNone = -1;
+    std::intptr_t handle_ = kNone;
+};
+
+// Whether the user may open file for writing; true when it does not exist.
+bool MayWrite(const std::filesystem::path& file);
+// The permission bits of an existing file.
+std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file);
+// Puts from in place of to in one step.
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
+void RemoveFile(const std::filesystem::path& file);
+
+}  // namespace vellomar::report

@@ -1,0 +1,251 @@
+#include <dirent.h>
+#include <fcntl.h>
+#include <sys/inotify.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <memory>
+#include <utility>
+
+#include "folder_access.h"
+
+namespace vellomar::report {
+namespace {
+
+std::int64_t Nanoseconds(const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; }
+
+constexpr std::uint32_t kWatchedEvents = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_MODIFY |
+                                         IN_MOVE_SELF | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
+constexpr std::uint32_t kWatchLost = IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
+
+FileStamp StampOf(const struct stat& status)
+{
+    return FileStamp{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+                     static_cast<std::int64_t>(status.st_size), Nanoseconds(status.st_mtim),
+                     Nanoseconds(status.st_ctim)};
+}
+
+int Descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
+
+struct CloseFolder {
+    void operator()(DIR* folder) const { ::closedir(folder); }
+};
+
+// The entry of name in the folder open as folderFd, when it is an ordinary
+// file (or a link to one); type is the one the listing gave, DT_UNKNOWN when
+// it gave none.
+std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char type)
+{
+    struct stat status{};
+    if (type == DT_UNKNOWN) {
+        if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
+            return std::nullopt;
+        }
+        type = S_ISLNK(status.st_mode) ? DT_LNK : S_ISREG(status.st_mode) ? DT_REG : DT_DIR;
+    }
+    if ((type != DT_REG && type != DT_LNK) || ::fstatat(folderFd, name, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
+        return std::nullopt;  // an entry gone since the listing is simply not there
+    }
+    return FolderEntry{name, StampOf(status), type == DT_LNK || status.st_nlink > 1};
+}
+
+}  // namespace
+
+std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
+                                                  bool (*keep)(std::string_view name))
+{
+    const std::unique_ptr<DIR, CloseFolder> listing(::opendir(folder.c_str()));
+    if (!listing) {
+        return std::nullopt;
+    }
+    const int folderFd = ::dirfd(listing.get());
+    std::vector<FolderEntry> entries;
+    for (;;) {
+        errno = 0;
+        const dirent* entry = ::readdir(listing.get());
+        if (entry == nullptr) {
+            return errno == 0 ? std::optional(std::move(entries)) : std::nullopt;
+        }
+        if (keep(entry->d_name)) {
+            if (auto file = Entry(folderFd, entry->d_name, entry->d_type)) {
+                entries.push_back(std::move(*file));
+            }
+        }
+    }
+}
+
+std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const std::string& name)
+{
+    auto entry = Entry(AT_FDCWD, (folder / name).c_str(), DT_UNKNOWN);
+    if (entry) {
+        entry->name = name;
+    }
+    return entry;
+}
+
+struct FolderWatch::State {
+    std::filesystem::path folder;
+    int fd = -1;  // the inotify instance, watching folder; -1 while there is none
+
+    void Start()
+    {
+        fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+        if (fd >= 0 && ::inotify_add_watch(fd, folder.c_str(), kWatchedEvents) < 0) {
+            Stop();
+        }
+    }
+    void Stop()
+    {
+        if (fd >= 0) {
+            ::close(std::exchange(fd, -1));
+        }
+    }
+    // Adds the names of the events waiting to names; false when the watch lost track.
+    bool ReadEvents(std::vector<std::string>& names) const
+    {
+        alignas(inotify_event) char events[16 * 1024];
+        for (;;) {
+            const ssize_t count = ::read(fd, events, sizeof events);
+            if (count < 0 && errno == EINTR) {
+                continue;
+            }
+            if (count <= 0) {
+                return count == 0 || errno == EAGAIN;
+            }
+            bool kept = true;
+            for (const char* at = events; at < events + count;) {
+                const auto* event = reinterpret_cast<const inotify_event*>(at);
+                // An event without a name is about the folder itself (its permissions, say).
+                kept = kept && (event->mask & kWatchLost) == 0 && event->len > 0;
+                if (event->len > 0) {
+                    names.emplace_back(event->name);
+                }
+                at += sizeof(inotify_event) + event->len;
+            }
+            if (!kept) {
+                return false;
+            }
+        }
+    }
+};
+
+FolderWatch::FolderWatch(std::filesystem::path folder) : state_(std::make_unique<State>())
+{
+    state_->folder = std::move(folder);
+}
+
+FolderWatch::~FolderWatch() { state_->Stop(); }
+
+std::optional<std::vector<std::string>> FolderWatch::Changes()
+{
+    std::vector<std::string> names;
+    if (state_->fd >= 0 && state_->ReadEvents(names)) {
+        return names;
+    }
+    state_->Stop();
+    state_->Start();
+    return std::nullopt;
+}
+
+InputFile::InputFile(const std::filesystem::path& file)
+{
+    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
+    if (fd >= 0) {
+        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // only a hint: its failure changes nothing
+        handle_ = fd;
+    }
+}
+
+InputFile::~InputFile()
+{
+    if (IsOpen()) {
+        ::close(Descriptor(handle_));
+    }
+}
+
+long InputFile::Read(char* buffer, std::size_t size)
+{
+    for (;;) {
+        const ssize_t count = ::read(Descriptor(handle_), buffer, size);
+        if (count >= 0 || errno != EINTR) {
+            return static_cast<long>(count);
+        }
+    }
+}
+
+OutputFile::~OutputFile() { Close(); }
+
+void OutputFile::Close()
+{
+    if (handle_ != kNone) {
+        ::close(Descriptor(handle_));
+        handle_ = kNone;
+    }
+}
+
+bool OutputFile::Create(const std::filesystem::path& file)
+{
+    // 0666 less the umask, like any file the program writes.
+    handle_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
+    return handle_ >= 0;
+}
+
+bool OutputFile::Write(std::string_view text)
+{
+    while (!text.empty()) {
+        const ssize_t count = ::write(Descriptor(handle_), text.data(), text.size());
+        if (count < 0 && errno == EINTR) {
+            continue;
+        }
+        if (count <= 0) {
+            return false;
+        }
+        text.remove_prefix(static_cast<std::size_t>(count));
+    }
+    return true;
+}
+
+bool OutputFile::SetPermissions(std::filesystem::perms permissions)
+{
+    return ::fchmod(Descriptor(handle_), static_cast<mode_t>(permissions & std::filesystem::perms::all)) == 0;
+}
+
+bool OutputFile::SyncAndClose()
+{
+    const bool synced = ::fsync(Descriptor(handle_)) == 0;
+    // A delayed write error can first show up in the close.
+    const bool closed = ::close(Descriptor(handle_)) == 0;
+    handle_ = kNone;
+    return synced && closed;
+}
+
+bool MayWrite(const std::filesystem::path& file)
+{
+    // Non-blocking, so that a FIFO of that name cannot hold the rebuild.
+    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
+    if (fd < 0) {
+        return errno == ENOENT;
+    }
+    ::close(fd);
+    return true;
+}
+
+std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file)
+{
+    struct stat status{};
+    if (::stat(file.c_str(), &status) != 0) {
+        return std::nullopt;
+    }
+    return static_cast<std::filesystem::perms>(status.st_mode) & std::filesystem::perms::all;
+}
+
+bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
+{
+    return std::rename(from.c_str(), to.c_str()) == 0;
+}
+
+void RemoveFile(const std::filesystem::path& file) { ::unlink(file.c_str()); }
+
+}  // namespace vellomar::report

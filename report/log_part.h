@@ -1,0 +1,61 @@
+// What one daily log gives the report, read on its own.
+//
+// The outage search runs on from one log into the next, but a log depends on
+// the logs before it in one way only: an outage may be open as it begins.
+// That outage either ends at the log's first record, or, when the first
+// record timed out soon enough after it, takes in the log's first outage.
+// So a log is read once, as if nothing were open, into a LogPart that keeps
+// that first outage apart; folding the parts in name order then gives the
+// same report as reading all logs in one stream, and a part stays good for as
+// long as its log is unchanged, whatever happens to the logs around it.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <string_view>
+
+#include "line_reader.h"
+#include "outage_tracker.h"
+
+namespace vellomar::report {
+
+struct LogPart {
+    std::string day;  // the day of its summary row
+    bool hasRecords = false;
+    // Its first record timed out: the outage that it begins may be the
+    // continuation of one open at the log's start.
+    bool opensWithTimeout = false;
+    KeptStamp firstRecord;
+    bool firstOutageEnded = false;  // within this log
+    KeptStamp firstOutageLast;
+    // Rows of the outages after the first that end within this log, and
+    // their total.
+    std::string rows;
+    std::int64_t rowsTotal = 0;
+    // An outage still open at the end of the log.
+    bool endsInOutage = false;
+    KeptStamp openFirst;
+    KeptStamp openLast;
+};
+
+// The part of the daily log named name in folder, or nothing when it cannot be
+// opened or read.
+std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name);
+
+std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
+
+// Folds the parts of the logs, in name order, into the rows of the report.
+class OutageFold {
+public:
+    // Appends the log's rows and its summary row to rows.
+    void AddLog(const LogPart& part, std::string& rows);
+
+private:
+    bool open_ = false;  // an outage is open where the next log begins
+    KeptStamp openFirst_;
+    KeptStamp openLast_;
+};
+
+}  // namespace vellomar::report
