@@ -12,6 +12,7 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -333,19 +334,25 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportByteForByte)
     rlimit tiny = unlimited;
     tiny.rlim_cur = 40;
     const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails as on a full disk
-    const struct { const char* what; std::function<void()> breakIt, mend; int clears; } failures[] = {
+    const fs::path log27 = dir_ / "PING_20150127.txt";
+    std::optional<AsOrdinaryUser> user;
+    const struct { const char* what; std::function<void()> breakIt, mend; int clears; Lines items; } failures[] = {
         {"the new report cannot be created", [&] { fs::create_directory(temporary); }, [&] { fs::remove(temporary); },
-         0},
+         0, {}},
         {"the new report cannot be written", [&] { ::setrlimit(RLIMIT_FSIZE, &tiny); },
-         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); }, 1},
+         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); }, 1, {"PING_20150126.txt", "PING_20150128.txt"}},
+        {"a log cannot be read: the list shows the names up to it",
+         [&] { Write(log27.filename(), {"U 10:00:00"}), fs::permissions(log27, fs::perms::none), user.emplace(dir_); },
+         [&] { user.reset(), fs::remove(log27); }, 1, {"PING_20150126.txt", "PING_20150127.txt"}},
     };
-    for (const auto& [what, breakIt, mend, clears] : failures) {
+    for (const auto& [what, breakIt, mend, clears, items] : failures) {
         Progress progress;
         breakIt();
         const bool rebuilt = MakeErrList(dir_, progress);
         mend();
         EXPECT_FALSE(rebuilt) << what;
         EXPECT_EQ(progress.clears, clears) << what;
+        EXPECT_EQ(progress.items, items) << what;
         EXPECT_EQ(Report(), previous) << what;
         EXPECT_FALSE(fs::exists(temporary)) << what;
     }
