@@ -105,8 +105,6 @@ private:
 bool MayWrite(const std::filesystem::path& file);
 // The permission bits of an existing file.
 std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file);
-// Puts from in place of to in one step.
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 void RemoveFile(const std::filesystem::path& file);
 
 }  // namespace vellomar::report

@@ -241,11 +241,6 @@ std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path&
     return static_cast<std::filesystem::perms>(status.st_mode) & std::filesystem::perms::all;
 }
 
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    return std::rename(from.c_str(), to.c_str()) == 0;
-}
-
 void RemoveFile(const std::filesystem::path& file) { ::unlink(file.c_str()); }
 
 }  // namespace vellomar::report

@@ -6,7 +6,6 @@
 #include <memory>
 #include <utility>
 
-#include "files.h"
 #include "folder_access.h"
 #include "wide_text.h"
 
@@ -192,11 +191,6 @@ std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path&
         return std::nullopt;
     }
     return status.permissions();
-}
-
-bool ReplaceFile(const std::filesystem::path& from, const std::filesystem::path& to)
-{
-    return platform::ReplaceByMoving(from, to);
 }
 
 void RemoveFile(const std::filesystem::path& file) { ::DeleteFileW(file.c_str()); }

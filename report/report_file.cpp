@@ -2,6 +2,8 @@
 
 #include <utility>
 
+#include "files.h"
+
 namespace vellomar::report {
 
 ReportFile::ReportFile(std::filesystem::path reportPath)
@@ -38,7 +40,7 @@ bool ReportFile::Commit(std::string_view text)
     if (!file_.Write(text) || !permissionsKept || !file_.SyncAndClose()) {
         return false;
     }
-    committed_ = ReplaceFile(temporaryPath_, reportPath_);
+    committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_);
     return committed_;
 }
 
