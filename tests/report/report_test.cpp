@@ -306,7 +306,7 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     for (const auto& [what, change, rebuilt, reportChanges] : cases) {
         for (const auto changes : {ErrList::Changes::kWatchFolder, ErrList::Changes::kCheckEveryLog}) {
             SCOPED_TRACE(std::string(what) + (changes == ErrList::Changes::kWatchFolder ? ", watched" : ", checked"));
-            fs::remove_all(dir_), fs::create_directories(dir_);
+            vellomar::testing::RemoveAll(dir_), fs::create_directories(dir_);
             for (const auto& [name, lines] : logs) {
                 Write(name, lines);
             }

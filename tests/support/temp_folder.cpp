@@ -55,11 +55,22 @@ int OpenHandleCount()
 
 TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-")) {}
 
+void RemoveAll(const fs::path& path)
+{
+    // Windows will not remove a read-only file, nor Linux a file in a folder
+    // that may not be written: a test may have left either.
+    std::error_code ignored;
+    fs::permissions(path, fs::perms::owner_all, fs::perm_options::add, ignored);
+    for (auto entry = fs::recursive_directory_iterator(path, ignored); entry != fs::recursive_directory_iterator();
+         entry.increment(ignored))
+        fs::permissions(entry->path(), fs::perms::owner_all, fs::perm_options::add | fs::perm_options::nofollow,
+                        ignored);
+    fs::remove_all(path, ignored);
+}
+
 TempFolder::~TempFolder()
 {
-    std::error_code ignored;
-    fs::permissions(path_, fs::perms::owner_all, fs::perm_options::add, ignored);
-    fs::remove_all(path_, ignored);
+    RemoveAll(path_);
 }
 
 std::string ReadBytes(const fs::path& file)

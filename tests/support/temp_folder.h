@@ -25,6 +25,9 @@ private:
 // created, never reused, under prefix (mkdtemp's rules on every system).
 std::filesystem::path MakeScratchFolder(const std::string& prefix);
 
+// Removes path and everything in it, whatever permissions a test left on them.
+void RemoveAll(const std::filesystem::path& path);
+
 std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
 

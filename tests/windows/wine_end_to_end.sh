@@ -17,19 +17,23 @@ fail() {
   exit 1
 }
 
+# The display comes first: wine's desktop process, started with the prefix,
+# picks its window driver once, and without a display it has none.
+display_file=$(mktemp)
+Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
+xvfb=$!
+for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
+[ -s "$display_file" ] || { kill $xvfb; fail "Xvfb did not start"; }
+export DISPLAY=":$(cat "$display_file")"
+rm -f "$display_file"
+
 start_fresh_wine
+cleanup_extra='kill ${monitor:-} $xvfb 2>/dev/null || true'
 set_echo_ignored 0
 folder="$scratch/Čedomir Жанна/Vellomar"
 mkdir -p "$folder"
 cp "$program" "$folder/"
 printf '; written by the end-to-end test\r\nLoopback, 127.0.0.1\r\n' >"$folder/Vellomar.ini"
-
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$scratch/display" 2>/dev/null &
-xvfb=$!
-cleanup_extra='kill ${monitor:-} $xvfb 2>/dev/null || true'
-for _ in $(seq 50); do [ -s "$scratch/display" ] && break; sleep 0.1; done
-[ -s "$scratch/display" ] || fail "Xvfb did not start"
-export DISPLAY=":$(cat "$scratch/display")"
 
 (cd "$folder" && exec wine "./$(basename "$program")") >"$scratch/output" 2>&1 &
 monitor=$!
