@@ -1,6 +1,8 @@
 // Rebuild timing for the outage report.
 //
-//   report_bench DIR                       rebuild DIR/ERR_list.csv, print the time
+//   report_bench DIR [--host "NAME, ADDRESS"]
+//                                          rebuild DIR/ERR_list.csv and the page
+//                                          ERR_list.html beside it, print the time
 //   report_bench --steady DIR [--rebuilds N]
 //                                          one full rebuild, then N rebuilds by the
 //                                          same ErrList, each after one record is
@@ -23,6 +25,7 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+#include <ctime>
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
@@ -154,21 +157,21 @@ struct NoProgress : vellomar::ReportProgress {
 
 double Seconds(steady_clock::duration d) { return duration<double>(d).count(); }
 
-std::optional<double> TimeRebuild(vellomar::ErrList& list)
+std::optional<double> TimeRebuild(vellomar::ErrList& list, const vellomar::PageHeading& heading = {})
 {
     NoProgress progress;
     const auto start = steady_clock::now();
-    if (!list.Rebuild(progress)) {
+    if (!list.Rebuild(progress, heading)) {
         return std::nullopt;
     }
     return Seconds(steady_clock::now() - start);
 }
 
 // A full rebuild.
-std::optional<double> TimeRebuild(const fs::path& folder)
+std::optional<double> TimeRebuild(const fs::path& folder, const vellomar::PageHeading& heading = {})
 {
     vellomar::ErrList list(folder);
-    return TimeRebuild(list);
+    return TimeRebuild(list, heading);
 }
 
 // Appends a record to the newest daily log of folder, timed out every other call.
@@ -282,9 +285,20 @@ std::string ReadAll(const fs::path& file)
 
 // ---- commands -------------------------------------------------------------
 
-int RebuildCommand(const fs::path& folder, bool quiet)
+// The page's heading from "NAME, ADDRESS", made now.
+vellomar::PageHeading Heading(const std::string& host)
 {
-    const auto seconds = TimeRebuild(folder);
+    const std::size_t comma = host.find(',');
+    const std::time_t now = std::time(nullptr);
+    char madeAt[32];
+    std::strftime(madeAt, sizeof madeAt, "%Y/%m/%d %H:%M:%S", std::localtime(&now));
+    return {host.substr(0, comma), comma == std::string::npos ? "" : host.substr(host.find_first_not_of(' ', comma + 1)),
+            madeAt};
+}
+
+int RebuildCommand(const fs::path& folder, const std::string& host, bool quiet)
+{
+    const auto seconds = TimeRebuild(folder, Heading(host));
     if (!seconds) {
         std::fprintf(stderr, "rebuild of %s failed; the previous report is kept\n", (folder / "ERR_list.csv").c_str());
         return 1;
@@ -427,7 +441,7 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
 int Usage()
 {
     std::fprintf(stderr,
-                 "usage: report_bench DIR\n"
+                 "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
                  "       report_bench --steady DIR [--rebuilds N]\n"
                  "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
                  "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
@@ -475,5 +489,5 @@ int main(int argc, char** argv)
     if (args[0].rfind("--", 0) == 0) {
         return Usage();
     }
-    return RebuildCommand(args[0], has("--quiet"));
+    return RebuildCommand(args[0], option("--host", ""), has("--quiet"));
 }

@@ -47,14 +47,19 @@ LocalDateTime LocalNow()
     return {local.tm_year + 1900, local.tm_mon + 1, local.tm_mday, local.tm_hour, local.tm_min, local.tm_sec};
 }
 
+std::string FormatStamp(const LocalDateTime& stamp)
+{
+    return DateDigits(stamp, "/") + " " + TwoDigits(stamp.hour) + ":" + TwoDigits(stamp.minute) + ":" +
+           TwoDigits(stamp.second);
+}
+
 std::string ComposeProbeRecord(const LocalDateTime& stamp, int32_t roundTripTime, int32_t status)
 {
     if (roundTripTime > 1000)
         roundTripTime = 0;
     if (status == kIpRequestTimedOut)
         status = kTimedOutRecordStatus;
-    return DateDigits(stamp, "/") + " " + TwoDigits(stamp.hour) + ":" + TwoDigits(stamp.minute) + ":" +
-           TwoDigits(stamp.second) + "," + std::to_string(roundTripTime) + "," + std::to_string(status);
+    return FormatStamp(stamp) + "," + std::to_string(roundTripTime) + "," + std::to_string(status);
 }
 
 std::string DailyLogName(const LocalDateTime& date)

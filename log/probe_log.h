@@ -29,6 +29,9 @@ inline constexpr int32_t kProbeTimeoutMs = 5000;
 inline constexpr int32_t kTimedOutRecordStatus = -10;
 inline constexpr char kSocketFailureLine[] = "Windows Sockets not responding correctly.";
 
+// "yyyy/mm/dd hh:mm:ss"
+std::string FormatStamp(const LocalDateTime& stamp);
+
 // "yyyy/mm/dd hh:mm:ss,rtt,status", with an rtt over 1000 ms written as 0 and
 // the platform's time-out status written as -10.
 std::string ComposeProbeRecord(const LocalDateTime& stamp, int32_t roundTripTime, int32_t status);

@@ -1,6 +1,7 @@
 #include "err_list.h"
 
 #include <algorithm>
+#include <climits>
 #include <atomic>
 #include <optional>
 #include <string_view>
@@ -11,6 +12,7 @@
 #include "daily_logs.h"
 #include "folder_access.h"
 #include "log_part.h"
+#include "outage_page.h"
 #include "report_file.h"
 
 namespace vellomar {
@@ -71,6 +73,8 @@ struct ErrList::Logs {
     void CheckNames(const std::filesystem::path& folder, std::vector<std::string> names);
     void ReadMissingParts(const std::filesystem::path& folder);
     bool Fold(ReportProgress& progress);
+    // The page beside the report, from every log's part.
+    std::string Page(const PageHeading& heading) const;
 };
 
 bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
@@ -147,13 +151,34 @@ void ErrList::Logs::CheckNames(const std::filesystem::path& folder, std::vector<
     }
 }
 
-// Reads the logs that have no part yet, on up to kMaxReaders threads.
+// The day number of a log's name, when it names a day.
+std::optional<std::int64_t> DayOfLog(const std::string& name)
+{
+    const std::string date = DateFromLogName(name);
+    return date.empty() ? std::nullopt : ParseDate(date.data());
+}
+
+// Reads the logs that have no part yet, on up to kMaxReaders threads. The
+// logs of the page's last days are read whole, for their round-trip times;
+// older logs let go of theirs.
 void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
 {
+    std::int64_t newestDay = INT64_MIN;
+    for (const KnownLog& log : known) {
+        newestDay = std::max(newestDay, DayOfLog(log.entry.name).value_or(INT64_MIN));
+    }
+    const auto recent = [newestDay](const KnownLog& log) {
+        const auto day = DayOfLog(log.entry.name);
+        return day && *day >= newestDay - kRttDays;
+    };
     std::vector<KnownLog*> missing;
+    std::vector<char> whole;
     for (KnownLog& log : known) {
         if (!log.part) {
             missing.push_back(&log);
+            whole.push_back(recent(log));
+        } else if (!log.part->rtt.empty() && !recent(log)) {
+            log.part->rtt = {};
         }
     }
     std::atomic<std::size_t> next{0};
@@ -161,7 +186,7 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
         try {
             LineReader reader;
             for (std::size_t i = next++; i < missing.size(); i = next++) {
-                missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name);
+                missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name, whole[i] != 0);
             }
         } catch (...) {
             // A log left without a part fails the rebuild as one that cannot be read.
@@ -199,12 +224,22 @@ bool ErrList::Logs::Fold(ReportProgress& progress)
         if (!known[i].part) {
             return false;
         }
-        fold.AddLog(*known[i].part, report);
+        fold.AddLog(*known[i].part, &report);
         known[i].rowsEnd = report.size();
         known[i].after = fold;
         folded = i + 1;
     }
     return true;
+}
+
+std::string ErrList::Logs::Page(const PageHeading& heading) const
+{
+    PageTally tally;
+    OutageFold fold;
+    for (const KnownLog& log : known) {
+        fold.AddLog(*log.part, nullptr, &tally);
+    }
+    return RenderOutagePage(tally.Page(heading.hostName, heading.address, heading.madeAt));
 }
 
 ErrList::ErrList(std::filesystem::path folder, Changes changes)
@@ -214,7 +249,7 @@ ErrList::ErrList(std::filesystem::path folder, Changes changes)
 
 ErrList::~ErrList() = default;
 
-bool ErrList::Rebuild(ReportProgress& progress)
+bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
     try {
         if (!logs_->UpdateListing(folder_)) {
@@ -226,7 +261,9 @@ bool ErrList::Rebuild(ReportProgress& progress)
         }
         progress.Clear();
         logs_->ReadMissingParts(folder_);
-        return logs_->Fold(progress) && report.Commit(logs_->report);
+        if (!logs_->Fold(progress) || !report.Commit(logs_->report)) {
+            return false;
+        }
     } catch (...) {
         // Half updated, perhaps: the next rebuild starts from nothing.
         logs_->listed = false;
@@ -234,11 +271,25 @@ bool ErrList::Rebuild(ReportProgress& progress)
         logs_->folded = 0;
         return false;  // the report file removes its temporary file on the way out
     }
+    WritePage(heading);
+    return true;
 }
 
-bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress)
+void ErrList::WritePage(const PageHeading& heading) const
 {
-    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress);  // no watch for one rebuild
+    try {
+        ReportFile page(folder_ / "ERR_list.html");
+        if (page.Create()) {
+            page.Commit(logs_->Page(heading));
+        }
+    } catch (...) {
+        // The page is only a view of the report: without it the report stands.
+    }
+}
+
+bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading)
+{
+    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress, heading);  // no watch for one rebuild
 }
 
 }  // namespace vellomar

@@ -1,4 +1,5 @@
-// Rebuilds the outage report "ERR_list.csv" from the daily logs of a folder.
+// Rebuilds the outage report "ERR_list.csv", and the page "ERR_list.html"
+// beside it, from the daily logs of a folder.
 #pragma once
 
 #include <filesystem>
@@ -14,6 +15,14 @@ public:
     virtual ~ReportProgress() = default;
     virtual void Clear() = 0;
     virtual void AddItem(const std::string& logName) = 0;
+};
+
+// What the page beside the report says of itself: the host watched and when
+// the page was made ("yyyy/mm/dd hh:mm:ss"). UTF-8.
+struct PageHeading {
+    std::string hostName;
+    std::string address;
+    std::string madeAt;
 };
 
 // The report of one folder, kept up to date for as long as the program runs.
@@ -39,18 +48,22 @@ public:
     ErrList& operator=(const ErrList&) = delete;
 
     // Rewrites folder/ERR_list.csv from every folder/PING_*.txt, in ascending
-    // name order. One call at a time (from any one thread). Never throws;
+    // name order, and beside it the page ERR_list.html, the same outages at a
+    // glance. One call at a time (from any one thread). Never throws;
     // returns false when the previous report was left as it was: also when
-    // the user may not write it.
-    bool Rebuild(ReportProgress& progress);
+    // the user may not write it. Whether the page could be written does not
+    // change the report, nor what this returns.
+    bool Rebuild(ReportProgress& progress, const PageHeading& heading = {});
 
 private:
+    void WritePage(const PageHeading& heading) const;
+
     struct Logs;
     std::filesystem::path folder_;
     std::unique_ptr<Logs> logs_;
 };
 
 // One rebuild that reads every daily log.
-bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress);
+bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading = {});
 
 }  // namespace vellomar

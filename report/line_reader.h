@@ -2,8 +2,9 @@
 // file, so that memory stays the same however long the files are.
 #pragma once
 
-#include <cstddef>
 #include <algorithm>
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <filesystem>
 #include <memory>
@@ -35,6 +36,9 @@ public:
     template <class OnLine>
     bool ReadFile(const std::filesystem::path& file, OnLine&& onLine);
 
+    // How many lines the last file read held, passed to onLine or not.
+    std::int64_t LinesInLastFile() const { return lines_; }
+
 private:
     static std::string_view Line(const char* begin, const char* newline)
     {
@@ -44,6 +48,7 @@ private:
         }
         return std::string_view(begin, static_cast<std::size_t>(end - begin));
     }
+    static std::int64_t CountNewlines(const char* from, const char* end);
     static const char* Find(const char* from, const char* end, char c)
     {
         return static_cast<const char*>(std::memchr(from, c, static_cast<std::size_t>(end - from)));
@@ -62,6 +67,7 @@ private:
     const char* PassLines(const char* begin, const char* end, char& wanted, OnLine& onLine);
 
     std::size_t capacity_;
+    std::int64_t lines_ = 0;
     std::unique_ptr<char[]> storage_;
     char* buffer_;  // within storage_
 };
@@ -94,6 +100,7 @@ template <class OnLine>
 bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
 {
     InputFile input(file);
+    lines_ = 0;
     if (!input.IsOpen()) {
         return false;
     }
@@ -110,6 +117,7 @@ bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
         }
         const char* begin = buffer_;
         const char* const end = begin + kept + count;
+        lines_ += CountNewlines(end - count, end);
         if (overlong) {
             const char* const newline = Find(begin, end, '\n');
             begin = newline == nullptr ? end : newline + 1;
@@ -125,6 +133,7 @@ bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
         }
     }
     const std::string_view last(buffer_, kept);
+    lines_ += kept > 0 || overlong;  // a last line without its line end
     if (kept > 0 && !overlong && (wanted == kEveryLine || last.find(wanted) != last.npos)) {
         onLine(Line(last.data(), last.data() + kept));
     }

@@ -16,13 +16,31 @@ std::string SummaryRow(std::string_view day, std::int64_t dailyTotal)
 }
 
 // Adds the row of an outage, if it spans any time, to rows and total.
-void EndOutage(const KeptStamp& first, const KeptStamp& last, std::string& rows, std::int64_t& total)
+void EndOutage(const KeptStamp& first, const KeptStamp& last, std::string* rows, std::int64_t& total,
+               PageTally* page)
 {
     if (first.Text() == last.Text()) {
         return;  // a single timed-out record, or several with one stamp: no span to report
     }
-    rows += OutageRow(first, last);
+    if (rows != nullptr) {
+        *rows += OutageRow(first, last);
+    }
+    if (page != nullptr) {
+        page->AddOutage(first, last);
+    }
     total += last.seconds - first.seconds;
+}
+
+// A row of the log's own, with what the page needs of it.
+void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
+{
+    const std::size_t before = part.rows.size();
+    EndOutage(first, last, &part.rows, part.rowsTotal, nullptr);
+    if (part.rows.size() != before) {
+        ++part.rowsCount;
+        KeepLongest(part.longest, PageOutage{std::string(first.Text()), std::string(last.Text()),
+                                             last.seconds - first.seconds});
+    }
 }
 
 }  // namespace
@@ -34,7 +52,8 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last)
     return row.append(FormatDuration(last.seconds - first.seconds)).append("\r\n");
 }
 
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name)
+std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                   bool whole)
 {
     LogPart part;
     part.day = DateFromLogName(name);
@@ -46,10 +65,12 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
             part.firstOutageEnded = true;
             part.firstOutageLast = last;
         } else {
-            EndOutage(first, last, part.rows, part.rowsTotal);
+            AddOwnRow(part, first, last);
         }
     });
     ProbeRecordParser parser;
+    RttSlots rtt;
+    part.readWhole = whole;
     const bool read = reader.ReadFile(folder / name, [&](std::string_view line) {
         const auto record = parser.Parse(line);
         if (record && !part.hasRecords) {
@@ -62,40 +83,56 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
         }
         if (record) {
             tracker.Add(*record);
+            if (whole) {
+                part.lastRecord = KeptStamp::Of(*record);
+                rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
+            }
         }
         // Outside an outage only a timed-out record changes anything, and a
         // line without a '-' cannot hold its status "-10".
-        return part.hasRecords && !tracker.InOutage() ? '-' : LineReader::kEveryLine;
+        return part.hasRecords && !tracker.InOutage() && !whole ? '-' : LineReader::kEveryLine;
     });
     if (!read) {
         return std::nullopt;
     }
+    part.lines = reader.LinesInLastFile();
+    part.rtt = rtt.Take();
     part.endsInOutage = tracker.InOutage();
     part.openFirst = tracker.First();
     part.openLast = tracker.Last();
     return part;
 }
 
-void OutageFold::AddLog(const LogPart& part, std::string& rows)
+void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page)
 {
     std::int64_t total = 0;
     if (part.hasRecords) {
         const bool joins = open_ && part.opensWithTimeout && ContinuesOutage(openLast_.seconds, part.firstRecord.seconds);
         if (open_ && !joins) {
-            EndOutage(openFirst_, openLast_, rows, total);
+            EndOutage(openFirst_, openLast_, rows, total, page);
         }
         const KeptStamp firstOutageStart = joins ? openFirst_ : part.firstRecord;
         if (part.opensWithTimeout && part.firstOutageEnded) {
-            EndOutage(firstOutageStart, part.firstOutageLast, rows, total);
+            EndOutage(firstOutageStart, part.firstOutageLast, rows, total, page);
         }
-        rows += part.rows;
+        if (rows != nullptr) {
+            *rows += part.rows;
+        }
         total += part.rowsTotal;
         open_ = part.endsInOutage;
         const bool firstOutageStillOpen = part.opensWithTimeout && !part.firstOutageEnded;
         openFirst_ = firstOutageStillOpen ? firstOutageStart : part.openFirst;
         openLast_ = part.openLast;
     }
-    rows += SummaryRow(part.day, total);
+    if (rows != nullptr) {
+        *rows += SummaryRow(part.day, total);
+    }
+    if (page != nullptr) {
+        page->AddOutages(part.rowsCount, part.longest);
+        const KeptStamp* last = part.readWhole ? &part.lastRecord : &part.firstRecord;
+        page->AddLog(part.day, total, part.lines, part.hasRecords ? &part.firstRecord : nullptr,
+                     part.hasRecords ? last : nullptr, part.rtt);
+    }
 }
 
 }  // namespace vellomar::report

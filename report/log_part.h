@@ -17,6 +17,7 @@
 #include <string_view>
 
 #include "line_reader.h"
+#include "outage_page.h"
 #include "outage_tracker.h"
 
 namespace vellomar::report {
@@ -38,19 +39,32 @@ struct LogPart {
     bool endsInOutage = false;
     KeptStamp openFirst;
     KeptStamp openLast;
+
+    // For the page beside the report: how many rows, the longest of them,
+    // and how many lines the log holds.
+    std::int64_t rowsCount = 0;
+    std::vector<PageOutage> longest;
+    std::int64_t lines = 0;
+    // Read record by record, not only where outages can be: then its last
+    // record and its round-trip times are known too.
+    bool readWhole = false;
+    KeptStamp lastRecord;
+    std::vector<RttSlot> rtt;
 };
 
 // The part of the daily log named name in folder, or nothing when it cannot be
-// opened or read.
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name);
+// opened or read. Read whole, when asked to, for its round-trip times.
+std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                   bool whole = false);
 
 std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 
 // Folds the parts of the logs, in name order, into the rows of the report.
 class OutageFold {
 public:
-    // Appends the log's rows and its summary row to rows.
-    void AddLog(const LogPart& part, std::string& rows);
+    // Appends the log's rows and its summary row to rows, where given, and
+    // tells the page what they hold, where given.
+    void AddLog(const LogPart& part, std::string* rows, PageTally* page = nullptr);
 
 private:
     bool open_ = false;  // an outage is open where the next log begins

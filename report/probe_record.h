@@ -1,6 +1,7 @@
 // One line of a daily log read as a probe record: "stamp,round-trip,status".
 #pragma once
 
+#include <cstdint>
 #include <cstring>
 #include <optional>
 #include <string_view>
@@ -13,6 +14,8 @@ struct ProbeRecord {
     std::string_view stamp;  // as written in the log; points into the line
     StampSeconds seconds;
     bool timedOut;           // the status is exactly "-10"
+    bool replied;            // the status is exactly "0"
+    std::int32_t roundTrip;  // milliseconds, as written (a very long number saturates)
 };
 
 class ProbeRecordParser {
@@ -31,9 +34,11 @@ public:
         }
         const char* at = line.data() + kStampLength + 1;
         const char* const end = line.data() + line.size();
+        const char* const roundTrip = at;
         if (!SkipDigits(at, end) || at == end || *at != ',') {
             return std::nullopt;  // the round-trip time
         }
+        const char* const roundTripEnd = at;
         const char* const status = ++at;
         if (at != end && *at == '-') {
             ++at;
@@ -46,10 +51,21 @@ public:
             return std::nullopt;
         }
         const bool timedOut = at - status == 3 && std::memcmp(status, "-10", 3) == 0;
-        return ProbeRecord{line.substr(0, kStampLength), *seconds, timedOut};
+        const bool replied = at - status == 1 && *status == '0';
+        return ProbeRecord{line.substr(0, kStampLength), *seconds, timedOut, replied,
+                           Number(roundTrip, roundTripEnd)};
     }
 
 private:
+    static std::int32_t Number(const char* digits, const char* end)
+    {
+        std::int32_t value = 0;
+        for (; digits != end; ++digits) {
+            value = value > 99'999'999 ? 999'999'999 : value * 10 + (*digits - '0');
+        }
+        return value;
+    }
+
     // Moves at past one or more decimal digits; false when there are none.
     static bool SkipDigits(const char*& at, const char* end)
     {

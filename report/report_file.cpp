@@ -7,7 +7,7 @@
 namespace vellomar::report {
 
 ReportFile::ReportFile(std::filesystem::path reportPath)
-    : reportPath_(std::move(reportPath)), temporaryPath_(reportPath_.parent_path() / kTemporaryName)
+    : reportPath_(std::move(reportPath)), temporaryPath_(reportPath_.parent_path() / (reportPath_.filename().native() + std::filesystem::path(".tmp").native()))
 {
 }
 

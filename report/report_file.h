@@ -1,5 +1,6 @@
-// The report file, written whole or not at all: the new report goes to a
-// temporary file beside the old one, which it replaces only when complete.
+// A report file, written whole or not at all: the new report goes to a
+// temporary file beside the old one (its name and ".tmp", which no daily
+// log's name can match), which replaces it only when complete.
 #pragma once
 
 #include <filesystem>
@@ -12,9 +13,6 @@ namespace vellomar::report {
 
 class ReportFile {
 public:
-    // The temporary file's name cannot match the daily logs' pattern.
-    static constexpr const char* kTemporaryName = "ERR_list.csv.tmp";
-
     explicit ReportFile(std::filesystem::path reportPath);
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;

@@ -9,7 +9,7 @@ packages=(
   libgtest-dev
   clang libclang-rt-14-dev
   iproute2 libcap2-bin libcap-dev
-  desktop-file-utils
+  desktop-file-utils chromium fonts-dejavu-core python3
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
 )
 

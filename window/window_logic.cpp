@@ -189,9 +189,12 @@ void WindowLogic::AfterProbe(Cycle cycle, bool failed)
 
 void WindowLogic::BeginRebuild()
 {
-    auto rebuild = [this] {
+    // The page beside the report names the host as the window shows it.
+    PageHeading heading{face_.Caption(Label::HostName), face_.Caption(Label::IPAddress),
+                        FormatStamp(seams_.clock())};
+    auto rebuild = [this, heading = std::move(heading)] {
         PostedProgress progress(face_);
-        RebuildReport(progress);
+        RebuildReport(progress, heading);
         face_.Post([this] { RebuildDone(); });
     };
     // Without a thread the rebuild runs here, and the window waits for it.
@@ -199,9 +202,9 @@ void WindowLogic::BeginRebuild()
         rebuild();
 }
 
-void WindowLogic::RebuildReport(ReportProgress& progress)
+void WindowLogic::RebuildReport(ReportProgress& progress, const PageHeading& heading)
 {
-    errList_.Rebuild(progress);
+    errList_.Rebuild(progress, heading);
 }
 
 void WindowLogic::RebuildDone()

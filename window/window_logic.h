@@ -73,7 +73,7 @@ private:
     void ProbeReturned(Cycle cycle, const ProbeOutcome& outcome);
     void AfterProbe(Cycle cycle, bool failed);
     void BeginRebuild();
-    void RebuildReport(ReportProgress& progress);
+    void RebuildReport(ReportProgress& progress, const PageHeading& heading);
     void RebuildDone();
     void EndCycle();
 

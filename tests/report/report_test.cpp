@@ -7,7 +7,9 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
+#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
@@ -15,12 +17,15 @@
 #include <functional>
 #include <iterator>
 #include <optional>
+#include <sstream>
 #include <string>
 #include <thread>
+#include <tuple>
 #include <utility>
 #include <vector>
 
 #include "err_list.h"
+#include "outage_page.h"
 #include "line_reader.h"
 #include "stamp.h"
 #include "temp_folder.h"
@@ -61,12 +66,86 @@ TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSki
         {3, '-', {"", "q-"}}};  // "ab\r" fills 3: nothing asks for marked lines before ""
     for (const auto& [capacity, wanted, lines] : cases) {
         Lines read;
-        EXPECT_TRUE(report::LineReader(capacity).ReadFile(file, [&](std::string_view l) {
+        report::LineReader reader(capacity);
+        EXPECT_TRUE(reader.ReadFile(file, [&](std::string_view l) {
             read.emplace_back(l);
             return wanted;
         }));
         EXPECT_EQ(read, lines) << capacity << " " << wanted;
+        EXPECT_EQ(reader.LinesInLastFile(), 7) << "every line counts, passed on or not";
     }
+}
+
+// Seconds of "hh:mm:ss", "-hh:mm:ss" or "100:00:00".
+std::int64_t Seconds(std::string_view duration)
+{
+    const bool negative = !duration.empty() && duration[0] == '-';
+    duration.remove_prefix(negative);
+    const std::size_t colon = duration.find(':');
+    const std::int64_t seconds = std::stoll(std::string(duration.substr(0, colon))) * 3600 +
+                                 std::stoll(std::string(duration.substr(colon + 1, 2))) * 60 +
+                                 std::stoll(std::string(duration.substr(colon + 4, 2)));
+    return negative ? -seconds : seconds;
+}
+
+// The text of the element with the given id.
+std::string ById(const std::string& page, const std::string& id)
+{
+    const std::size_t at = page.find("id=\"" + id + "\">");
+    if (at == std::string::npos) {
+        return "(no " + id + ")";
+    }
+    const std::size_t begin = at + id.size() + 6;
+    return page.substr(begin, page.find('<', begin) - begin);
+}
+
+// The page beside the report must tell what the report tells: as many
+// outages, the same outage time, each day's total in its calendar cell, and
+// the longest outages.
+void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
+{
+    std::int64_t outages = 0, total = 0;
+    std::vector<std::int64_t> durations;
+    std::vector<std::pair<std::int64_t, std::string>> dayTitles;  // the calendar shows the last 366 days
+    std::istringstream rows(csv);
+    std::string row;
+    for (int heading = 0; heading < 2 && std::getline(rows, row);) {
+        ++heading;
+    }
+    while (std::getline(rows, row)) {
+        row.pop_back();  // the CR
+        const std::size_t last = row.rfind(';');
+        if (row.rfind("-----;-----; ;", 0) == 0) {
+            const std::string day = row.substr(14, last - 14);
+            total += Seconds(row.substr(last + 1));
+            if (const auto number = day.size() == 10 ? report::ParseDate(day.data()) : std::nullopt) {
+                dayTitles.emplace_back(*number, "<title>" + day + ": " + row.substr(last + 1) + "</title>");
+            }
+        } else {
+            ++outages;
+            durations.push_back(Seconds(row.substr(last + 1)));
+        }
+    }
+    EXPECT_EQ(ById(page, "outage-count"), std::to_string(outages));
+    EXPECT_EQ(ById(page, "outage-time"), report::FormatDuration(total));
+    std::int64_t newest = INT64_MIN;
+    for (const auto& [day, title] : dayTitles) {
+        newest = std::max(newest, day);
+    }
+    for (const auto& [day, title] : dayTitles) {
+        if (day > newest - report::kCalendarDays) {
+            EXPECT_NE(page.find(title), std::string::npos) << title << "\n" << csv;
+        }
+    }
+    std::sort(durations.rbegin(), durations.rend());
+    durations.resize(std::min<std::size_t>(durations.size(), 20));
+    std::vector<std::int64_t> shown;
+    const std::size_t table = page.find("id=\"longest\"");
+    for (std::size_t at = page.find("<td class=\"number\">", table); table != std::string::npos && at != std::string::npos;
+         at = page.find("<td class=\"number\">", at + 1)) {
+        shown.push_back(Seconds(page.substr(at + 19, page.find('<', at + 19) - at - 19)));
+    }
+    EXPECT_EQ(shown, durations);
 }
 
 // Logs by name. A name given again has its lines appended; a name ending in "/" is a folder.
@@ -166,6 +245,7 @@ protected:
         EXPECT_TRUE(MakeErrList(dir_, progress_));
         EXPECT_EQ(progress_.clears, 1);
         EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
+        ExpectPageAgreesWithReport(vellomar::testing::ReadBytes(dir_ / "ERR_list.html"), Report());
         return Report();
     }
 
@@ -335,6 +415,39 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
             EXPECT_EQ(cached.clears, rebuilt || !cached.items.empty() ? 1 : 0);  // a report kept: the list not cleared
         }
     }
+}
+
+// What the page shows beyond the report: the host as text, never as markup;
+// monitored time from the lines of the logs; round-trip times of the last
+// days in ten-minute slots (median and maximum of the replies, time-outs).
+TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords)
+{
+    Write("PING_20150126.txt", {"2015/01/26 10:00:00,7,0", "2015/01/26 10:00:10,3,0", "2015/01/26 10:00:20,0,-10",
+                                "2015/01/26 10:00:30,5,0", "2015/01/26 10:09:59,9,-1", "2015/01/26 10:10:00,40,0",
+                                "Windows Sockets not responding correctly."});
+    Write("PING_20150118.txt", {"2015/01/18 23:59:50,1,0"});  // more than a week before: no round trips shown
+    EXPECT_TRUE(MakeErrList(dir_, progress_, PageHeading{"<script>alert('x')</script> & Co", "\"192.0.2.1\"",
+                                                         "2015/01/26 10:20:00"}));
+    const std::string page = vellomar::testing::ReadBytes(dir_ / "ERR_list.html");
+    EXPECT_EQ(page.find("<script"), std::string::npos);
+    EXPECT_NE(page.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Co (&quot;192.0.2.1&quot;)"),
+              std::string::npos);
+    EXPECT_EQ(ById(page, "period"), "2015/01/18 23:59:50 – 2015/01/26 10:10:00");
+    EXPECT_EQ(ById(page, "monitored-time"), "00:01:20");  // 8 lines of ten seconds
+    EXPECT_EQ(ById(page, "down-share"), "0,000 %");        // a single time-out spans no time
+
+    report::RttSlots slots;
+    for (const auto& [at, replied, timedOut, ms] : std::vector<std::tuple<int, bool, bool, int>>{
+             {36000, true, false, 7}, {36010, true, false, 3}, {36020, false, true, 0}, {36030, true, false, 5},
+             {36599, false, false, 0}, {36600, true, false, 40}, {36000, true, false, 1}}) {  // the clock set back
+        slots.Add(at, replied, timedOut, ms);
+    }
+    const auto taken = slots.Take();
+    ASSERT_EQ(taken.size(), 3u);
+    const auto slot = [](const report::RttSlot& s) { return std::tuple(s.start, s.replies, s.timeouts, s.medianMs, s.maxMs); };
+    EXPECT_EQ(slot(taken[0]), std::tuple(36000, 3, 1, 5, 7));
+    EXPECT_EQ(slot(taken[1]), std::tuple(36600, 1, 0, 40, 40));
+    EXPECT_EQ(slot(taken[2]), std::tuple(36000, 1, 0, 1, 1));
 }
 
 TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportByteForByte)

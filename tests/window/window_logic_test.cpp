@@ -231,9 +231,14 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportIncludingItsOwnRecord)
     std::string report = ReadBytes(monitor.folder / "ERR_list.csv");
     EXPECT_NE(report.find("2015/01/26 10:09:50;2015/01/26 10:10:00;00:00:10\r\n"), std::string::npos) << report;
     EXPECT_EQ(monitor.face.list, Lines {"PING_20150126.txt"});
+    // The page beside it names the host as the window shows it, and when it
+    // was made (one more reading of the clock).
+    const std::string page = ReadBytes(monitor.folder / "ERR_list.html");
+    EXPECT_NE(page.find("Home (127.0.0.1)"), std::string::npos) << page;
+    EXPECT_NE(page.find("Izdelano: 2015/01/26 10:10:20"), std::string::npos) << page;
 
     monitor.Tick();
-    EXPECT_EQ(monitor.face.list, (Lines {"PING_20150126.txt", "2015/01/26 10:10:20,3,0"}));
+    EXPECT_EQ(monitor.face.list, (Lines {"PING_20150126.txt", "2015/01/26 10:10:25,3,0"}));
 }
 
 // The whole contract while a probe is out: nothing nests, a second probe
@@ -305,8 +310,9 @@ TEST(HeldHandlers, WaitForTheReportRebuildAndRunAfterItsProgress)
     monitor.window->cmdHelp_Click();
     monitor.Settle();
 
+    // The clock is read once more for the page beside the report.
     EXPECT_EQ(monitor.face.trace,
-              (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:20,3,0", "box Pomoč"}));
+              (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", "box Pomoč"}));
     EXPECT_EQ(monitor.window->TickCount(), 1);
     EXPECT_TRUE(std::filesystem::exists(monitor.folder / "ERR_list.csv"));
 }

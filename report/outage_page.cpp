@@ -1,0 +1,372 @@
+#include "outage_page.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <string_view>
+
+namespace vellomar::report {
+namespace {
+
+constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+
+constexpr std::string_view kStyle = R"(
+body { font: 13px/1.4 "DejaVu Sans", Arial, sans-serif; color: #222; margin: 16px auto; max-width: 760px; }
+h1 { font-size: 20px; margin: 0 0 4px; }
+h2 { font-size: 15px; margin: 18px 0 6px; }
+p.meta { margin: 0; color: #555; }
+table { border-collapse: collapse; }
+td, th { padding: 2px 10px 2px 0; text-align: left; }
+td.number { text-align: right; font-variant-numeric: tabular-nums; }
+table.outages td, table.outages th { border-bottom: 1px solid #ddd; }
+svg text { font-size: 10px; fill: #555; }
+.legend span { display: inline-block; width: 10px; height: 10px; margin: 0 3px 0 10px; vertical-align: middle; }
+section { break-inside: avoid; }
+@page { size: A4; margin: 12mm; }
+@media print { body { margin: 0; } }
+)";
+
+const char* const kMonthNames[] = {"jan", "feb", "mar", "apr", "maj", "jun",
+                                   "jul", "avg", "sep", "okt", "nov", "dec"};
+
+struct DayColour {
+    std::int64_t below;  // outage seconds up to which the colour holds
+    const char* colour;
+    const char* meaning;
+};
+// Days without an outage first; a day without a daily log is grey.
+constexpr DayColour kDayColours[] = {
+    {1, "#9bd59b", "brez prekinitev"},
+    {60, "#fde68a", "do 1 minute"},
+    {600, "#fbbf24", "do 10 minut"},
+    {3600, "#f97316", "do 1 ure"},
+    {INT64_MAX, "#dc2626", "1 uro ali več"},
+};
+constexpr const char* kNoLogColour = "#e5e5e5";
+
+std::string DateText(std::int64_t day)
+{
+    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{day}}};
+    char text[16];
+    std::snprintf(text, sizeof text, "%04d/%02u/%02u", static_cast<int>(date.year()),
+                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    return text;
+}
+
+std::string ShareText(std::int64_t part, std::int64_t whole)
+{
+    if (whole <= 0) {
+        return "–";
+    }
+    char text[32];
+    std::snprintf(text, sizeof text, "%.3f %%", 100.0 * static_cast<double>(part) / static_cast<double>(whole));
+    std::string share = text;
+    std::replace(share.begin(), share.end(), '.', ',');
+    return share;
+}
+
+const char* ColourOf(std::int64_t outageSeconds)
+{
+    for (const DayColour& c : kDayColours) {
+        if (outageSeconds < c.below) {
+            return c.colour;
+        }
+    }
+    return kDayColours[std::size(kDayColours) - 1].colour;
+}
+
+void AppendHeader(std::string& html, const OutagePage& page)
+{
+    html += "<h1>Prekinitve povezave: " + EscapeHtml(page.hostName) + " (" + EscapeHtml(page.address) + ")</h1>\n";
+    if (page.firstStamp.empty()) {
+        html += "<p class=\"meta\">Dnevniki še nimajo zapisov.</p>\n";
+    } else {
+        html += "<p class=\"meta\">Obdobje: <span id=\"period\">" + EscapeHtml(page.firstStamp) + " – " +
+                EscapeHtml(page.lastStamp) + "</span></p>\n";
+    }
+    html += "<p class=\"meta\">Izdelano: " + EscapeHtml(page.madeAt) + "</p>\n";
+}
+
+void AppendTotals(std::string& html, const OutagePage& page)
+{
+    html += "<section><h2>Skupaj</h2><table>\n";
+    html += "<tr><th>Število prekinitev</th><td class=\"number\" id=\"outage-count\">" +
+            std::to_string(page.outageCount) + "</td></tr>\n";
+    html += "<tr><th>Skupni čas prekinitev</th><td class=\"number\" id=\"outage-time\">" +
+            FormatDuration(page.outageSeconds) + "</td></tr>\n";
+    html += "<tr><th>Nadzorovani čas</th><td class=\"number\" id=\"monitored-time\">" +
+            FormatDuration(page.monitoredSeconds) + "</td></tr>\n";
+    html += "<tr><th>Delež nadzorovanega časa brez povezave</th><td class=\"number\" id=\"down-share\">" +
+            ShareText(page.outageSeconds, page.monitoredSeconds) + "</td></tr>\n";
+    html += "</table></section>\n";
+}
+
+// One column a week, Monday at the top, the last day with a log at the end.
+void AppendCalendar(std::string& html, const OutagePage& page)
+{
+    html += "<section><h2>Koledar zadnjih dvanajstih mesecev</h2>\n";
+    if (page.days.empty()) {
+        html += "<p>Ni dnevnikov.</p></section>\n";
+        return;
+    }
+    const std::int64_t lastDay = page.days.back().day;
+    const std::int64_t firstDay = lastDay - kCalendarDays + 1;
+    const auto weekday = [](std::int64_t day) { return static_cast<int>(((day % 7) + 7 + 3) % 7); };  // Monday 0
+    const std::int64_t firstMonday = firstDay - weekday(firstDay);
+    constexpr int kCell = 12, kStep = 14, kTop = 14, kLeft = 2;
+    const int weeks = static_cast<int>((lastDay - firstMonday) / 7) + 1;
+
+    html += "<svg id=\"calendar\" width=\"" + std::to_string(kLeft + weeks * kStep + 20) + "\" height=\"" +
+            std::to_string(kTop + 7 * kStep) + "\" role=\"img\" aria-label=\"koledar prekinitev\">\n";
+    auto day = std::lower_bound(page.days.begin(), page.days.end(), firstDay,
+                                [](const PageDay& d, std::int64_t value) { return d.day < value; });
+    for (std::int64_t d = firstDay; d <= lastDay; ++d) {
+        const int column = static_cast<int>((d - firstMonday) / 7);
+        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{d}}};
+        if (static_cast<unsigned>(date.day()) == 1 || d == firstDay) {
+            html += "<text x=\"" + std::to_string(kLeft + column * kStep) + "\" y=\"10\">" +
+                    kMonthNames[static_cast<unsigned>(date.month()) - 1] + "</text>\n";
+        }
+        const bool logged = day != page.days.end() && day->day == d;
+        const std::string title =
+            DateText(d) + ": " + (logged ? FormatDuration(day->outageSeconds) : std::string("ni dnevnika"));
+        html += "<rect x=\"" + std::to_string(kLeft + column * kStep) + "\" y=\"" +
+                std::to_string(kTop + weekday(d) * kStep) + "\" width=\"" + std::to_string(kCell) +
+                "\" height=\"" + std::to_string(kCell) + "\" fill=\"" +
+                (logged ? ColourOf(day->outageSeconds) : kNoLogColour) + "\"><title>" + title + "</title></rect>\n";
+        if (logged) {
+            ++day;
+        }
+    }
+    html += "</svg>\n<p class=\"legend\">";
+    for (const DayColour& c : kDayColours) {
+        html += std::string("<span style=\"background:") + c.colour + "\"></span>" + c.meaning;
+    }
+    html += std::string("<span style=\"background:") + kNoLogColour + "\"></span>ni dnevnika</p></section>\n";
+}
+
+void AppendRttChart(std::string& html, const OutagePage& page)
+{
+    html += "<section><h2>Odzivni čas zadnjih sedem dni (mediana in največji v 10 minutah)</h2>\n";
+    if (page.recentRtt.empty()) {
+        html += "<p>Ni zapisov.</p></section>\n";
+        return;
+    }
+    constexpr int kWidth = 720, kHeight = 150, kLeft = 40, kBottom = 20;
+    const StampSeconds end = page.recentRtt.back().start + kRttSlotSeconds;
+    const StampSeconds start = end - kRttDays * kSecondsPerDay;
+    int scaleMs = 10;
+    for (const RttSlot& slot : page.recentRtt) {
+        scaleMs = std::max(scaleMs, slot.maxMs);
+    }
+    const double plotWidth = kWidth - kLeft;
+    const auto x = [&](StampSeconds at) {
+        return kLeft + plotWidth * static_cast<double>(at - start) / static_cast<double>(end - start);
+    };
+    const auto y = [&](int ms) { return (kHeight - kBottom) * (1.0 - static_cast<double>(ms) / scaleMs); };
+    const auto number = [](double value) {
+        char text[24];
+        std::snprintf(text, sizeof text, "%.1f", value);
+        return std::string(text);
+    };
+
+    html += "<svg id=\"rtt\" width=\"" + std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) +
+            "\" role=\"img\" aria-label=\"odzivni čas\">\n";
+    html += "<text x=\"0\" y=\"10\">" + std::to_string(scaleMs) + " ms</text><text x=\"0\" y=\"" +
+            std::to_string(kHeight - kBottom) + "\">0 ms</text>\n";
+    for (StampSeconds midnight = (start / kSecondsPerDay + 1) * kSecondsPerDay; midnight < end;
+         midnight += kSecondsPerDay) {
+        html += "<line x1=\"" + number(x(midnight)) + "\" x2=\"" + number(x(midnight)) + "\" y1=\"0\" y2=\"" +
+                std::to_string(kHeight - kBottom) + "\" stroke=\"#ddd\"/><text x=\"" + number(x(midnight) + 2) +
+                "\" y=\"" + std::to_string(kHeight - 4) + "\">" + DateText(midnight / kSecondsPerDay).substr(5) +
+                "</text>\n";
+    }
+    std::string medians;
+    for (const RttSlot& slot : page.recentRtt) {
+        if (slot.start < start) {
+            continue;
+        }
+        const double at = x(slot.start + kRttSlotSeconds / 2);
+        if (slot.replies > 0) {
+            html += "<line class=\"max\" x1=\"" + number(at) + "\" x2=\"" + number(at) + "\" y1=\"" +
+                    number(y(0)) + "\" y2=\"" + number(y(slot.maxMs)) + "\" stroke=\"#bcd3ee\"/>\n";
+            medians += number(at) + "," + number(y(slot.medianMs)) + " ";
+        }
+        if (slot.timeouts > 0) {
+            html += "<rect class=\"timeout\" x=\"" + number(at - 1) + "\" y=\"" + number(y(0) + 2) +
+                    "\" width=\"2\" height=\"6\" fill=\"#dc2626\"><title>" + std::to_string(slot.timeouts) +
+                    " brez odgovora</title></rect>\n";
+        }
+    }
+    html += "<polyline points=\"" + medians + "\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n";
+    html += "</svg>\n<p class=\"legend\"><span style=\"background:#1f5fa8\"></span>mediana"
+            "<span style=\"background:#bcd3ee\"></span>največji"
+            "<span style=\"background:#dc2626\"></span>brez odgovora</p></section>\n";
+}
+
+void AppendLongest(std::string& html, const OutagePage& page)
+{
+    html += "<section><h2>Najdaljše prekinitve</h2>\n";
+    if (page.longest.empty()) {
+        html += "<p>Ni prekinitev.</p></section>\n";
+        return;
+    }
+    html += "<table class=\"outages\" id=\"longest\"><tr><th>Od</th><th>Do</th><th>Čas</th></tr>\n";
+    for (const PageOutage& outage : page.longest) {
+        html += "<tr><td>" + EscapeHtml(outage.start) + "</td><td>" + EscapeHtml(outage.end) +
+                "</td><td class=\"number\">" + FormatDuration(outage.seconds) + "</td></tr>\n";
+    }
+    html += "</table></section>\n";
+}
+
+}  // namespace
+
+void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage)
+{
+    if (longest.size() == kLongestOutages && outage.seconds <= longest.back().seconds) {
+        return;
+    }
+    const auto at = std::upper_bound(longest.begin(), longest.end(), outage.seconds,
+                                     [](std::int64_t seconds, const PageOutage& o) { return seconds > o.seconds; });
+    longest.insert(at, std::move(outage));
+    if (longest.size() > kLongestOutages) {
+        longest.pop_back();
+    }
+}
+
+void PageTally::AddOutage(const KeptStamp& first, const KeptStamp& last)
+{
+    if (first.Text() == last.Text()) {
+        return;
+    }
+    ++page_.outageCount;
+    KeepLongest(page_.longest, PageOutage{std::string(first.Text()), std::string(last.Text()),
+                                          last.seconds - first.seconds});
+}
+
+void PageTally::AddOutages(std::int64_t count, const std::vector<PageOutage>& longest)
+{
+    page_.outageCount += count;
+    for (const PageOutage& outage : longest) {
+        KeepLongest(page_.longest, outage);
+    }
+}
+
+void PageTally::AddLog(std::string_view day, std::int64_t outageSeconds, std::int64_t lines, const KeptStamp* first,
+                       const KeptStamp* last, const std::vector<RttSlot>& rtt)
+{
+    page_.outageSeconds += outageSeconds;
+    page_.monitoredSeconds += lines * kSecondsPerTick;
+    if (day.size() == kDateLength) {
+        if (const auto number = ParseDate(day.data())) {
+            page_.days.push_back(PageDay{*number, outageSeconds});
+        }
+    }
+    if (first != nullptr && (page_.firstStamp.empty() || first->seconds < firstSeconds_)) {
+        page_.firstStamp = first->Text();
+        firstSeconds_ = first->seconds;
+    }
+    if (last != nullptr && (page_.lastStamp.empty() || last->seconds > lastSeconds_)) {
+        page_.lastStamp = last->Text();
+        lastSeconds_ = last->seconds;
+    }
+    page_.recentRtt.insert(page_.recentRtt.end(), rtt.begin(), rtt.end());
+}
+
+OutagePage PageTally::Page(std::string hostName, std::string address, std::string madeAt) const
+{
+    OutagePage page = page_;
+    page.hostName = std::move(hostName);
+    page.address = std::move(address);
+    page.madeAt = std::move(madeAt);
+    // Two logs of one day (names that differ in case) share a calendar cell.
+    std::stable_sort(page.days.begin(), page.days.end(), [](const PageDay& a, const PageDay& b) { return a.day < b.day; });
+    std::vector<PageDay> days;
+    for (const PageDay& day : page.days) {
+        if (!days.empty() && days.back().day == day.day) {
+            days.back().outageSeconds += day.outageSeconds;
+        } else {
+            days.push_back(day);
+        }
+    }
+    page.days = std::move(days);
+    std::stable_sort(page.recentRtt.begin(), page.recentRtt.end(),
+                     [](const RttSlot& a, const RttSlot& b) { return a.start < b.start; });
+    if (!page.recentRtt.empty()) {
+        const StampSeconds since = page.recentRtt.back().start + kRttSlotSeconds - kRttDays * kSecondsPerDay;
+        std::erase_if(page.recentRtt, [since](const RttSlot& slot) { return slot.start < since; });
+    }
+    return page;
+}
+
+void RttSlots::Add(StampSeconds at, bool replied, bool timedOut, std::int32_t roundTripMs)
+{
+    const StampSeconds start = at - (at % kRttSlotSeconds + kRttSlotSeconds) % kRttSlotSeconds;
+    if (!open_ || slots_.back().start != start) {
+        Close();
+        slots_.push_back(RttSlot{start, 0, 0, 0, 0});
+        open_ = true;
+    }
+    RttSlot& slot = slots_.back();
+    if (replied) {
+        ++slot.replies;
+        times_.push_back(roundTripMs);
+    }
+    slot.timeouts += timedOut;
+}
+
+void RttSlots::Close()
+{
+    if (!open_) {
+        return;
+    }
+    RttSlot& slot = slots_.back();
+    if (!times_.empty()) {
+        const auto middle = times_.begin() + static_cast<std::ptrdiff_t>(times_.size() / 2);
+        std::nth_element(times_.begin(), middle, times_.end());
+        slot.medianMs = *middle;
+        slot.maxMs = *std::max_element(times_.begin(), times_.end());
+    }
+    times_.clear();
+    open_ = false;
+}
+
+std::vector<RttSlot> RttSlots::Take()
+{
+    Close();
+    return std::move(slots_);
+}
+
+std::string EscapeHtml(std::string_view text)
+{
+    std::string escaped;
+    escaped.reserve(text.size());
+    for (const char c : text) {
+        switch (c) {
+        case '&': escaped += "&amp;"; break;
+        case '<': escaped += "&lt;"; break;
+        case '>': escaped += "&gt;"; break;
+        case '"': escaped += "&quot;"; break;
+        case '\'': escaped += "&#39;"; break;
+        default: escaped += c;
+        }
+    }
+    return escaped;
+}
+
+std::string RenderOutagePage(const OutagePage& page)
+{
+    std::string html = "<!DOCTYPE html>\n<html lang=\"sl\">\n<head>\n<meta charset=\"utf-8\">\n";
+    html += "<title>Prekinitve: " + EscapeHtml(page.hostName) + "</title>\n<style>";
+    html += kStyle;
+    html += "</style>\n</head>\n<body>\n";
+    AppendHeader(html, page);
+    AppendTotals(html, page);
+    AppendCalendar(html, page);
+    AppendRttChart(html, page);
+    AppendLongest(html, page);
+    html += "</body>\n</html>\n";
+    return html;
+}
+
+}  // namespace vellomar::report
