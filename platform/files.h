@@ -21,6 +21,8 @@ public:
     static File OpenForReading(const std::filesystem::path& path);
     // Opened for writing, created when absent and emptied when present.
     static File CreateEmpty(const std::filesystem::path& path);
+    // The process's standard output, as a file of its own.
+    static File StandardOutput();
 
     File() = default;
     File(File&& other) noexcept : native_(std::exchange(other.native_, kNone)) {}
@@ -57,18 +59,6 @@ private:
 
     intptr_t native_ = kNone;  // a descriptor or a handle
 };
-
-// What tells one version of a file from another without reading it.
-struct FileIdentity {
-    uint64_t volume = 0;
-    uint64_t index = 0;
-    uint64_t size = 0;
-    int64_t modified = 0;  // in the system's own units
-
-    bool operator==(const FileIdentity&) const = default;
-};
-
-std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path);
 
 // Puts source in target's place in one step and makes the change durable;
 // target is replaced when it exists. On failure both stay as they were.

@@ -43,6 +43,11 @@ File File::CreateEmpty(const std::filesystem::path& path)
     return File(OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC));
 }
 
+File File::StandardOutput()
+{
+    return File(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+}
+
 bool File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -89,16 +94,6 @@ bool File::Close()
         return true;
     // Linux releases the descriptor even when close reports an error: no retry.
     return ::close(Descriptor(std::exchange(native_, kNone))) == 0;
-}
-
-std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path)
-{
-    struct stat status {};
-    if (::stat(path.c_str(), &status) != 0)
-        return std::nullopt;
-    return FileIdentity{static_cast<uint64_t>(status.st_dev), static_cast<uint64_t>(status.st_ino),
-                        static_cast<uint64_t>(status.st_size),
-                        static_cast<int64_t>(status.st_mtim.tv_sec) * 1'000'000'000 + status.st_mtim.tv_nsec};
 }
 
 bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)

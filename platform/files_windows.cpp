@@ -44,6 +44,14 @@ File File::CreateEmpty(const std::filesystem::path& path)
     return File(Open(path, GENERIC_WRITE, CREATE_ALWAYS));
 }
 
+File File::StandardOutput()
+{
+    HANDLE own = INVALID_HANDLE_VALUE;
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_OUTPUT_HANDLE), ::GetCurrentProcess(), &own, 0,
+                      FALSE, DUPLICATE_SAME_ACCESS);
+    return File(reinterpret_cast<intptr_t>(own));
+}
+
 bool File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
@@ -97,26 +105,6 @@ bool File::Close()
     if (!IsOpen())
         return true;
     return ::CloseHandle(Handle(std::exchange(native_, kNone))) != 0;
-}
-
-std::optional<FileIdentity> IdentifyFile(const std::filesystem::path& path)
-{
-    // No access rights are needed to read a file's attributes.
-    HANDLE handle = ::CreateFileW(path.c_str(), 0, kShareAll, nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS,
-                                  nullptr);
-    if (handle == INVALID_HANDLE_VALUE)
-        return std::nullopt;
-    BY_HANDLE_FILE_INFORMATION information {};
-    const bool known = ::GetFileInformationByHandle(handle, &information) != 0;
-    ::CloseHandle(handle);
-    if (!known)
-        return std::nullopt;
-    auto join = [](DWORD high, DWORD low) { return uint64_t{high} << 32 | low; };
-    return FileIdentity{information.dwVolumeSerialNumber,
-                        join(information.nFileIndexHigh, information.nFileIndexLow),
-                        join(information.nFileSizeHigh, information.nFileSizeLow),
-                        static_cast<int64_t>(join(information.ftLastWriteTime.dwHighDateTime,
-                                                  information.ftLastWriteTime.dwLowDateTime))};
 }
 
 bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)

@@ -1,15 +1,12 @@
 // vellomar-ping: one echo exchange on behalf of the monitor (see ping_helper.h).
 #include <arpa/inet.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <charconv>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
+#include "files.h"
 #include "icmp_platform.h"
 #include "ping_helper.h"
 
@@ -36,21 +33,6 @@ std::optional<int32_t> ParseTimeout(std::string_view text)
     return value;
 }
 
-bool WriteAll(const void* data, size_t size)
-{
-    const auto* bytes = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(STDOUT_FILENO, bytes, size);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return false;
-        bytes += n;
-        size -= static_cast<size_t>(n);
-    }
-    return true;
-}
-
 }  // namespace
 
 int main(int argc, char** argv)
@@ -74,5 +56,7 @@ int main(int argc, char** argv)
 
     EchoReply reply;
     handle.SendEcho(*destination, platform::kEchoPayload, sizeof platform::kEchoPayload, *timeoutMs, reply);
-    return WriteAll(&reply, sizeof reply) ? helper::kExitExchanged : helper::kExitFailed;
+    const bool written = platform::File::StandardOutput().WriteAll(
+        std::string_view(reinterpret_cast<const char*>(&reply), sizeof reply));
+    return written ? helper::kExitExchanged : helper::kExitFailed;
 }

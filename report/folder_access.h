@@ -1,6 +1,7 @@
-// Everything the report does with files: list a folder, tell one version of a
-// file from another, read a file, write a new one and put it in place of an
-// old one. One source per platform implements it.
+// What the report does with a folder beyond reading and writing files (those
+// are the platform's File): list it, tell one version of a file from another,
+// watch it, and check what the user may do with the report. One source per
+// platform implements it.
 #pragma once
 
 #include <cstddef>
@@ -62,49 +63,7 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// One file opened for reading; closed on every way out.
-class InputFile {
-public:
-    explicit InputFile(const std::filesystem::path& file);
-    InputFile(const InputFile&) = delete;
-    InputFile& operator=(const InputFile&) = delete;
-    ~InputFile();
-
-    bool IsOpen() const { return handle_ != kNone; }
-    // Bytes read into buffer, 0 at the end of the file, -1 on failure.
-    long Read(char* buffer, std::size_t size);
-
-private:
-    static constexpr std::intptr_t kNone = -1;
-    std::intptr_t handle_ = kNone;  // a descriptor or a handle, as the platform has it
-};
-
-// A new file, written, synced and closed; nothing else is done to it.
-class OutputFile {
-public:
-    OutputFile() = default;
-    OutputFile(const OutputFile&) = delete;
-    OutputFile& operator=(const OutputFile&) = delete;
-    ~OutputFile();
-
-    // Creates file, or empties it, with the permissions new files get.
-    bool Create(const std::filesystem::path& file);
-    bool Write(std::string_view text);
-    bool SetPermissions(std::filesystem::perms permissions);
-    // Writes the file through to the disk and closes it.
-    bool SyncAndClose();
-    // Closes it, if still open, without a word.
-    void Close();
-
-private:
-    static constexpr std::intptr_t kNone = -1;
-    std::intptr_t handle_ = kNone;
-};
-
 // Whether the user may open file for writing; true when it does not exist.
 bool MayWrite(const std::filesystem::path& file);
-// The permission bits of an existing file.
-std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file);
-void RemoveFile(const std::filesystem::path& file);
 
 }  // namespace vellomar::report

@@ -27,8 +27,6 @@ FileStamp StampOf(const struct stat& status)
                      Nanoseconds(status.st_ctim)};
 }
 
-int Descriptor(std::intptr_t handle) { return static_cast<int>(handle); }
-
 struct CloseFolder {
     void operator()(DIR* folder) const { ::closedir(folder); }
 };
@@ -149,78 +147,6 @@ std::optional<std::vector<std::string>> FolderWatch::Changes()
     return std::nullopt;
 }
 
-InputFile::InputFile(const std::filesystem::path& file)
-{
-    const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC | O_NOCTTY);
-    if (fd >= 0) {
-        ::posix_fadvise(fd, 0, 0, POSIX_FADV_SEQUENTIAL);  // only a hint: its failure changes nothing
-        handle_ = fd;
-    }
-}
-
-InputFile::~InputFile()
-{
-    if (IsOpen()) {
-        ::close(Descriptor(handle_));
-    }
-}
-
-long InputFile::Read(char* buffer, std::size_t size)
-{
-    for (;;) {
-        const ssize_t count = ::read(Descriptor(handle_), buffer, size);
-        if (count >= 0 || errno != EINTR) {
-            return static_cast<long>(count);
-        }
-    }
-}
-
-OutputFile::~OutputFile() { Close(); }
-
-void OutputFile::Close()
-{
-    if (handle_ != kNone) {
-        ::close(Descriptor(handle_));
-        handle_ = kNone;
-    }
-}
-
-bool OutputFile::Create(const std::filesystem::path& file)
-{
-    // 0666 less the umask, like any file the program writes.
-    handle_ = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOCTTY, 0666);
-    return handle_ >= 0;
-}
-
-bool OutputFile::Write(std::string_view text)
-{
-    while (!text.empty()) {
-        const ssize_t count = ::write(Descriptor(handle_), text.data(), text.size());
-        if (count < 0 && errno == EINTR) {
-            continue;
-        }
-        if (count <= 0) {
-            return false;
-        }
-        text.remove_prefix(static_cast<std::size_t>(count));
-    }
-    return true;
-}
-
-bool OutputFile::SetPermissions(std::filesystem::perms permissions)
-{
-    return ::fchmod(Descriptor(handle_), static_cast<mode_t>(permissions & std::filesystem::perms::all)) == 0;
-}
-
-bool OutputFile::SyncAndClose()
-{
-    const bool synced = ::fsync(Descriptor(handle_)) == 0;
-    // A delayed write error can first show up in the close.
-    const bool closed = ::close(Descriptor(handle_)) == 0;
-    handle_ = kNone;
-    return synced && closed;
-}
-
 bool MayWrite(const std::filesystem::path& file)
 {
     // Non-blocking, so that a FIFO of that name cannot hold the rebuild.
@@ -231,16 +157,5 @@ bool MayWrite(const std::filesystem::path& file)
     ::close(fd);
     return true;
 }
-
-std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file)
-{
-    struct stat status{};
-    if (::stat(file.c_str(), &status) != 0) {
-        return std::nullopt;
-    }
-    return static_cast<std::filesystem::perms>(status.st_mode) & std::filesystem::perms::all;
-}
-
-void RemoveFile(const std::filesystem::path& file) { ::unlink(file.c_str()); }
 
 }  // namespace vellomar::report

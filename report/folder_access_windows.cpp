@@ -93,77 +93,6 @@ FolderWatch::~FolderWatch() = default;
 
 std::optional<std::vector<std::string>> FolderWatch::Changes() { return std::nullopt; }
 
-InputFile::InputFile(const std::filesystem::path& file)
-{
-    HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
-    if (handle != INVALID_HANDLE_VALUE) {
-        handle_ = reinterpret_cast<std::intptr_t>(handle);
-    }
-}
-
-InputFile::~InputFile()
-{
-    if (IsOpen()) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-    }
-}
-
-long InputFile::Read(char* buffer, std::size_t size)
-{
-    DWORD count = 0;
-    const DWORD wanted = static_cast<DWORD>(std::min<std::size_t>(size, 1u << 30));
-    if (!::ReadFile(reinterpret_cast<HANDLE>(handle_), buffer, wanted, &count, nullptr)) {
-        return -1;
-    }
-    return static_cast<long>(count);
-}
-
-OutputFile::~OutputFile() { Close(); }
-
-void OutputFile::Close()
-{
-    if (handle_ != kNone) {
-        ::CloseHandle(reinterpret_cast<HANDLE>(handle_));
-        handle_ = kNone;
-    }
-}
-
-bool OutputFile::Create(const std::filesystem::path& file)
-{
-    HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
-    }
-    handle_ = reinterpret_cast<std::intptr_t>(handle);
-    return true;
-}
-
-bool OutputFile::Write(std::string_view text)
-{
-    while (!text.empty()) {
-        DWORD written = 0;
-        const DWORD chunk = static_cast<DWORD>(std::min<std::size_t>(text.size(), 1u << 30));
-        if (!::WriteFile(reinterpret_cast<HANDLE>(handle_), text.data(), chunk, &written, nullptr) || written == 0) {
-            return false;
-        }
-        text.remove_prefix(written);
-    }
-    return true;
-}
-
-// A report the user may write has no permission of its own to keep on
-// Windows: its read-only attribute is off, as a new file's is.
-bool OutputFile::SetPermissions(std::filesystem::perms) { return true; }
-
-bool OutputFile::SyncAndClose()
-{
-    const bool flushed = ::FlushFileBuffers(reinterpret_cast<HANDLE>(handle_)) != 0;
-    const bool closed = ::CloseHandle(reinterpret_cast<HANDLE>(handle_)) != 0;
-    handle_ = kNone;
-    return flushed && closed;
-}
-
 bool MayWrite(const std::filesystem::path& file)
 {
     const DWORD attributes = ::GetFileAttributesW(file.c_str());
@@ -182,17 +111,5 @@ bool MayWrite(const std::filesystem::path& file)
     ::CloseHandle(handle);
     return true;
 }
-
-std::optional<std::filesystem::perms> PermissionsOf(const std::filesystem::path& file)
-{
-    std::error_code error;
-    const std::filesystem::file_status status = std::filesystem::status(file, error);
-    if (error || !std::filesystem::exists(status)) {
-        return std::nullopt;
-    }
-    return status.permissions();
-}
-
-void RemoveFile(const std::filesystem::path& file) { ::DeleteFileW(file.c_str()); }
 
 }  // namespace vellomar::report

@@ -10,7 +10,7 @@
 #include <memory>
 #include <string_view>
 
-#include "folder_access.h"
+#include "files.h"
 
 namespace vellomar::report {
 
@@ -99,7 +99,7 @@ const char* LineReader::PassLines(const char* begin, const char* end, char& want
 template <class OnLine>
 bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
 {
-    InputFile input(file);
+    platform::File input = platform::File::OpenForReading(file);
     lines_ = 0;
     if (!input.IsOpen()) {
         return false;
@@ -108,7 +108,7 @@ bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
     std::size_t kept = 0;   // the unfinished line at the front of the buffer
     bool overlong = false;  // inside a line longer than the buffer
     for (;;) {
-        const long count = input.Read(buffer_ + kept, std::min(capacity_ - kept, kReadSize));
+        const std::ptrdiff_t count = input.Read(buffer_ + kept, std::min(capacity_ - kept, kReadSize));
         if (count < 0) {
             return false;
         }

@@ -38,8 +38,7 @@ void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
     EndOutage(first, last, &part.rows, part.rowsTotal, nullptr);
     if (part.rows.size() != before) {
         ++part.rowsCount;
-        KeepLongest(part.longest, PageOutage{std::string(first.Text()), std::string(last.Text()),
-                                             last.seconds - first.seconds});
+        KeepLongest(part.longest, PageOutage{first, last});
     }
 }
 

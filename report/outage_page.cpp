@@ -1,7 +1,10 @@
 #include "outage_page.h"
 
 #include <algorithm>
+#include <charconv>
 #include <chrono>
+#include <cmath>
+#include <cstdarg>
 #include <cstdio>
 #include <string_view>
 
@@ -43,6 +46,52 @@ constexpr DayColour kDayColours[] = {
     {INT64_MAX, "#dc2626", "1 uro ali več"},
 };
 constexpr const char* kNoLogColour = "#e5e5e5";
+
+// Appends printf-formatted text: one call per element, no temporaries.
+[[gnu::format(printf, 2, 3)]] void Append(std::string& html, const char* format, ...)
+{
+    char text[256];
+    va_list arguments;
+    va_start(arguments, format);
+    const int length = std::vsnprintf(text, sizeof text, format, arguments);
+    va_end(arguments);
+    html.append(text, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof text) - 1)));
+}
+
+// A coordinate, to a tenth of a pixel.
+void AppendNumber(std::string& html, double value)
+{
+    long tenths = std::lround(value * 10);
+    if (tenths < 0) {
+        html += '-';
+        tenths = -tenths;
+    }
+    char text[32];
+    char* end = std::to_chars(text, text + sizeof text, tenths / 10).ptr;
+    if (tenths % 10 != 0) {
+        *end++ = '.';
+        *end++ = static_cast<char>('0' + tenths % 10);
+    }
+    html.append(text, end);
+}
+
+void AppendNumber(std::string& html, int value)
+{
+    char text[16];
+    html.append(text, std::to_chars(text, text + sizeof text, value).ptr);
+}
+
+// "yyyy/mm/dd"
+void AppendDate(std::string& html, const std::chrono::year_month_day& date)
+{
+    const int year = static_cast<int>(date.year());
+    const unsigned month = static_cast<unsigned>(date.month()), day = static_cast<unsigned>(date.day());
+    const char text[] = {static_cast<char>('0' + year / 1000 % 10), static_cast<char>('0' + year / 100 % 10),
+                         static_cast<char>('0' + year / 10 % 10), static_cast<char>('0' + year % 10), '/',
+                         static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '/',
+                         static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
+    html.append(text, sizeof text);
+}
 
 std::string DateText(std::int64_t day)
 {
@@ -113,27 +162,32 @@ void AppendCalendar(std::string& html, const OutagePage& page)
     const std::int64_t firstDay = lastDay - kCalendarDays + 1;
     const auto weekday = [](std::int64_t day) { return static_cast<int>(((day % 7) + 7 + 3) % 7); };  // Monday 0
     const std::int64_t firstMonday = firstDay - weekday(firstDay);
-    constexpr int kCell = 12, kStep = 14, kTop = 14, kLeft = 2;
+    constexpr int kStep = 14, kTop = 14, kLeft = 2;  // cells of 12 px
     const int weeks = static_cast<int>((lastDay - firstMonday) / 7) + 1;
 
-    html += "<svg id=\"calendar\" width=\"" + std::to_string(kLeft + weeks * kStep + 20) + "\" height=\"" +
-            std::to_string(kTop + 7 * kStep) + "\" role=\"img\" aria-label=\"koledar prekinitev\">\n";
+    Append(html, "<svg id=\"calendar\" width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"koledar prekinitev\">\n",
+           kLeft + weeks * kStep + 20, kTop + 7 * kStep);
     auto day = std::lower_bound(page.days.begin(), page.days.end(), firstDay,
                                 [](const PageDay& d, std::int64_t value) { return d.day < value; });
     for (std::int64_t d = firstDay; d <= lastDay; ++d) {
         const int column = static_cast<int>((d - firstMonday) / 7);
         const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{d}}};
         if (static_cast<unsigned>(date.day()) == 1 || d == firstDay) {
-            html += "<text x=\"" + std::to_string(kLeft + column * kStep) + "\" y=\"10\">" +
-                    kMonthNames[static_cast<unsigned>(date.month()) - 1] + "</text>\n";
+            Append(html, "<text x=\"%d\" y=\"10\">%s</text>\n", kLeft + column * kStep,
+                   kMonthNames[static_cast<unsigned>(date.month()) - 1]);
         }
         const bool logged = day != page.days.end() && day->day == d;
-        const std::string title =
-            DateText(d) + ": " + (logged ? FormatDuration(day->outageSeconds) : std::string("ni dnevnika"));
-        html += "<rect x=\"" + std::to_string(kLeft + column * kStep) + "\" y=\"" +
-                std::to_string(kTop + weekday(d) * kStep) + "\" width=\"" + std::to_string(kCell) +
-                "\" height=\"" + std::to_string(kCell) + "\" fill=\"" +
-                (logged ? ColourOf(day->outageSeconds) : kNoLogColour) + "\"><title>" + title + "</title></rect>\n";
+        html += "<rect x=\"";
+        AppendNumber(html, kLeft + column * kStep);
+        html += "\" y=\"";
+        AppendNumber(html, kTop + weekday(d) * kStep);
+        html += "\" width=\"12\" height=\"12\" fill=\"";
+        html += logged ? ColourOf(day->outageSeconds) : kNoLogColour;
+        html += "\"><title>";
+        AppendDate(html, date);
+        html += ": ";
+        html += logged ? FormatDuration(day->outageSeconds) : "ni dnevnika";
+        html += "</title></rect>\n";
         if (logged) {
             ++day;
         }
@@ -164,41 +218,41 @@ void AppendRttChart(std::string& html, const OutagePage& page)
         return kLeft + plotWidth * static_cast<double>(at - start) / static_cast<double>(end - start);
     };
     const auto y = [&](int ms) { return (kHeight - kBottom) * (1.0 - static_cast<double>(ms) / scaleMs); };
-    const auto number = [](double value) {
-        char text[24];
-        std::snprintf(text, sizeof text, "%.1f", value);
-        return std::string(text);
-    };
-
-    html += "<svg id=\"rtt\" width=\"" + std::to_string(kWidth) + "\" height=\"" + std::to_string(kHeight) +
-            "\" role=\"img\" aria-label=\"odzivni čas\">\n";
-    html += "<text x=\"0\" y=\"10\">" + std::to_string(scaleMs) + " ms</text><text x=\"0\" y=\"" +
-            std::to_string(kHeight - kBottom) + "\">0 ms</text>\n";
+    Append(html, "<svg id=\"rtt\" width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"odzivni čas\">\n", kWidth, kHeight);
+    Append(html, "<text x=\"0\" y=\"10\">%d ms</text><text x=\"0\" y=\"%d\">0 ms</text>\n", scaleMs, kHeight - kBottom);
     for (StampSeconds midnight = (start / kSecondsPerDay + 1) * kSecondsPerDay; midnight < end;
          midnight += kSecondsPerDay) {
-        html += "<line x1=\"" + number(x(midnight)) + "\" x2=\"" + number(x(midnight)) + "\" y1=\"0\" y2=\"" +
-                std::to_string(kHeight - kBottom) + "\" stroke=\"#ddd\"/><text x=\"" + number(x(midnight) + 2) +
-                "\" y=\"" + std::to_string(kHeight - 4) + "\">" + DateText(midnight / kSecondsPerDay).substr(5) +
-                "</text>\n";
+        Append(html, "<line x1=\"%.1f\" x2=\"%.1f\" y1=\"0\" y2=\"%d\" stroke=\"#ddd\"/><text x=\"%.1f\" y=\"%d\">%s</text>\n",
+               x(midnight), x(midnight), kHeight - kBottom, x(midnight) + 2, kHeight - 4,
+               DateText(midnight / kSecondsPerDay).substr(5).c_str());
     }
-    std::string medians;
+    // The maxima as one path of vertical strokes, the medians as one line.
+    std::string maxima, medians, timeouts;
     for (const RttSlot& slot : page.recentRtt) {
         if (slot.start < start) {
             continue;
         }
         const double at = x(slot.start + kRttSlotSeconds / 2);
         if (slot.replies > 0) {
-            html += "<line class=\"max\" x1=\"" + number(at) + "\" x2=\"" + number(at) + "\" y1=\"" +
-                    number(y(0)) + "\" y2=\"" + number(y(slot.maxMs)) + "\" stroke=\"#bcd3ee\"/>\n";
-            medians += number(at) + "," + number(y(slot.medianMs)) + " ";
+            maxima += 'M';
+            AppendNumber(maxima, at);
+            maxima += ' ';
+            AppendNumber(maxima, y(0));
+            maxima += 'V';
+            AppendNumber(maxima, y(slot.maxMs));
+            AppendNumber(medians, at);
+            medians += ',';
+            AppendNumber(medians, y(slot.medianMs));
+            medians += ' ';
         }
         if (slot.timeouts > 0) {
-            html += "<rect class=\"timeout\" x=\"" + number(at - 1) + "\" y=\"" + number(y(0) + 2) +
-                    "\" width=\"2\" height=\"6\" fill=\"#dc2626\"><title>" + std::to_string(slot.timeouts) +
-                    " brez odgovora</title></rect>\n";
+            Append(timeouts, "<rect x=\"%.1f\" y=\"%.1f\" width=\"2\" height=\"6\" fill=\"#dc2626\"><title>%d brez odgovora</title></rect>\n",
+                   at - 1, y(0) + 2, slot.timeouts);
         }
     }
-    html += "<polyline points=\"" + medians + "\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n";
+    html.append("<path d=\"").append(maxima).append("\" stroke=\"#bcd3ee\"/>\n");
+    html.append("<polyline points=\"").append(medians).append("\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n");
+    html.append(timeouts);
     html += "</svg>\n<p class=\"legend\"><span style=\"background:#1f5fa8\"></span>mediana"
             "<span style=\"background:#bcd3ee\"></span>največji"
             "<span style=\"background:#dc2626\"></span>brez odgovora</p></section>\n";
@@ -213,8 +267,8 @@ void AppendLongest(std::string& html, const OutagePage& page)
     }
     html += "<table class=\"outages\" id=\"longest\"><tr><th>Od</th><th>Do</th><th>Čas</th></tr>\n";
     for (const PageOutage& outage : page.longest) {
-        html += "<tr><td>" + EscapeHtml(outage.start) + "</td><td>" + EscapeHtml(outage.end) +
-                "</td><td class=\"number\">" + FormatDuration(outage.seconds) + "</td></tr>\n";
+        html += "<tr><td>" + EscapeHtml(outage.start.Text()) + "</td><td>" + EscapeHtml(outage.end.Text()) +
+                "</td><td class=\"number\">" + FormatDuration(outage.Seconds()) + "</td></tr>\n";
     }
     html += "</table></section>\n";
 }
@@ -223,11 +277,11 @@ void AppendLongest(std::string& html, const OutagePage& page)
 
 void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage)
 {
-    if (longest.size() == kLongestOutages && outage.seconds <= longest.back().seconds) {
+    if (longest.size() == kLongestOutages && outage.Seconds() <= longest.back().Seconds()) {
         return;
     }
-    const auto at = std::upper_bound(longest.begin(), longest.end(), outage.seconds,
-                                     [](std::int64_t seconds, const PageOutage& o) { return seconds > o.seconds; });
+    const auto at = std::upper_bound(longest.begin(), longest.end(), outage.Seconds(),
+                                     [](std::int64_t seconds, const PageOutage& o) { return seconds > o.Seconds(); });
     longest.insert(at, std::move(outage));
     if (longest.size() > kLongestOutages) {
         longest.pop_back();
@@ -240,8 +294,7 @@ void PageTally::AddOutage(const KeptStamp& first, const KeptStamp& last)
         return;
     }
     ++page_.outageCount;
-    KeepLongest(page_.longest, PageOutage{std::string(first.Text()), std::string(last.Text()),
-                                          last.seconds - first.seconds});
+    KeepLongest(page_.longest, PageOutage{first, last});
 }
 
 void PageTally::AddOutages(std::int64_t count, const std::vector<PageOutage>& longest)
@@ -356,7 +409,9 @@ std::string EscapeHtml(std::string_view text)
 
 std::string RenderOutagePage(const OutagePage& page)
 {
-    std::string html = "<!DOCTYPE html>\n<html lang=\"sl\">\n<head>\n<meta charset=\"utf-8\">\n";
+    std::string html;
+    html.reserve(96 * 1024);
+    html += "<!DOCTYPE html>\n<html lang=\"sl\">\n<head>\n<meta charset=\"utf-8\">\n";
     html += "<title>Prekinitve: " + EscapeHtml(page.hostName) + "</title>\n<style>";
     html += kStyle;
     html += "</style>\n</head>\n<body>\n";

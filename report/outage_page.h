@@ -12,9 +12,9 @@
 namespace vellomar::report {
 
 struct PageOutage {
-    std::string start;  // stamps as written in the logs
-    std::string end;
-    std::int64_t seconds = 0;
+    KeptStamp start;  // stamps as written in the logs
+    KeptStamp end;
+    std::int64_t Seconds() const { return end.seconds - start.seconds; }
 };
 
 // One day of the calendar: its day number (days since 1970/01/01) and the

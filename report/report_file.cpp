@@ -15,7 +15,8 @@ ReportFile::~ReportFile()
 {
     if (created_ && !committed_) {
         file_.Close();  // closed before it is removed, as some platforms require
-        RemoveFile(temporaryPath_);
+        std::error_code ignored;
+        std::filesystem::remove(temporaryPath_, ignored);
     }
 }
 
@@ -26,8 +27,13 @@ bool ReportFile::Create()
     if (!MayWrite(reportPath_)) {
         return false;
     }
-    oldPermissions_ = PermissionsOf(reportPath_);
-    created_ = file_.Create(temporaryPath_);
+    std::error_code missing;
+    const std::filesystem::file_status old = std::filesystem::status(reportPath_, missing);
+    if (!missing) {
+        oldPermissions_ = old.permissions();
+    }
+    file_ = platform::File::CreateEmpty(temporaryPath_);
+    created_ = file_.IsOpen();
     return created_;
 }
 
@@ -36,8 +42,14 @@ bool ReportFile::Commit(std::string_view text)
     // The sync makes the rename safe against a power cut as well: without it
     // the renamed report could turn up empty after a crash. It costs little,
     // as the report is small and rebuilt only every ten minutes or so.
-    const bool permissionsKept = !oldPermissions_ || file_.SetPermissions(*oldPermissions_);
-    if (!file_.Write(text) || !permissionsKept || !file_.SyncAndClose()) {
+    if (!file_.WriteAll(text) || !file_.Flush() || !file_.Close()) {
+        return false;
+    }
+    std::error_code error;
+    if (oldPermissions_) {
+        std::filesystem::permissions(temporaryPath_, *oldPermissions_, error);
+    }
+    if (error) {
         return false;
     }
     committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_);

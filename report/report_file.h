@@ -7,6 +7,7 @@
 #include <optional>
 #include <string_view>
 
+#include "files.h"
 #include "folder_access.h"
 
 namespace vellomar::report {
@@ -32,7 +33,7 @@ private:
     std::filesystem::path reportPath_;
     std::filesystem::path temporaryPath_;
     std::optional<std::filesystem::perms> oldPermissions_;
-    OutputFile file_;
+    platform::File file_;
     bool created_ = false;
     bool committed_ = false;
 };

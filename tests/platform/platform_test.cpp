@@ -79,13 +79,9 @@ TEST(File, ReplaceSwapsInTheNewVersionOrLeavesBothAsTheyWere)
         File file = File::CreateEmpty(temporary);
         ASSERT_TRUE(file.WriteAll("new") && file.Flush() && file.Close());
     }
-    const std::optional<FileIdentity> before = IdentifyFile(report);
-    ASSERT_TRUE(before);
     ASSERT_TRUE(ReplaceByMoving(temporary, report));
     EXPECT_EQ(ReadBytes(report), "new");
     EXPECT_FALSE(fs::exists(temporary));
-    EXPECT_NE(IdentifyFile(report), before);
-    EXPECT_EQ(IdentifyFile(report), IdentifyFile(report));
 
     WriteBytes(temporary, "newer");
     fs::create_directories(place / "occupied" / "inside");
@@ -96,7 +92,6 @@ TEST(File, ReplaceSwapsInTheNewVersionOrLeavesBothAsTheyWere)
     File empty = File::CreateEmpty(report);
     ASSERT_TRUE(empty.IsOpen());
     EXPECT_EQ(empty.Size(), 0u) << "an existing file is emptied";
-    EXPECT_FALSE(IdentifyFile(place / "missing"));
 }
 
 TEST(File, ProgramFolderHoldsThisTestProgram)
