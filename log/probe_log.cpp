@@ -58,13 +58,13 @@ std::string ComposeProbeRecord(const LocalDateTime& stamp, int32_t roundTripTime
     if (roundTripTime > 1000)
         roundTripTime = 0;
     if (status == kIpRequestTimedOut)
-        status = kTimedOutRecordStatus;
+        status = daily_log::kTimedOutStatus;
     return FormatStamp(stamp) + "," + std::to_string(roundTripTime) + "," + std::to_string(status);
 }
 
 std::string DailyLogName(const LocalDateTime& date)
 {
-    return "PING_" + DateDigits(date, "") + ".txt";
+    return std::string(daily_log::kNamePrefix) + DateDigits(date, "") + std::string(daily_log::kNameSuffix);
 }
 
 ProbeLog::ProbeLog(std::filesystem::path programFolder, ProbeWindow& window, SocketCalls sockets, Clock clock)
@@ -86,7 +86,7 @@ std::optional<std::string> ProbeLog::BeginCycle()
 {
     window_.RunPendingEvents();
     if (!sockets_.initialize()) {
-        WriteLog(kSocketFailureLine);
+        WriteLog(daily_log::kSocketFailureLine);
         return std::nullopt;
     }
     return window_.ProbeAddress();
@@ -114,7 +114,7 @@ void ProbeLog::WriteLog(const std::string& line)
     try {
         LocalDateTime today = clock_();
         const std::filesystem::path logFile = programFolder_ / DailyLogName(today);
-        logBaseName_ = Utf8(programFolder_ / ("PING_" + DateDigits(today, ".")));
+        logBaseName_ = Utf8(programFolder_ / (std::string(daily_log::kNamePrefix) + DateDigits(today, ".")));
         logFileName_ = Utf8(logFile);
         window_.ShowOutFile(logFileName_);
 
@@ -127,7 +127,7 @@ void ProbeLog::WriteLog(const std::string& line)
         if (window_.ListCount() > 10)
             window_.ListClear();
         window_.ListAddItem(line);
-        if (file.Append(line + "\r\n"))
+        if (file.Append(line + std::string(daily_log::kLineEnd)))
             appendProblem_.Clear();
         else
             appendProblem_.Report("cannot append to " + logFileName_ + " (" + file.Problem() +

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "diagnostics.h"
+#include "daily_log_format.h"
 #include "socket_stuff.h"
 
 namespace vellomar {
@@ -26,8 +27,6 @@ struct LocalDateTime {
 LocalDateTime LocalNow();
 
 inline constexpr int32_t kProbeTimeoutMs = 5000;
-inline constexpr int32_t kTimedOutRecordStatus = -10;
-inline constexpr char kSocketFailureLine[] = "Windows Sockets not responding correctly.";
 
 // "yyyy/mm/dd hh:mm:ss"
 std::string FormatStamp(const LocalDateTime& stamp);

@@ -7,8 +7,8 @@
 namespace vellomar::report {
 namespace {
 
-constexpr std::string_view kPrefix = "PING_";
-constexpr std::string_view kSuffix = ".txt";
+constexpr std::string_view kPrefix = daily_log::kNamePrefix;
+constexpr std::string_view kSuffix = daily_log::kNameSuffix;
 
 char AsciiLower(char c)
 {

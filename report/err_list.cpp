@@ -255,7 +255,7 @@ bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
         if (!logs_->UpdateListing(folder_)) {
             return false;
         }
-        ReportFile report(folder_ / "ERR_list.csv");
+        ReportFile report(folder_ / daily_log::kReportName);
         if (!report.Create()) {
             return false;
         }
@@ -278,7 +278,7 @@ bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 void ErrList::WritePage(const PageHeading& heading) const
 {
     try {
-        ReportFile page(folder_ / "ERR_list.html");
+        ReportFile page(folder_ / daily_log::kPageName);
         if (page.Create()) {
             page.Commit(logs_->Page(heading));
         }

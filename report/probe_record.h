@@ -2,7 +2,6 @@
 #pragma once
 
 #include <cstdint>
-#include <cstring>
 #include <optional>
 #include <string_view>
 
@@ -50,7 +49,8 @@ public:
         if (!seconds) {
             return std::nullopt;
         }
-        const bool timedOut = at - status == 3 && std::memcmp(status, "-10", 3) == 0;
+        const bool timedOut = std::string_view(status, static_cast<std::size_t>(at - status)) ==
+                              daily_log::kTimedOutStatusText;
         const bool replied = at - status == 1 && *status == '0';
         return ProbeRecord{line.substr(0, kStampLength), *seconds, timedOut, replied,
                            Number(roundTrip, roundTripEnd)};

@@ -8,10 +8,12 @@
 #include <optional>
 #include <string>
 
+#include "daily_log_format.h"
+
 namespace vellomar::report {
 
-inline constexpr std::size_t kStampLength = 19;  // yyyy/mm/dd hh:mm:ss
-inline constexpr std::size_t kDateLength = 10;   // yyyy/mm/dd
+using daily_log::kDateLength;
+using daily_log::kStampLength;
 
 // A stamp as seconds on one continuous scale: the civil day number (days since
 // 1970/01/01) times 86400 plus the time of day. End minus start is therefore a

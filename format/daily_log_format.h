@@ -1,0 +1,30 @@
+// The daily logs and the report as files: what a probe cycle writes and the
+// report reads back, stated once for both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string_view>
+
+namespace vellomar::daily_log {
+
+// A daily log is named "PING_", its day as yyyymmdd, and ".txt".
+inline constexpr std::string_view kNamePrefix = "PING_";
+inline constexpr std::string_view kNameSuffix = ".txt";
+
+// Each line, ended by CR LF, is a probe record "yyyy/mm/dd hh:mm:ss,rtt,status"
+// or the socket failure line.
+inline constexpr std::string_view kLineEnd = "\r\n";
+inline constexpr std::size_t kStampLength = 19;  // yyyy/mm/dd hh:mm:ss
+inline constexpr std::size_t kDateLength = 10;   // yyyy/mm/dd, the stamp's start
+inline constexpr char kSocketFailureLine[] = "Windows Sockets not responding correctly.";
+
+// The status of a probe that got no reply in time; an outage is a run of them.
+inline constexpr std::int32_t kTimedOutStatus = -10;
+inline constexpr std::string_view kTimedOutStatusText = "-10";
+
+// What the report makes of the logs, in the same folder.
+inline constexpr std::string_view kReportName = "ERR_list.csv";
+inline constexpr std::string_view kPageName = "ERR_list.html";
+
+}  // namespace vellomar::daily_log
