@@ -15,4 +15,5 @@ fi
 
 scripts/grant-ping.sh build/vellomar-ping
 echo "Watching the host named in build/Vellomar.ini; daily logs and ERR_list.csv appear in build/."
+echo "They go with build/ (rm -rf build, a fresh clone): to keep them, install with ./install.sh."
 exec build/vellomar
