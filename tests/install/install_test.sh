@@ -14,13 +14,7 @@ folder="$home/My \$Vellomar 100%"
 apps=$home/.local/share/applications
 autostart=$home/.config/autostart
 
-passes=0
-failures=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 png_size_is() {  # the width and height in a PNG's IHDR chunk
   [ "$(head -c 8 "$2" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] &&
     [ "$(od -An -tu1 -j16 -N8 "$2" | awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')" = "$1 $1" ]
@@ -70,5 +64,4 @@ rm -rf "$folder"
 check "a fresh folder gets the sample host file" grep -q '^Loopback, 127.0.0.1' "$folder/Vellomar.ini"
 check "no autostart entry unless asked for" test ! -e "$autostart/vellomar.desktop"
 
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

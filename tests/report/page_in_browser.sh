@@ -26,13 +26,7 @@ browse --enable-logging=stderr --v=0 --log-net-log="$scratch/net.json" --window-
   --screenshot="$build/ERR_list.png" 2>"$scratch/browser.log" >/dev/null
 browse --no-pdf-header-footer --print-to-pdf="$scratch/page.pdf" 2>/dev/null >/dev/null
 
-passes=0
-failures=0
-check() {
-  local what=$1
-  shift
-  if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
-}
+. "$(dirname "$0")/../support/checks.sh"
 no_console_messages() {
   ! grep -a ':CONSOLE' "$scratch/browser.log"
 }
@@ -62,5 +56,4 @@ check "the page asks for nothing beyond itself" no_requests_beyond_the_page
 check "the page prints on one or two pages" printed_pages
 check "the host's name is shown as text" host_shown_as_text
 check "a screenshot was taken" test -s "$build/ERR_list.png"
-echo "$passes passed, $failures failed"
-[ "$failures" -eq 0 ]
+checks_summary

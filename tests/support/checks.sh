@@ -1,0 +1,16 @@
+# Sourced by the test scripts: check WHAT COMMAND... runs the command, says
+# "ok" or "FAILED" for what it checks, and counts both; checks_summary prints
+# the closing line and fails when any check failed.
+passes=0
+failures=0
+
+check() {
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; passes=$((passes + 1)); else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+checks_summary() {
+  echo "$passes passed, $failures failed"
+  [ "$failures" -eq 0 ]
+}
