@@ -45,6 +45,10 @@ public:
     bool WriteAll(std::string_view bytes);
     // Up to size bytes into buffer: their count, 0 at the end, -1 on an error.
     std::ptrdiff_t Read(char* buffer, size_t size);
+    // Starts what was written so far on its way to the disk and returns at
+    // once, so that a later Flush has less to wait for. Only a hint: some
+    // systems have no such thing.
+    void StartFlush();
     // Waits until what was written is on the disk.
     bool Flush();
     std::optional<uint64_t> Size() const;

@@ -70,6 +70,13 @@ std::ptrdiff_t File::Read(char* buffer, size_t size)
     }
 }
 
+void File::StartFlush()
+{
+#ifdef __linux__
+    ::sync_file_range(Descriptor(native_), 0, 0, SYNC_FILE_RANGE_WRITE);
+#endif
+}
+
 bool File::Flush()
 {
     return ::fdatasync(Descriptor(native_)) == 0;

@@ -73,6 +73,11 @@ std::ptrdiff_t File::Read(char* buffer, size_t size)
     return static_cast<std::ptrdiff_t>(count);
 }
 
+void File::StartFlush()
+{
+    // Windows starts no write-back on request short of FlushFileBuffers, which waits.
+}
+
 bool File::Flush()
 {
     return ::FlushFileBuffers(Handle(native_)) != 0;

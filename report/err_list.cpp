@@ -28,16 +28,25 @@ constexpr unsigned kMaxReaders = 4;
 // from another machine on a network share, say) is found by then.
 constexpr int kRebuildsBetweenFullChecks = 6;
 
+// The day number of a log's name, when it names a day.
+std::optional<std::int64_t> DayOfLog(const std::string& name)
+{
+    const std::string date = DateFromLogName(name);
+    return date.empty() ? std::nullopt : ParseDate(date.data());
+}
+
 struct KnownLog {
     FolderEntry entry;
-    std::optional<LogPart> part;  // nothing until read, or when it could not be read
-    std::size_t rowsEnd = 0;      // where its rows end in the report text
-    OutageFold after;             // the outage search after its rows
+    std::optional<std::int64_t> day;  // of its name
+    std::optional<LogPart> part;      // nothing until read, or when it could not be read
+    std::size_t rowsEnd = 0;          // where its rows end in the report text
+    OutageFold after;                 // the outage search after its rows
 };
 
 KnownLog Unread(FolderEntry entry)
 {
     KnownLog log;
+    log.day = DayOfLog(entry.name);
     log.entry = std::move(entry);
     return log;
 }
@@ -60,10 +69,35 @@ struct ErrList::Logs {
     std::vector<KnownLog> known;  // in name order
     std::string report;           // the report text, good up to the rows of known[folded - 1]
     std::size_t folded = 0;
+    std::int64_t newestDay = INT64_MIN;  // of the newest log's name
+
+    // The page's tally of the logs before the newest, as the last page left
+    // it: the next page goes on from there while those logs stay as they
+    // are and the newest day, which decides whose round-trip times count, is
+    // the same. Only the page's own thread uses these while a page is made.
+    struct PageStart {
+        PageTally tally;
+        OutageFold fold;
+        std::size_t logs = 0;
+        std::int64_t newestDay = INT64_MIN;
+    };
+    std::optional<PageStart> pageStart;
+    std::size_t pageUnchanged = 0;  // leading logs unchanged since pageStart was taken
 
     // The logs whose rows were folded into the report no longer hold from
     // the index'th on.
-    void ChangedFrom(std::size_t index) { folded = std::min(folded, index); }
+    void ChangedFrom(std::size_t index)
+    {
+        folded = std::min(folded, index);
+        pageUnchanged = std::min(pageUnchanged, index);
+    }
+    // After a rebuild that failed half way: the next one starts from nothing.
+    void Forget()
+    {
+        listed = false;
+        known.clear();
+        ChangedFrom(0);
+    }
 
     bool UpdateListing(const std::filesystem::path& folder);
     // The whole listing, each log with what the cache holds for the same
@@ -71,10 +105,21 @@ struct ErrList::Logs {
     void MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed);
     // Only the given names, and those whose changes a watch cannot see.
     void CheckNames(const std::filesystem::path& folder, std::vector<std::string> names);
+    // How much of the report text stays as it is: the rows of the logs
+    // folded before and unchanged since.
+    std::size_t KeptReport()
+    {
+        folded = std::min(folded, known.size());
+        return folded == 0 ? 0 : known[folded - 1].rowsEnd;
+    }
     void ReadMissingParts(const std::filesystem::path& folder);
+    bool AllRead() const
+    {
+        return std::all_of(known.begin(), known.end(), [](const KnownLog& log) { return log.part.has_value(); });
+    }
     bool Fold(ReportProgress& progress);
     // The page beside the report, from every log's part.
-    std::string Page(const PageHeading& heading) const;
+    std::string Page(const PageHeading& heading);
 };
 
 bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
@@ -114,8 +159,12 @@ void ErrList::Logs::MatchWithCache(std::vector<FolderEntry> entries, const std::
         if (!same || cached - known.begin() != static_cast<std::ptrdiff_t>(logs.size())) {
             ChangedFrom(logs.size());
         }
-        logs.push_back(same ? std::move(*cached) : Unread(FolderEntry{}));
-        logs.back().entry = std::move(entry);
+        if (same) {
+            logs.push_back(std::move(*cached));
+            logs.back().entry = std::move(entry);
+        } else {
+            logs.push_back(Unread(std::move(entry)));
+        }
     }
     ChangedFrom(logs.size());
     known = std::move(logs);
@@ -151,26 +200,16 @@ void ErrList::Logs::CheckNames(const std::filesystem::path& folder, std::vector<
     }
 }
 
-// The day number of a log's name, when it names a day.
-std::optional<std::int64_t> DayOfLog(const std::string& name)
-{
-    const std::string date = DateFromLogName(name);
-    return date.empty() ? std::nullopt : ParseDate(date.data());
-}
-
 // Reads the logs that have no part yet, on up to kMaxReaders threads. The
 // logs of the page's last days are read whole, for their round-trip times;
 // older logs let go of theirs.
 void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
 {
-    std::int64_t newestDay = INT64_MIN;
+    newestDay = INT64_MIN;
     for (const KnownLog& log : known) {
-        newestDay = std::max(newestDay, DayOfLog(log.entry.name).value_or(INT64_MIN));
+        newestDay = std::max(newestDay, log.day.value_or(INT64_MIN));
     }
-    const auto recent = [newestDay](const KnownLog& log) {
-        const auto day = DayOfLog(log.entry.name);
-        return day && *day >= newestDay - kRttDays;
-    };
+    const auto recent = [this](const KnownLog& log) { return log.day && *log.day >= newestDay - kRttDays; };
     std::vector<KnownLog*> missing;
     std::vector<char> whole;
     for (KnownLog& log : known) {
@@ -208,12 +247,12 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
 // Shows every log's name and adds the rows of those not folded yet.
 bool ErrList::Logs::Fold(ReportProgress& progress)
 {
-    ChangedFrom(known.size());
+    const std::size_t kept = KeptReport();
     OutageFold fold;
     if (folded == 0) {
         report.assign(kTitleLine).append(kHeadingLine);
     } else {
-        report.resize(known[folded - 1].rowsEnd);
+        report.resize(kept);
         fold = known[folded - 1].after;
     }
     for (std::size_t i = 0; i < known.size(); ++i) {
@@ -232,13 +271,22 @@ bool ErrList::Logs::Fold(ReportProgress& progress)
     return true;
 }
 
-std::string ErrList::Logs::Page(const PageHeading& heading) const
+std::string ErrList::Logs::Page(const PageHeading& heading)
 {
-    PageTally tally;
-    OutageFold fold;
-    for (const KnownLog& log : known) {
-        fold.AddLog(*log.part, nullptr, &tally);
+    if (!pageStart || pageStart->logs > pageUnchanged || pageStart->newestDay != newestDay) {
+        pageStart = PageStart{};
+        pageStart->newestDay = newestDay;
     }
+    PageTally tally = pageStart->tally;
+    OutageFold fold = pageStart->fold;
+    for (std::size_t i = pageStart->logs; i < known.size(); ++i) {
+        if (i + 1 == known.size() && i != pageStart->logs) {
+            PageStart next{tally, fold, i, newestDay};
+            pageStart = std::move(next);
+        }
+        fold.AddLog(*known[i].part, nullptr, &tally);
+    }
+    pageUnchanged = known.size();
     return RenderOutagePage(tally.Page(heading.hostName, heading.address, heading.madeAt));
 }
 
@@ -251,31 +299,50 @@ ErrList::~ErrList() = default;
 
 bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
+    std::optional<std::jthread> pageWriter;
     try {
         if (!logs_->UpdateListing(folder_)) {
             return false;
         }
         ReportFile report(folder_ / daily_log::kReportName);
-        if (!report.Create()) {
+        // What stays of the last report goes to the disk while the changed
+        // logs are read.
+        const std::size_t kept = logs_->KeptReport();
+        if (!report.Create() || !report.Write(std::string_view(logs_->report).substr(0, kept))) {
             return false;
         }
         progress.Clear();
         logs_->ReadMissingParts(folder_);
-        if (!logs_->Fold(progress) || !report.Commit(logs_->report)) {
+        pageWriter = StartPageWriter(heading);
+        if (!logs_->Fold(progress) || !report.Write(std::string_view(logs_->report).substr(kept)) ||
+            !report.Commit()) {
             return false;
         }
     } catch (...) {
-        // Half updated, perhaps: the next rebuild starts from nothing.
-        logs_->listed = false;
-        logs_->known.clear();
-        logs_->folded = 0;
+        pageWriter.reset();  // it reads the parts about to be dropped
+        logs_->Forget();  // half updated, perhaps
         return false;  // the report file removes its temporary file on the way out
     }
-    WritePage(heading);
     return true;
 }
 
-void ErrList::WritePage(const PageHeading& heading) const
+// The page needs only the parts of the logs, which stay as they are until the
+// next rebuild: it is made and written on another core while the report is
+// folded and written, which takes the time of the disk's flushes.
+std::optional<std::jthread> ErrList::StartPageWriter(const PageHeading& heading)
+{
+    if (!logs_->AllRead()) {
+        return std::nullopt;  // the rebuild fails, and the page stays as it is
+    }
+    try {
+        return std::jthread([this, heading]() noexcept { WritePage(heading); });
+    } catch (const std::system_error&) {
+        WritePage(heading);  // no thread to be had: one after the other
+        return std::nullopt;
+    }
+}
+
+void ErrList::WritePage(const PageHeading& heading) noexcept
 {
     try {
         ReportFile page(folder_ / daily_log::kPageName);

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace vellomar {
 
@@ -51,12 +53,14 @@ public:
     // name order, and beside it the page ERR_list.html, the same outages at a
     // glance. One call at a time (from any one thread). Never throws;
     // returns false when the previous report was left as it was: also when
-    // the user may not write it. Whether the page could be written does not
-    // change the report, nor what this returns.
+    // the user may not write it. The page is written whenever every log
+    // could be read and the user may write the report; whether it could be
+    // written does not change the report, nor what this returns.
     bool Rebuild(ReportProgress& progress, const PageHeading& heading = {});
 
 private:
-    void WritePage(const PageHeading& heading) const;
+    std::optional<std::jthread> StartPageWriter(const PageHeading& heading);
+    void WritePage(const PageHeading& heading) noexcept;
 
     struct Logs;
     std::filesystem::path folder_;

@@ -37,12 +37,21 @@ bool ReportFile::Create()
     return created_;
 }
 
-bool ReportFile::Commit(std::string_view text)
+bool ReportFile::Write(std::string_view piece)
+{
+    if (!file_.WriteAll(piece)) {
+        return false;
+    }
+    file_.StartFlush();
+    return true;
+}
+
+bool ReportFile::Commit()
 {
     // The sync makes the rename safe against a power cut as well: without it
     // the renamed report could turn up empty after a crash. It costs little,
     // as the report is small and rebuilt only every ten minutes or so.
-    if (!file_.WriteAll(text) || !file_.Flush() || !file_.Close()) {
+    if (!file_.Flush() || !file_.Close()) {
         return false;
     }
     std::error_code error;

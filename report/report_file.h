@@ -24,10 +24,14 @@ public:
     // it is then left as it is. Otherwise creates (or truncates) the
     // temporary file; false when it cannot.
     bool Create();
-    // Writes text, gives it the old report's permissions, syncs it to the
+    // Writes a piece of the new report after the pieces written before, and
+    // starts it on its way to the disk.
+    bool Write(std::string_view piece);
+    // Gives what was written the old report's permissions, syncs it to the
     // disk and renames it over the report. False, and the old report
     // untouched, when any step failed.
-    bool Commit(std::string_view text);
+    bool Commit();
+    bool Commit(std::string_view text) { return Write(text) && Commit(); }
 
 private:
     std::filesystem::path reportPath_;
