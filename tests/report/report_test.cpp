@@ -331,7 +331,8 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
 }
 
 // A rebuild by an ErrList that read the logs before they changed must be the
-// rebuild from nothing, byte for byte, whether it succeeds or fails.
+// rebuild from nothing, byte for byte, whether it succeeds or fails; so must
+// the page beside it.
 TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
 {
     const std::string log26 = "PING_20150126.txt", log27 = "PING_20150127.txt", log29 = "PING_20150129.txt";
@@ -368,6 +369,8 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
         {"a log removed", [&] { fs::remove(dir_ / log27); }, true, true},
         {"a new log between older ones, its outage closed by the next",
          [&] { Write("PING_20150128.txt", {"D 23:59:00", "D 23:59:55"}); }, true, true},
+        {"a log a week newer than the rest: their round trips leave the page",
+         [&] { Write("PING_20150206.txt", {"U 10:00:00", "D 10:00:10"}); }, true, true},
         {"a log turned into a folder", [&] { fs::remove(dir_ / log27), fs::create_directory(dir_ / log27); }, true, true},
         {"a report the user made read-only is kept",
          [&] { fs::permissions(report, fs::perms::owner_read), Write(log29, {"D 11:00:00", "D 11:00:10"}); }, false,
@@ -405,11 +408,13 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
             const auto permissions = fs::status(report).permissions();
             EXPECT_EQ(list.Rebuild(cached), rebuilt);
             const std::string after = Report();
+            const std::string pageAfter = vellomar::testing::ReadBytes(dir_ / "ERR_list.html");
             EXPECT_EQ(after != before, reportChanges);
             EXPECT_EQ(fs::status(report).permissions(), permissions);
             EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
             EXPECT_EQ(MakeErrList(dir_, fresh), rebuilt);
             EXPECT_EQ(Report(), after);
+            EXPECT_TRUE(vellomar::testing::ReadBytes(dir_ / "ERR_list.html") == pageAfter) << "the page differs";
             EXPECT_EQ(cached.items, fresh.items);
             EXPECT_EQ(cached.clears, fresh.clears);
             EXPECT_EQ(cached.clears, rebuilt || !cached.items.empty() ? 1 : 0);  // a report kept: the list not cleared
