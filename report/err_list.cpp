@@ -3,7 +3,6 @@
 #include <algorithm>
 #include <climits>
 #include <atomic>
-#include <future>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -40,7 +39,6 @@ struct KnownLog {
     FolderEntry entry;
     std::optional<std::int64_t> day;  // of its name
     std::optional<LogPart> part;      // nothing until read, or when it could not be read
-    std::optional<LogTimes> times;    // read by the page while the log is among the recent ones
     std::size_t rowsEnd = 0;          // where its rows end in the report text
     OutageFold after;                 // the outage search after its rows
 };
@@ -71,9 +69,8 @@ struct ErrList::Logs {
     std::vector<KnownLog> known;  // in name order
     std::string report;           // the report text, good up to the rows of known[folded - 1]
     std::size_t folded = 0;
-
-    // The page's own, used by its thread alone while it runs.
     std::int64_t newestDay = INT64_MIN;  // of the newest log's name
+
     // The page's tally of the logs before the newest, as the last page left
     // it: the next page goes on from there while those logs stay as they
     // are and the newest day, which decides whose round-trip times count, is
@@ -108,9 +105,6 @@ struct ErrList::Logs {
     void MatchWithCache(std::vector<FolderEntry> entries, const std::vector<std::string>& changed);
     // Only the given names, and those whose changes a watch cannot see.
     void CheckNames(const std::filesystem::path& folder, std::vector<std::string> names);
-    // The times of the logs of the page's last days, read where missing;
-    // older logs let go of theirs.
-    void ReadRecentTimes(const std::filesystem::path& folder);
     // How much of the report text stays as it is: the rows of the logs
     // folded before and unchanged since.
     std::size_t KeptReport()
@@ -206,13 +200,24 @@ void ErrList::Logs::CheckNames(const std::filesystem::path& folder, std::vector<
     }
 }
 
-// Reads the logs that have no part yet, on up to kMaxReaders threads.
+// Reads the logs that have no part yet, on up to kMaxReaders threads. The
+// logs of the page's last days are read whole, for their round-trip times;
+// older logs let go of theirs.
 void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
 {
+    newestDay = INT64_MIN;
+    for (const KnownLog& log : known) {
+        newestDay = std::max(newestDay, log.day.value_or(INT64_MIN));
+    }
+    const auto recent = [this](const KnownLog& log) { return log.day && *log.day >= newestDay - kRttDays; };
     std::vector<KnownLog*> missing;
+    std::vector<char> whole;
     for (KnownLog& log : known) {
         if (!log.part) {
             missing.push_back(&log);
+            whole.push_back(recent(log));
+        } else if (!log.part->rtt.empty() && !recent(log)) {
+            log.part->rtt = {};
         }
     }
     std::atomic<std::size_t> next{0};
@@ -220,7 +225,7 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
         try {
             LineReader reader;
             for (std::size_t i = next++; i < missing.size(); i = next++) {
-                missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name);
+                missing[i]->part = ReadLogPart(reader, folder, missing[i]->entry.name, whole[i] != 0);
             }
         } catch (...) {
             // A log left without a part fails the rebuild as one that cannot be read.
@@ -266,22 +271,6 @@ bool ErrList::Logs::Fold(ReportProgress& progress)
     return true;
 }
 
-void ErrList::Logs::ReadRecentTimes(const std::filesystem::path& folder)
-{
-    newestDay = INT64_MIN;
-    for (const KnownLog& log : known) {
-        newestDay = std::max(newestDay, log.day.value_or(INT64_MIN));
-    }
-    LineReader reader;
-    for (KnownLog& log : known) {
-        if (!log.day || *log.day < newestDay - kRttDays) {
-            log.times.reset();
-        } else if (!log.times) {
-            log.times = ReadLogTimes(reader, folder, log.entry.name);
-        }
-    }
-}
-
 std::string ErrList::Logs::Page(const PageHeading& heading)
 {
     if (!pageStart || pageStart->logs > pageUnchanged || pageStart->newestDay != newestDay) {
@@ -295,7 +284,7 @@ std::string ErrList::Logs::Page(const PageHeading& heading)
             PageStart next{tally, fold, i, newestDay};
             pageStart = std::move(next);
         }
-        fold.AddLog(*known[i].part, nullptr, &tally, known[i].times ? &*known[i].times : nullptr);
+        fold.AddLog(*known[i].part, nullptr, &tally);
     }
     pageUnchanged = known.size();
     return RenderOutagePage(tally.Page(heading.hostName, heading.address, heading.madeAt));
@@ -308,98 +297,60 @@ ErrList::ErrList(std::filesystem::path folder, Changes changes)
 
 ErrList::~ErrList() = default;
 
-// Makes and writes the page beside the report on a thread of its own, while
-// the report is written, which takes the time of the disk's flushes. It
-// reads the recent logs' times at once, and folds and writes the page once
-// told that every log has its part; told nothing, it writes no page.
-class ErrList::PageWriter {
-public:
-    PageWriter(ErrList& list, PageHeading heading) : list_(list), heading_(std::move(heading))
-    {
-        try {
-            thread_ = std::jthread([this, ready = ready_.get_future()]() mutable noexcept {
-                ReadTimes();
-                if (ready.get()) {
-                    Write();
-                }
-            });
-        } catch (const std::system_error&) {
-            // no thread to be had: the page is made after the report
-        }
-    }
-    // The parts stay as they are until the next rebuild: the thread may go on.
-    void PartsRead()
-    {
-        told_ = true;
-        ready_.set_value(true);
-        if (!thread_.joinable()) {
-            ReadTimes();
-            Write();
-        }
-    }
-    ~PageWriter()
-    {
-        if (!told_) {
-            ready_.set_value(false);
-        }
-    }
-
-private:
-    void ReadTimes() noexcept
-    {
-        try {
-            list_.logs_->ReadRecentTimes(list_.folder_);
-            timesRead_ = true;
-        } catch (...) {
-            // no page this time
-        }
-    }
-    void Write() noexcept
-    {
-        try {
-            ReportFile page(list_.folder_ / daily_log::kPageName);
-            if (timesRead_ && page.Create()) {
-                page.Commit(list_.logs_->Page(heading_));
-            }
-        } catch (...) {
-            // The page is only a view of the report: without it the report stands.
-        }
-    }
-
-    ErrList& list_;
-    const PageHeading heading_;
-    bool timesRead_ = false;
-    bool told_ = false;
-    std::promise<bool> ready_;
-    std::jthread thread_;  // last: joined before the rest goes
-};
-
 bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
+    std::optional<std::jthread> pageWriter;
     try {
         if (!logs_->UpdateListing(folder_)) {
             return false;
         }
         ReportFile report(folder_ / daily_log::kReportName);
-        if (!report.Create()) {
-            return false;
-        }
-        PageWriter page(*this, heading);
         // What stays of the last report goes to the disk while the changed
         // logs are read.
         const std::size_t kept = logs_->KeptReport();
-        if (!report.Write(std::string_view(logs_->report).substr(0, kept))) {
+        if (!report.Create() || !report.Write(std::string_view(logs_->report).substr(0, kept))) {
             return false;
         }
         progress.Clear();
         logs_->ReadMissingParts(folder_);
-        if (logs_->AllRead()) {
-            page.PartsRead();
+        pageWriter = StartPageWriter(heading);
+        if (!logs_->Fold(progress) || !report.Write(std::string_view(logs_->report).substr(kept)) ||
+            !report.Commit()) {
+            return false;
         }
-        return logs_->Fold(progress) && report.Write(std::string_view(logs_->report).substr(kept)) && report.Commit();
     } catch (...) {
+        pageWriter.reset();  // it reads the parts about to be dropped
         logs_->Forget();  // half updated, perhaps
-        return false;     // the report file removes its temporary file on the way out
+        return false;  // the report file removes its temporary file on the way out
+    }
+    return true;
+}
+
+// The page needs only the parts of the logs, which stay as they are until the
+// next rebuild: it is made and written on another core while the report is
+// folded and written, which takes the time of the disk's flushes.
+std::optional<std::jthread> ErrList::StartPageWriter(const PageHeading& heading)
+{
+    if (!logs_->AllRead()) {
+        return std::nullopt;  // the rebuild fails, and the page stays as it is
+    }
+    try {
+        return std::jthread([this, heading]() noexcept { WritePage(heading); });
+    } catch (const std::system_error&) {
+        WritePage(heading);  // no thread to be had: one after the other
+        return std::nullopt;
+    }
+}
+
+void ErrList::WritePage(const PageHeading& heading) noexcept
+{
+    try {
+        ReportFile page(folder_ / daily_log::kPageName);
+        if (page.Create()) {
+            page.Commit(logs_->Page(heading));
+        }
+    } catch (...) {
+        // The page is only a view of the report: without it the report stands.
     }
 }
 

@@ -4,7 +4,9 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
+#include <thread>
 
 namespace vellomar {
 
@@ -29,8 +31,7 @@ struct PageHeading {
 // It remembers what each daily log gave the report, so that a rebuild reads
 // again only the logs that are new or changed since its last rebuild; the
 // report is byte for byte what a rebuild from nothing would write. The first
-// rebuild reads every log, on all cores; the page is made on a thread of its
-// own while the report is written. Nothing of this is written to disk.
+// rebuild reads every log, on all cores. Nothing of this is written to disk.
 class ErrList {
 public:
     // How a rebuild finds the logs that changed.
@@ -58,7 +59,8 @@ public:
     bool Rebuild(ReportProgress& progress, const PageHeading& heading = {});
 
 private:
-    class PageWriter;
+    std::optional<std::jthread> StartPageWriter(const PageHeading& heading);
+    void WritePage(const PageHeading& heading) noexcept;
 
     struct Logs;
     std::filesystem::path folder_;

@@ -51,7 +51,8 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last)
     return row.append(FormatDuration(last.seconds - first.seconds)).append("\r\n");
 }
 
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name)
+std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                   bool whole)
 {
     LogPart part;
     part.day = DateFromLogName(name);
@@ -67,6 +68,8 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
         }
     });
     ProbeRecordParser parser;
+    RttSlots rtt;
+    part.readWhole = whole;
     const bool read = reader.ReadFile(folder / name, [&](std::string_view line) {
         const auto record = parser.Parse(line);
         if (record && !part.hasRecords) {
@@ -79,41 +82,27 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
         }
         if (record) {
             tracker.Add(*record);
+            if (whole) {
+                part.lastRecord = KeptStamp::Of(*record);
+                rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
+            }
         }
         // Outside an outage only a timed-out record changes anything, and a
         // line without a '-' cannot hold its status "-10".
-        return part.hasRecords && !tracker.InOutage() ? '-' : LineReader::kEveryLine;
+        return part.hasRecords && !tracker.InOutage() && !whole ? '-' : LineReader::kEveryLine;
     });
     if (!read) {
         return std::nullopt;
     }
     part.lines = reader.LinesInLastFile();
+    part.rtt = rtt.Take();
     part.endsInOutage = tracker.InOutage();
     part.openFirst = tracker.First();
     part.openLast = tracker.Last();
     return part;
 }
 
-LogTimes ReadLogTimes(LineReader& reader, const std::filesystem::path& folder, std::string_view name)
-{
-    LogTimes times;
-    ProbeRecordParser parser;
-    RttSlots rtt;
-    const bool read = reader.ReadFile(folder / name, [&](std::string_view line) {
-        if (const auto record = parser.Parse(line)) {
-            times.lastRecord = KeptStamp::Of(*record);
-            rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
-        }
-        return LineReader::kEveryLine;
-    });
-    if (!read) {
-        return {};
-    }
-    times.rtt = rtt.Take();
-    return times;
-}
-
-void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page, const LogTimes* times)
+void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page)
 {
     std::int64_t total = 0;
     if (part.hasRecords) {
@@ -139,10 +128,9 @@ void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page,
     }
     if (page != nullptr) {
         page->AddOutages(part.rowsCount, part.longest);
-        static const std::vector<RttSlot> kNoTimes;
-        const KeptStamp* last = times != nullptr && times->lastRecord ? &*times->lastRecord : &part.firstRecord;
+        const KeptStamp* last = part.readWhole ? &part.lastRecord : &part.firstRecord;
         page->AddLog(part.day, total, part.lines, part.hasRecords ? &part.firstRecord : nullptr,
-                     part.hasRecords ? last : nullptr, times != nullptr ? times->rtt : kNoTimes);
+                     part.hasRecords ? last : nullptr, part.rtt);
     }
 }
 

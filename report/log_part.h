@@ -45,21 +45,17 @@ struct LogPart {
     std::int64_t rowsCount = 0;
     std::vector<PageOutage> longest;
     std::int64_t lines = 0;
-};
-
-// The part of the daily log named name in folder, or nothing when it cannot be
-// opened or read. Only lines that can change the outages are looked at.
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name);
-
-// What the page shows of a recent daily log, read record by record: its last
-// record and its round-trip times.
-struct LogTimes {
-    std::optional<KeptStamp> lastRecord;
+    // Read record by record, not only where outages can be: then its last
+    // record and its round-trip times are known too.
+    bool readWhole = false;
+    KeptStamp lastRecord;
     std::vector<RttSlot> rtt;
 };
 
-// The times of the daily log named name in folder; none when it cannot be read.
-LogTimes ReadLogTimes(LineReader& reader, const std::filesystem::path& folder, std::string_view name);
+// The part of the daily log named name in folder, or nothing when it cannot be
+// opened or read. Read whole, when asked to, for its round-trip times.
+std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                   bool whole = false);
 
 std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 
@@ -67,9 +63,8 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 class OutageFold {
 public:
     // Appends the log's rows and its summary row to rows, where given, and
-    // tells the page what they hold, where given, with the log's times when
-    // it is among the recent ones.
-    void AddLog(const LogPart& part, std::string* rows, PageTally* page = nullptr, const LogTimes* times = nullptr);
+    // tells the page what they hold, where given.
+    void AddLog(const LogPart& part, std::string* rows, PageTally* page = nullptr);
 
 private:
     bool open_ = false;  // an outage is open where the next log begins
