@@ -37,6 +37,7 @@
 #include <string>
 #include <vector>
 
+#include "daily_log_file.h"
 #include "err_list.h"
 
 namespace {
@@ -174,7 +175,8 @@ std::optional<double> TimeRebuild(const fs::path& folder, const vellomar::PageHe
     return TimeRebuild(list, heading);
 }
 
-// Appends a record to the newest daily log of folder, timed out every other call.
+// Appends a record to the newest daily log of folder, timed out every other
+// call, as the monitor appends it: whole, and flushed to the disk.
 bool AppendRecord(const fs::path& folder)
 {
     static bool timedOut = false;
@@ -191,8 +193,8 @@ bool AppendRecord(const fs::path& folder)
     timedOut = !timedOut;
     const std::string record = newest.substr(5, 4) + "/" + newest.substr(9, 2) + "/" + newest.substr(11, 2) +
                                (timedOut ? " 23:59:59,0,-10\r\n" : " 23:59:59,5,0\r\n");
-    std::ofstream out(folder / newest, std::ios::binary | std::ios::app);
-    return static_cast<bool>(out << record << std::flush);
+    vellomar::DailyLogFile log(folder / newest);
+    return log.IsOpen() && log.Append(record);
 }
 
 struct Steady {
