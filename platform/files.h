@@ -64,12 +64,9 @@ private:
     intptr_t native_ = kNone;  // a descriptor or a handle
 };
 
-// Puts source in target's place in one step; target is replaced when it
-// exists. On failure both stay as they were. With waitForTheDisk, returns
-// once the change is on the disk; otherwise the system writes it in its own
-// time (seconds), and a crash before then leaves target as it was.
-bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target,
-                     bool waitForTheDisk = true);
+// Puts source in target's place in one step and makes the change durable;
+// target is replaced when it exists. On failure both stay as they were.
+bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target);
 
 // The folder that holds the running executable.
 std::filesystem::path ProgramFolder();

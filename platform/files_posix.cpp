@@ -103,12 +103,10 @@ bool File::Close()
     return ::close(Descriptor(std::exchange(native_, kNone))) == 0;
 }
 
-bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target, bool waitForTheDisk)
+bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     if (::rename(source.c_str(), target.c_str()) != 0)
         return false;
-    if (!waitForTheDisk)
-        return true;
     // The rename itself reaches the disk with the folder's own flush.
     const std::filesystem::path parent = target.has_parent_path() ? target.parent_path() : ".";
     File folder = File::OpenForReading(parent);

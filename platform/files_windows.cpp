@@ -112,10 +112,9 @@ bool File::Close()
     return ::CloseHandle(Handle(std::exchange(native_, kNone))) != 0;
 }
 
-bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target, bool waitForTheDisk)
+bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
-    const DWORD flags = MOVEFILE_REPLACE_EXISTING | (waitForTheDisk ? MOVEFILE_WRITE_THROUGH : 0);
-    return ::MoveFileExW(source.c_str(), target.c_str(), flags) != 0;
+    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
 std::filesystem::path ProgramFolder()

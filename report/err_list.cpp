@@ -345,7 +345,7 @@ std::optional<std::jthread> ErrList::StartPageWriter(const PageHeading& heading)
 void ErrList::WritePage(const PageHeading& heading) noexcept
 {
     try {
-        ReportFile page(folder_ / daily_log::kPageName, ReportFile::Wait::kNot);
+        ReportFile page(folder_ / daily_log::kPageName);
         if (page.Create()) {
             page.Commit(logs_->Page(heading));
         }

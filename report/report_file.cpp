@@ -6,10 +6,8 @@
 
 namespace vellomar::report {
 
-ReportFile::ReportFile(std::filesystem::path reportPath, Wait wait)
-    : reportPath_(std::move(reportPath)),
-      temporaryPath_(reportPath_.parent_path() / (reportPath_.filename().native() + std::filesystem::path(".tmp").native())),
-      wait_(wait)
+ReportFile::ReportFile(std::filesystem::path reportPath)
+    : reportPath_(std::move(reportPath)), temporaryPath_(reportPath_.parent_path() / (reportPath_.filename().native() + std::filesystem::path(".tmp").native()))
 {
 }
 
@@ -51,10 +49,9 @@ bool ReportFile::Write(std::string_view piece)
 bool ReportFile::Commit()
 {
     // The sync makes the rename safe against a power cut as well: without it
-    // the renamed file could turn up empty after a crash. It costs little,
+    // the renamed report could turn up empty after a crash. It costs little,
     // as the report is small and rebuilt only every ten minutes or so.
-    const bool waits = wait_ == Wait::kForTheDisk;
-    if ((waits && !file_.Flush()) || !file_.Close()) {
+    if (!file_.Flush() || !file_.Close()) {
         return false;
     }
     std::error_code error;
@@ -64,7 +61,7 @@ bool ReportFile::Commit()
     if (error) {
         return false;
     }
-    committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_, waits);
+    committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_);
     return committed_;
 }
 

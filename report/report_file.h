@@ -14,13 +14,7 @@ namespace vellomar::report {
 
 class ReportFile {
 public:
-    // Whether Commit waits until the new file is on the disk. The report
-    // does: a power cut must not leave it empty. The page beside it, a view
-    // made again at every rebuild, does not: its bytes are on their way to
-    // the disk as they are written, and the system finishes in its own time.
-    enum class Wait { kForTheDisk, kNot };
-
-    explicit ReportFile(std::filesystem::path reportPath, Wait wait = Wait::kForTheDisk);
+    explicit ReportFile(std::filesystem::path reportPath);
     ReportFile(const ReportFile&) = delete;
     ReportFile& operator=(const ReportFile&) = delete;
     // Removes the temporary file unless Commit succeeded.
@@ -34,7 +28,7 @@ public:
     // starts it on its way to the disk.
     bool Write(std::string_view piece);
     // Gives what was written the old report's permissions, syncs it to the
-    // disk (when it waits for the disk) and renames it over the report. False, and the old report
+    // disk and renames it over the report. False, and the old report
     // untouched, when any step failed.
     bool Commit();
     bool Commit(std::string_view text) { return Write(text) && Commit(); }
@@ -43,7 +37,6 @@ private:
     std::filesystem::path reportPath_;
     std::filesystem::path temporaryPath_;
     std::optional<std::filesystem::perms> oldPermissions_;
-    Wait wait_;
     platform::File file_;
     bool created_ = false;
     bool committed_ = false;
