@@ -29,9 +29,8 @@ int main(int argc, char* argv[])
         return 1;
     }
     if (!DisplayAvailable()) {
-        std::fprintf(stderr,
-                     "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                     "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar\n");
+        std::fprintf(stderr, "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+                             "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar\n");
         return 2;
     }
     QApplication application(argc, argv);

@@ -18,8 +18,7 @@ namespace {
 void PlaceInTwips(QWidget* control, int left, int top, int width, int height)
 {
     constexpr int kTwipsPerPixel = 15;
-    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel,
-                         height / kTwipsPerPixel);
+    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
 }
 
 QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption)
@@ -156,8 +155,8 @@ void Vellomar::ShowMessageBox(const std::string& text, const std::string& captio
         messageBox_(text, caption);
         return;
     }
-    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text),
-                    QMessageBox::Ok, this);
+    QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
+                    this);
     box.exec();
 }
 

@@ -25,9 +25,9 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
-#include <ctime>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -141,8 +141,8 @@ std::optional<Corpus> Generate(const fs::path& folder, year_month_day start, int
     fs::create_directories(folder, error);
     LogGenerator generator(seed);
     Corpus corpus;
-    for (sys_days day{start}; day < sys_days{start} + std::chrono::days{days}; day += std::chrono::days{1}) {
-        if (!generator.WriteDay(folder, year_month_day{day}, corpus)) {
+    for (sys_days day {start}; day < sys_days {start} + std::chrono::days {days}; day += std::chrono::days {1}) {
+        if (!generator.WriteDay(folder, year_month_day {day}, corpus)) {
             return std::nullopt;
         }
     }
@@ -156,7 +156,10 @@ struct NoProgress : vellomar::ReportProgress {
     void AddItem(const std::string&) override {}
 };
 
-double Seconds(steady_clock::duration d) { return duration<double>(d).count(); }
+double Seconds(steady_clock::duration d)
+{
+    return duration<double>(d).count();
+}
 
 std::optional<double> TimeRebuild(vellomar::ErrList& list, const vellomar::PageHeading& heading = {})
 {
@@ -218,7 +221,7 @@ std::optional<Steady> TimeSteadyRebuilds(const fs::path& folder, int rebuilds)
         return std::nullopt;
     }
     std::sort(times.begin(), times.end());
-    return Steady{*full, times[times.size() / 2], times.front(), times.back()};
+    return Steady {*full, times[times.size() / 2], times.front(), times.back()};
 }
 
 std::string Quoted(const fs::path& path)
@@ -260,7 +263,6 @@ std::optional<double> TimeCommand(const std::string& command)
     return Seconds(steady_clock::now() - start);
 }
 
-
 // Peak resident memory (KiB) of a full rebuild and steady rebuilds, the cache
 // included, run in a process of its own.
 std::optional<long> PeakMemoryOfRebuilds(const fs::path& folder)
@@ -272,7 +274,7 @@ std::optional<long> PeakMemoryOfRebuilds(const fs::path& folder)
         ::_exit(127);
     }
     int status = 0;
-    rusage usage{};
+    rusage usage {};
     if (child < 0 || ::wait4(child, &status, 0, &usage) != child || !WIFEXITED(status) || WEXITSTATUS(status) != 0) {
         return std::nullopt;
     }
@@ -294,8 +296,8 @@ vellomar::PageHeading Heading(const std::string& host)
     const std::time_t now = std::time(nullptr);
     char madeAt[32];
     std::strftime(madeAt, sizeof madeAt, "%Y/%m/%d %H:%M:%S", std::localtime(&now));
-    return {host.substr(0, comma), comma == std::string::npos ? "" : host.substr(host.find_first_not_of(' ', comma + 1)),
-            madeAt};
+    return {host.substr(0, comma),
+            comma == std::string::npos ? "" : host.substr(host.find_first_not_of(' ', comma + 1)), madeAt};
 }
 
 int RebuildCommand(const fs::path& folder, const std::string& host, bool quiet)
@@ -319,8 +321,9 @@ int SteadyCommand(const fs::path& folder, int rebuilds, bool quiet)
         return 1;
     }
     if (!quiet) {
-        std::printf("full rebuild %.4f s; %d rebuilds after one new record each: median %.4f s, min %.4f s, max %.4f s\n",
-                    steady->full, rebuilds, steady->median, steady->min, steady->max);
+        std::printf(
+            "full rebuild %.4f s; %d rebuilds after one new record each: median %.4f s, min %.4f s, max %.4f s\n",
+            steady->full, rebuilds, steady->median, steady->min, steady->max);
     }
     return 0;
 }
@@ -332,7 +335,7 @@ std::optional<year_month_day> ParseStartDate(const std::string& text)
     if (std::sscanf(text.c_str(), "%d/%u/%u", &y, &m, &d) != 3) {
         return std::nullopt;
     }
-    const year_month_day date{year{y}, month{m}, day{d}};
+    const year_month_day date {year {y}, month {m}, day {d}};
     return date.ok() ? std::optional(date) : std::nullopt;
 }
 
@@ -397,8 +400,8 @@ void PrintFigures(int years, const Corpus& c, const Figures& f)
     std::printf("%d year(s): %ld daily logs, %ld records, %.1f MB\n", years, c.files, c.lines, mb);
     row("full rebuild (new process)", f.rebuild);
     row("wc -l (floor)", f.wc);
-    std::printf("  %-30s %9.4f s median, %.4f min, %.4f max, of %d\n", "rebuild after one new record",
-                f.steady.median, f.steady.min, f.steady.max, kSteadyRebuilds);
+    std::printf("  %-30s %9.4f s median, %.4f min, %.4f max, of %d\n", "rebuild after one new record", f.steady.median,
+                f.steady.min, f.steady.max, kSteadyRebuilds);
     if (f.awk) {
         row("awk reference", *f.awk);
     }
@@ -421,7 +424,7 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
             continue;
         }
         const fs::path logs = pattern;
-        const auto corpus = Generate(logs, year_month_day{year{2015} / 1 / 1}, years * 365, 20150126);
+        const auto corpus = Generate(logs, year_month_day {year {2015} / 1 / 1}, years * 365, 20150126);
         // Written back now, the generated logs do not weigh on the rebuilds' own syncs.
         ::sync();
         // awk takes minutes over ten years; one year shows its agreement and speed.
@@ -447,11 +450,10 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
 
 int Usage()
 {
-    std::fprintf(stderr,
-                 "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
-                 "       report_bench --steady DIR [--rebuilds N]\n"
-                 "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
-                 "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
+    std::fprintf(stderr, "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
+                         "       report_bench --steady DIR [--rebuilds N]\n"
+                         "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
+                         "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
     return 2;
 }
 

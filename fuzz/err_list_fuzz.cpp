@@ -6,10 +6,10 @@
 #include <cctype>
 #include <cstdint>
 #include <cstdlib>
-#include <stdlib.h>  // mkdtemp
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <stdlib.h>  // mkdtemp
 #include <string>
 #include <string_view>
 #include <vector>
@@ -44,8 +44,14 @@ bool Matches(std::string_view text, std::string_view pattern)  // '9' stands for
     return true;
 }
 
-bool IsStamp(std::string_view text) { return Matches(text, "9999/99/99 99:99:99"); }
-bool IsDate(std::string_view text) { return Matches(text, "9999/99/99"); }
+bool IsStamp(std::string_view text)
+{
+    return Matches(text, "9999/99/99 99:99:99");
+}
+bool IsDate(std::string_view text)
+{
+    return Matches(text, "9999/99/99");
+}
 
 bool IsDuration(std::string_view text)
 {
@@ -57,7 +63,8 @@ bool IsDuration(std::string_view text)
     for (char c : hours)
         if (!std::isdigit(static_cast<unsigned char>(c)))
             return false;
-    return Matches(text.substr(hours.size()), ":99:99") && text[hours.size() + 1] <= '5' && text[hours.size() + 4] <= '5';
+    return Matches(text.substr(hours.size()), ":99:99") && text[hours.size() + 1] <= '5' &&
+           text[hours.size() + 4] <= '5';
 }
 
 bool IsOutageRow(std::string_view line)
@@ -81,7 +88,8 @@ bool IsSummaryRow(std::string_view line)
 
 void CheckReport(const std::string& report)
 {
-    constexpr std::string_view kHeading = "Prekinitve Telemach interneta\r\nOd;Do;\xC8" "as;Dan;Dnevno\r\n";
+    constexpr std::string_view kHeading = "Prekinitve Telemach interneta\r\nOd;Do;\xC8"
+                                          "as;Dan;Dnevno\r\n";
     if (report.compare(0, kHeading.size(), kHeading) != 0)
         std::abort();
     size_t at = kHeading.size();
@@ -116,7 +124,8 @@ const fs::path& Folder()
 std::string StreamReport()
 {
     using namespace vellomar::report;
-    std::string report = "Prekinitve Telemach interneta\r\nOd;Do;\xC8" "as;Dan;Dnevno\r\n";
+    std::string report = "Prekinitve Telemach interneta\r\nOd;Do;\xC8"
+                         "as;Dan;Dnevno\r\n";
     std::int64_t total = 0;
     OutageTracker tracker([&](const KeptStamp& first, const KeptStamp& last) {
         if (first.Text() != last.Text()) {

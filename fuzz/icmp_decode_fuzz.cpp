@@ -107,8 +107,8 @@ bool IsIcmpErrorStatus(int32_t status)
 
 bool IsErrorType(uint8_t type)
 {
-    return type == icmp::kTypeDestUnreachable || type == icmp::kTypeSourceQuench ||
-           type == icmp::kTypeTimeExceeded || type == icmp::kTypeParameterProblem;
+    return type == icmp::kTypeDestUnreachable || type == icmp::kTypeSourceQuench || type == icmp::kTypeTimeExceeded ||
+           type == icmp::kTypeParameterProblem;
 }
 
 // "Not ours" claims nothing: no status and no echoed data.
@@ -135,8 +135,7 @@ void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t en
         return;
     }
     case Verdict::Error:
-        if (!IsIcmpErrorStatus(d.status) || d.from != scene.sender || !IsErrorType(packet[offset]) ||
-            d.dataSize != 0)
+        if (!IsIcmpErrorStatus(d.status) || d.from != scene.sender || !IsErrorType(packet[offset]) || d.dataSize != 0)
             std::abort();
         return;
     }

@@ -69,8 +69,7 @@ std::string DailyLogName(const LocalDateTime& date)
 
 ProbeLog::ProbeLog(std::filesystem::path programFolder, ProbeWindow& window, SocketCalls sockets, Clock clock)
     : programFolder_(std::move(programFolder)), window_(window), sockets_(std::move(sockets)), clock_(std::move(clock))
-{
-}
+{}
 
 void ProbeLog::PingOnce()
 {

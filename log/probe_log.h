@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "diagnostics.h"
 #include "daily_log_format.h"
+#include "diagnostics.h"
 #include "socket_stuff.h"
 
 namespace vellomar {

@@ -47,8 +47,8 @@ File File::CreateEmpty(const std::filesystem::path& path)
 File File::StandardOutput()
 {
     HANDLE own = INVALID_HANDLE_VALUE;
-    ::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_OUTPUT_HANDLE), ::GetCurrentProcess(), &own, 0,
-                      FALSE, DUPLICATE_SAME_ACCESS);
+    ::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_OUTPUT_HANDLE), ::GetCurrentProcess(), &own, 0, FALSE,
+                      DUPLICATE_SAME_ACCESS);
     return File(reinterpret_cast<intptr_t>(own));
 }
 

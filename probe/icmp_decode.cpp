@@ -41,8 +41,8 @@ size_t IpHeaderSize(const uint8_t* p, size_t size)
 
 bool IsOurEchoRequest(const uint8_t* icmp, size_t size, const EchoRequestId& expected)
 {
-    return size >= kIcmpHeaderSize && icmp[0] == kTypeEchoRequest &&
-           LoadBe16(icmp + 4) == expected.identifier && LoadBe16(icmp + 6) == expected.sequence;
+    return size >= kIcmpHeaderSize && icmp[0] == kTypeEchoRequest && LoadBe16(icmp + 4) == expected.identifier &&
+           LoadBe16(icmp + 6) == expected.sequence;
 }
 
 // An error message carries the IPv4 header and the first 8 bytes of the packet
@@ -73,8 +73,7 @@ Decoded DecodeIcmpMessage(const uint8_t* bytes, size_t offset, size_t end, uint3
         result.status = kIpSuccess;
         result.dataOffset = offset + kIcmpHeaderSize;
         result.dataSize = size - kIcmpHeaderSize;
-    } else if (IsErrorType(type) &&
-               QuotesOurRequest(icmp + kIcmpHeaderSize, size - kIcmpHeaderSize, expected)) {
+    } else if (IsErrorType(type) && QuotesOurRequest(icmp + kIcmpHeaderSize, size - kIcmpHeaderSize, expected)) {
         result.verdict = Verdict::Error;
         result.status = StatusForIcmpError(type, icmp[1]);
     }
@@ -112,8 +111,7 @@ Decoded DecodeIcmpPacket(const uint8_t* bytes, size_t size, SocketKind kind, uin
     return DecodeIcmpMessage(bytes, 0, size, sender, expected);
 }
 
-Decoded DecodeQueuedError(const uint8_t* quoted, size_t size, const QueuedError& error,
-                          const EchoRequestId& expected)
+Decoded DecodeQueuedError(const uint8_t* quoted, size_t size, const QueuedError& error, const EchoRequestId& expected)
 {
     if (error.originalDestination != expected.destination)
         return {};
@@ -139,10 +137,14 @@ int32_t StatusForIcmpError(uint8_t type, uint8_t code)
     switch (type) {
     case kTypeDestUnreachable:
         switch (code) {
-        case 0: return kIpDestNetUnreachable;
-        case 2: return kIpDestProtocolUnreachable;
-        case 3: return kIpDestPortUnreachable;
-        default: return kIpDestHostUnreachable;
+        case 0:
+            return kIpDestNetUnreachable;
+        case 2:
+            return kIpDestProtocolUnreachable;
+        case 3:
+            return kIpDestPortUnreachable;
+        default:
+            return kIpDestHostUnreachable;
         }
     case kTypeTimeExceeded:
         return code == 1 ? kIpTtlExpiredReassembly : kIpTtlExpiredTransit;

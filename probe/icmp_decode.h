@@ -33,9 +33,9 @@ enum class Verdict { NotOurs, Reply, Error };
 
 struct Decoded {
     Verdict verdict = Verdict::NotOurs;
-    int32_t status = 0;     // 0 for a reply, the status number of an error message
-    uint32_t from = 0;      // who sent the packet, network byte order
-    uint8_t ttl = 0;        // from the IPv4 header, 0 when the socket did not deliver it
+    int32_t status = 0;  // 0 for a reply, the status number of an error message
+    uint32_t from = 0;   // who sent the packet, network byte order
+    uint8_t ttl = 0;     // from the IPv4 header, 0 when the socket did not deliver it
     uint8_t tos = 0;
     size_t dataOffset = 0;  // echoed data of a reply: where in the buffer, and how much
     size_t dataSize = 0;
@@ -49,18 +49,17 @@ Decoded DecodeIcmpPacket(const uint8_t* bytes, size_t size, SocketKind kind, uin
 
 // An entry of a datagram socket's error queue, as the kernel describes it.
 struct QueuedError {
-    bool fromIcmp = false;        // an ICMP error message arrived (else a local error)
-    uint8_t type = 0;             // ICMP type and code, when fromIcmp
+    bool fromIcmp = false;  // an ICMP error message arrived (else a local error)
+    uint8_t type = 0;       // ICMP type and code, when fromIcmp
     uint8_t code = 0;
-    int errnoValue = 0;           // the error number, when local
-    uint32_t offender = 0;        // who sent the ICMP message, network byte order
+    int errnoValue = 0;                // the error number, when local
+    uint32_t offender = 0;             // who sent the ICMP message, network byte order
     uint32_t originalDestination = 0;  // where the failed packet was going
 };
 
 // Decodes an error-queue entry; quoted/size hold the ICMP header (and data) of
 // the packet that failed, as far as the kernel kept it.
-Decoded DecodeQueuedError(const uint8_t* quoted, size_t size, const QueuedError& error,
-                          const EchoRequestId& expected);
+Decoded DecodeQueuedError(const uint8_t* quoted, size_t size, const QueuedError& error, const EchoRequestId& expected);
 
 // Status number for an ICMP error message of the given type and code.
 int32_t StatusForIcmpError(uint8_t type, uint8_t code);

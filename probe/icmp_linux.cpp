@@ -66,12 +66,10 @@ uint32_t RandomBits()
     uint32_t bits = 0;
     if (::getrandom(&bits, sizeof bits, GRND_NONBLOCK) == static_cast<ssize_t>(sizeof bits))
         return bits;
-    return static_cast<uint32_t>(Clock::now().time_since_epoch().count()) ^
-           (static_cast<uint32_t>(::getpid()) << 16);
+    return static_cast<uint32_t>(Clock::now().time_since_epoch().count()) ^ (static_cast<uint32_t>(::getpid()) << 16);
 }
 
-size_t BuildEchoRequest(uint8_t* packet, const icmp::EchoRequestId& request, const uint8_t* payload,
-                        size_t payloadSize)
+size_t BuildEchoRequest(uint8_t* packet, const icmp::EchoRequestId& request, const uint8_t* payload, size_t payloadSize)
 {
     packet[0] = icmp::kTypeEchoRequest;
     packet[1] = 0;
@@ -95,12 +93,12 @@ void AttachAnswerFilter(int fd, const icmp::EchoRequestId& request)
     // Jumps count the instructions they skip; named targets keep them readable.
     constexpr uint8_t kErrorTypes = 5, kDrop = 9, kQueue = 10;
     constexpr auto from = [](uint8_t at, uint8_t target) { return static_cast<uint8_t>(target - at - 1); };
-    const uint32_t identifierAndSequence = uint32_t{request.identifier} << 16 | request.sequence;
+    const uint32_t identifierAndSequence = uint32_t {request.identifier} << 16 | request.sequence;
     sock_filter code[] = {
         /* 0 */ BPF_STMT(BPF_LDX | BPF_B | BPF_MSH, 0),  // X = length of the IPv4 header
         /* 1 */ BPF_STMT(BPF_LD | BPF_B | BPF_IND, 0),   // A = ICMP type
         /* 2 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeEchoReply, 0, from(2, kErrorTypes)),
-        /* 3 */ BPF_STMT(BPF_LD | BPF_W | BPF_IND, 4),   // A = identifier and sequence
+        /* 3 */ BPF_STMT(BPF_LD | BPF_W | BPF_IND, 4),  // A = identifier and sequence
         /* 4 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, identifierAndSequence, from(4, kQueue), from(4, kDrop)),
         /* 5 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeDestUnreachable, from(5, kQueue), 0),
         /* 6 */ BPF_JUMP(BPF_JMP | BPF_JEQ | BPF_K, icmp::kTypeSourceQuench, from(6, kQueue), 0),
@@ -110,14 +108,14 @@ void AttachAnswerFilter(int fd, const icmp::EchoRequestId& request)
         /* 10 */ BPF_STMT(BPF_RET | BPF_K, UINT32_MAX),  // queue, all of it
     };
     static_assert(std::extent_v<decltype(code)> == kQueue + 1);
-    const sock_fprog program{static_cast<unsigned short>(std::size(code)), code};
+    const sock_fprog program {static_cast<unsigned short>(std::size(code)), code};
     // Without the filter the exchange still works, only less well under a flood.
     ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
 }
 
 bool SendTo(int fd, const uint8_t* packet, size_t size, uint32_t destination)
 {
-    sockaddr_in to{};
+    sockaddr_in to {};
     to.sin_family = AF_INET;
     to.sin_addr.s_addr = destination;
     ssize_t sent;
@@ -131,7 +129,7 @@ bool SendTo(int fd, const uint8_t* packet, size_t size, uint32_t destination)
 // first send it can be read back as the socket's port.
 std::optional<uint16_t> KernelIdentifier(int fd)
 {
-    sockaddr_in local{};
+    sockaddr_in local {};
     socklen_t length = sizeof local;
     if (::getsockname(fd, reinterpret_cast<sockaddr*>(&local), &length) != 0)
         return std::nullopt;
@@ -155,7 +153,7 @@ void ReadTtlAndTos(msghdr& msg, icmp::Decoded& decoded)
 
 msghdr MessageHeader(sockaddr_in& name, iovec& data, void* control, size_t controlSize)
 {
-    msghdr msg{};
+    msghdr msg {};
     msg.msg_name = &name;
     msg.msg_namelen = sizeof name;
     msg.msg_iov = &data;
@@ -168,11 +166,10 @@ msghdr MessageHeader(sockaddr_in& name, iovec& data, void* control, size_t contr
 // Reads one waiting packet; an answer only if it concerns our request. A
 // failed read (nothing there, or a pending socket error that an ICMP message
 // raised, whoever it was about) is no answer either.
-std::optional<Answer> ReadPacket(int fd, SocketKind kind, const icmp::EchoRequestId& expected,
-                                 ReceiveBuffer& buffer)
+std::optional<Answer> ReadPacket(int fd, SocketKind kind, const icmp::EchoRequestId& expected, ReceiveBuffer& buffer)
 {
-    sockaddr_in from{};
-    iovec data{buffer.data(), buffer.size()};
+    sockaddr_in from {};
+    iovec data {buffer.data(), buffer.size()};
     alignas(cmsghdr) char control[CMSG_SPACE(sizeof(int)) * 2];
     msghdr msg = MessageHeader(from, data, control, sizeof control);
     const ssize_t size = ::recvmsg(fd, &msg, MSG_DONTWAIT);
@@ -186,14 +183,13 @@ std::optional<Answer> ReadPacket(int fd, SocketKind kind, const icmp::EchoReques
         return std::nullopt;
     if (kind == SocketKind::Datagram)
         ReadTtlAndTos(msg, decoded);
-    return Answer{decoded, receivedAt};
+    return Answer {decoded, receivedAt};
 }
 
 std::optional<icmp::QueuedError> FindQueuedError(msghdr& msg, uint32_t originalDestination)
 {
     for (cmsghdr* c = CMSG_FIRSTHDR(&msg); c != nullptr; c = CMSG_NXTHDR(&msg, c)) {
-        if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR ||
-            c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err)))
+        if (c->cmsg_level != SOL_IP || c->cmsg_type != IP_RECVERR || c->cmsg_len < CMSG_LEN(sizeof(sock_extended_err)))
             continue;
         sock_extended_err ee;
         std::memcpy(&ee, CMSG_DATA(c), sizeof ee);
@@ -220,13 +216,12 @@ std::optional<icmp::QueuedError> FindQueuedError(msghdr& msg, uint32_t originalD
 
 // Reads one entry of a ping socket's error queue: the kernel files there the
 // ICMP errors about echo requests that carried this socket's identifier.
-std::optional<Answer> ReadQueuedError(int fd, const icmp::EchoRequestId& expected,
-                                      ReceiveBuffer& buffer)
+std::optional<Answer> ReadQueuedError(int fd, const icmp::EchoRequestId& expected, ReceiveBuffer& buffer)
 {
-    sockaddr_in original{};
-    iovec data{buffer.data(), buffer.size()};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in)) +
-                                  CMSG_SPACE(sizeof(int)) * 2];
+    sockaddr_in original {};
+    iovec data {buffer.data(), buffer.size()};
+    alignas(cmsghdr) char
+        control[CMSG_SPACE(sizeof(sock_extended_err) + sizeof(sockaddr_in)) + CMSG_SPACE(sizeof(int)) * 2];
     msghdr msg = MessageHeader(original, data, control, sizeof control);
     const ssize_t size = ::recvmsg(fd, &msg, MSG_ERRQUEUE | MSG_DONTWAIT);
     if (size < 0)
@@ -236,12 +231,11 @@ std::optional<Answer> ReadQueuedError(int fd, const icmp::EchoRequestId& expecte
     const std::optional<icmp::QueuedError> error = FindQueuedError(msg, original.sin_addr.s_addr);
     if (!error)
         return std::nullopt;
-    icmp::Decoded decoded =
-        icmp::DecodeQueuedError(buffer.data(), static_cast<size_t>(size), *error, expected);
+    icmp::Decoded decoded = icmp::DecodeQueuedError(buffer.data(), static_cast<size_t>(size), *error, expected);
     if (decoded.verdict == icmp::Verdict::NotOurs)
         return std::nullopt;
     ReadTtlAndTos(msg, decoded);
-    return Answer{decoded, receivedAt};
+    return Answer {decoded, receivedAt};
 }
 
 int PollTimeout(Clock::duration remaining)
@@ -269,7 +263,7 @@ std::optional<Answer> AwaitAnswer(int fd, SocketKind kind, const icmp::EchoReque
         if (remaining <= Clock::duration::zero())
             return std::nullopt;
 
-        pollfd p{fd, POLLIN, 0};
+        pollfd p {fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, PollTimeout(remaining));
         if (ready < 0 && errno != EINTR)
             return Failure(kIpGeneralFailure);
@@ -324,7 +318,8 @@ bool StartSocketLibrary()
     return true;  // sockets need no library start on Linux
 }
 
-void ReleaseSocketLibrary() {}
+void ReleaseSocketLibrary()
+{}
 
 bool DropPrivileges()
 {
@@ -368,7 +363,7 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
     }
     const int fd = Descriptor(native_);
     const uint32_t random = RandomBits();
-    icmp::EchoRequestId request{static_cast<uint16_t>(random >> 16), static_cast<uint16_t>(random), destination};
+    icmp::EchoRequestId request {static_cast<uint16_t>(random >> 16), static_cast<uint16_t>(random), destination};
 
     std::array<uint8_t, icmp::kIcmpHeaderSize + kMaxPayloadSize> packet;
     const size_t size = BuildEchoRequest(packet.data(), request, payload, payloadSize);

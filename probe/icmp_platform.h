@@ -59,7 +59,7 @@ private:
     IcmpHandle(intptr_t native, icmp::SocketKind kind) : native_(native), kind_(kind) {}
 
     static constexpr intptr_t kNone = -1;  // no descriptor, and the invalid handle
-    intptr_t native_ = kNone;  // the platform's descriptor or handle
+    intptr_t native_ = kNone;              // the platform's descriptor or handle
     icmp::SocketKind kind_ = icmp::SocketKind::Raw;
 };
 

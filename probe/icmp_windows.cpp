@@ -1,9 +1,13 @@
 // Windows echo: the system's own ICMP library, one handle per exchange.
 #include "icmp_platform.h"
 
+// winsock2.h must come before windows.h, and both before the ICMP headers.
 #include <winsock2.h>
+
 #include <windows.h>
+
 #include <iphlpapi.h>
+
 #include <icmpapi.h>
 
 #include <algorithm>

@@ -74,7 +74,7 @@ bool ReadAll(int fd, void* data, size_t size, Clock::time_point deadline)
         const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now()).count();
         if (remaining <= 0)
             return false;
-        pollfd p{fd, POLLIN, 0};
+        pollfd p {fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, static_cast<int>(std::min<decltype(remaining)>(remaining, INT_MAX)));
         if (ready < 0 && errno == EINTR)
             continue;
@@ -104,7 +104,7 @@ int ExitCodeOf(pid_t child)
 bool Spawn(const std::filesystem::path& helper, uint32_t destination, int32_t timeoutMs, int output, pid_t& child)
 {
     char address[INET_ADDRSTRLEN] = {};
-    const in_addr to{destination};
+    const in_addr to {destination};
     ::inet_ntop(AF_INET, &to, address, sizeof address);
     std::string program = helper.string(), timeout = std::to_string(timeoutMs);
     char* argv[] = {program.data(), address, timeout.data(), nullptr};
@@ -138,9 +138,11 @@ void ExplainNoEcho(const std::filesystem::path& helper)
 {
     static RecurringProblem noEcho;
     noEcho.Report("no ping can be sent, so every record gets the status -1: this user's group may not use "
-                  "ping sockets (net.ipv4.ping_group_range), and the ping helper " + helper.string() +
+                  "ping sockets (net.ipv4.ping_group_range), and the ping helper " +
+                  helper.string() +
                   " is missing or may not open a raw socket either. Give the helper cap_net_raw: sudo "
-                  "scripts/grant-ping.sh " + helper.string());
+                  "scripts/grant-ping.sh " +
+                  helper.string());
 }
 
 bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& reply)

@@ -17,9 +17,8 @@ namespace helper = platform::ping_helper;
 
 std::optional<uint32_t> ParseDestination(const char* text)
 {
-    in_addr address{};
-    if (::inet_pton(AF_INET, text, &address) != 1 || address.s_addr == INADDR_ANY ||
-        address.s_addr == INADDR_NONE)
+    in_addr address {};
+    if (::inet_pton(AF_INET, text, &address) != 1 || address.s_addr == INADDR_ANY || address.s_addr == INADDR_NONE)
         return std::nullopt;
     return address.s_addr;
 }

@@ -1,8 +1,8 @@
 #include "err_list.h"
 
 #include <algorithm>
-#include <climits>
 #include <atomic>
+#include <climits>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -22,7 +22,8 @@ using namespace report;
 
 // Windows-1250, where the heading's "Č" is the single byte 0xC8.
 constexpr std::string_view kTitleLine = "Prekinitve Telemach interneta\r\n";
-constexpr std::string_view kHeadingLine = "Od;Do;\xC8" "as;Dan;Dnevno\r\n";
+constexpr std::string_view kHeadingLine = "Od;Do;\xC8"
+                                          "as;Dan;Dnevno\r\n";
 constexpr unsigned kMaxReaders = 4;
 // About an hour of rebuilds: what a folder's watch may not see (a log written
 // from another machine on a network share, say) is found by then.
@@ -51,7 +52,10 @@ KnownLog Unread(FolderEntry entry)
     return log;
 }
 
-bool NameOrder(const KnownLog& log, const std::string& name) { return NameBefore(log.entry.name, name); }
+bool NameOrder(const KnownLog& log, const std::string& name)
+{
+    return NameBefore(log.entry.name, name);
+}
 
 }  // namespace
 
@@ -140,7 +144,7 @@ bool ErrList::Logs::UpdateListing(const std::filesystem::path& folder)
     }
     // A log may change and keep its size and times, within the file system's
     // clock tick; a watch still names it.
-    MatchWithCache(std::move(*entries), changed ? *changed : std::vector<std::string>{});
+    MatchWithCache(std::move(*entries), changed ? *changed : std::vector<std::string> {});
     listed = true;
     sinceFullCheck = 0;
     return true;
@@ -220,7 +224,7 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
             log.part->rtt = {};
         }
     }
-    std::atomic<std::size_t> next{0};
+    std::atomic<std::size_t> next {0};
     const auto readSome = [&]() noexcept {
         try {
             LineReader reader;
@@ -232,7 +236,7 @@ void ErrList::Logs::ReadMissingParts(const std::filesystem::path& folder)
         }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());
-    const std::size_t readers = std::min({cores, missing.size(), std::size_t{kMaxReaders}});
+    const std::size_t readers = std::min({cores, missing.size(), std::size_t {kMaxReaders}});
     std::vector<std::jthread> helpers;
     try {
         while (helpers.size() + 1 < readers) {
@@ -274,14 +278,14 @@ bool ErrList::Logs::Fold(ReportProgress& progress)
 std::string ErrList::Logs::Page(const PageHeading& heading)
 {
     if (!pageStart || pageStart->logs > pageUnchanged || pageStart->newestDay != newestDay) {
-        pageStart = PageStart{};
+        pageStart = PageStart {};
         pageStart->newestDay = newestDay;
     }
     PageTally tally = pageStart->tally;
     OutageFold fold = pageStart->fold;
     for (std::size_t i = pageStart->logs; i < known.size(); ++i) {
         if (i + 1 == known.size() && i != pageStart->logs) {
-            PageStart next{tally, fold, i, newestDay};
+            PageStart next {tally, fold, i, newestDay};
             pageStart = std::move(next);
         }
         fold.AddLog(*known[i].part, nullptr, &tally);
@@ -292,8 +296,7 @@ std::string ErrList::Logs::Page(const PageHeading& heading)
 
 ErrList::ErrList(std::filesystem::path folder, Changes changes)
     : folder_(std::move(folder)), logs_(std::make_unique<Logs>(folder_, changes))
-{
-}
+{}
 
 ErrList::~ErrList() = default;
 
@@ -314,14 +317,13 @@ bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
         progress.Clear();
         logs_->ReadMissingParts(folder_);
         pageWriter = StartPageWriter(heading);
-        if (!logs_->Fold(progress) || !report.Write(std::string_view(logs_->report).substr(kept)) ||
-            !report.Commit()) {
+        if (!logs_->Fold(progress) || !report.Write(std::string_view(logs_->report).substr(kept)) || !report.Commit()) {
             return false;
         }
     } catch (...) {
         pageWriter.reset();  // it reads the parts about to be dropped
-        logs_->Forget();  // half updated, perhaps
-        return false;  // the report file removes its temporary file on the way out
+        logs_->Forget();     // half updated, perhaps
+        return false;        // the report file removes its temporary file on the way out
     }
     return true;
 }

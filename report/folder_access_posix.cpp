@@ -14,17 +14,20 @@
 namespace vellomar::report {
 namespace {
 
-std::int64_t Nanoseconds(const timespec& time) { return std::int64_t{time.tv_sec} * 1'000'000'000 + time.tv_nsec; }
+std::int64_t Nanoseconds(const timespec& time)
+{
+    return std::int64_t {time.tv_sec} * 1'000'000'000 + time.tv_nsec;
+}
 
-constexpr std::uint32_t kWatchedEvents = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_MODIFY |
-                                         IN_MOVE_SELF | IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
+constexpr std::uint32_t kWatchedEvents = IN_ATTRIB | IN_CREATE | IN_DELETE | IN_DELETE_SELF | IN_MODIFY | IN_MOVE_SELF |
+                                         IN_MOVED_FROM | IN_MOVED_TO | IN_ONLYDIR;
 constexpr std::uint32_t kWatchLost = IN_Q_OVERFLOW | IN_IGNORED | IN_DELETE_SELF | IN_MOVE_SELF | IN_UNMOUNT;
 
 FileStamp StampOf(const struct stat& status)
 {
-    return FileStamp{static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
-                     static_cast<std::int64_t>(status.st_size), Nanoseconds(status.st_mtim),
-                     Nanoseconds(status.st_ctim)};
+    return FileStamp {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
+                      static_cast<std::int64_t>(status.st_size), Nanoseconds(status.st_mtim),
+                      Nanoseconds(status.st_ctim)};
 }
 
 struct CloseFolder {
@@ -36,7 +39,7 @@ struct CloseFolder {
 // it gave none.
 std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char type)
 {
-    struct stat status{};
+    struct stat status {};
     if (type == DT_UNKNOWN) {
         if (::fstatat(folderFd, name, &status, AT_SYMLINK_NOFOLLOW) != 0) {
             return std::nullopt;
@@ -46,7 +49,7 @@ std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char t
     if ((type != DT_REG && type != DT_LNK) || ::fstatat(folderFd, name, &status, 0) != 0 || !S_ISREG(status.st_mode)) {
         return std::nullopt;  // an entry gone since the listing is simply not there
     }
-    return FolderEntry{name, StampOf(status), type == DT_LNK || status.st_nlink > 1};
+    return FolderEntry {name, StampOf(status), type == DT_LNK || status.st_nlink > 1};
 }
 
 }  // namespace
@@ -134,7 +137,10 @@ FolderWatch::FolderWatch(std::filesystem::path folder) : state_(std::make_unique
     state_->folder = std::move(folder);
 }
 
-FolderWatch::~FolderWatch() { state_->Stop(); }
+FolderWatch::~FolderWatch()
+{
+    state_->Stop();
+}
 
 std::optional<std::vector<std::string>> FolderWatch::Changes()
 {

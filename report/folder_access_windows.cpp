@@ -12,12 +12,12 @@
 namespace vellomar::report {
 namespace {
 
-constexpr DWORD kNotOrdinary = FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM |
-                               FILE_ATTRIBUTE_DEVICE;
+constexpr DWORD kNotOrdinary =
+    FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_DEVICE;
 
 std::int64_t Ticks(const FILETIME& time)
 {
-    return static_cast<std::int64_t>((std::uint64_t{time.dwHighDateTime} << 32) | time.dwLowDateTime);
+    return static_cast<std::int64_t>((std::uint64_t {time.dwHighDateTime} << 32) | time.dwLowDateTime);
 }
 
 // What a listing tells of a file. Windows lists no file numbers, so a file
@@ -26,7 +26,7 @@ std::int64_t Ticks(const FILETIME& time)
 FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& written, const FILETIME& created)
 {
     FileStamp stamp;
-    stamp.size = static_cast<std::int64_t>((std::uint64_t{sizeHigh} << 32) | sizeLow);
+    stamp.size = static_cast<std::int64_t>((std::uint64_t {sizeHigh} << 32) | sizeLow);
     stamp.modifiedNs = Ticks(written) * 100;
     stamp.changedNs = Ticks(created) * 100;
     return stamp;
@@ -41,7 +41,7 @@ struct CloseFind {
 std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
                                                   bool (*keep)(std::string_view name))
 {
-    WIN32_FIND_DATAW found{};
+    WIN32_FIND_DATAW found {};
     const std::wstring pattern = (folder / L"*").wstring();
     HANDLE first = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
                                       FIND_FIRST_EX_LARGE_FETCH);
@@ -58,10 +58,9 @@ std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& f
         if (keep(name)) {
             // A link's own times are not its target's: those changes stay unseen.
             const bool link = (found.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
-            entries.push_back(FolderEntry{std::move(name),
-                                          StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime,
-                                                  found.ftCreationTime),
-                                          link});
+            entries.push_back(FolderEntry {
+                std::move(name),
+                StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime, found.ftCreationTime), link});
         }
     } while (::FindNextFileW(first, &found));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
@@ -72,26 +71,29 @@ std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& f
 
 std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const std::string& name)
 {
-    WIN32_FILE_ATTRIBUTE_DATA data{};
+    WIN32_FILE_ATTRIBUTE_DATA data {};
     const std::wstring path = (folder / platform::Utf8ToWide(name)).wstring();
     if (!::GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data) ||
         (data.dwFileAttributes & kNotOrdinary) != 0) {
         return std::nullopt;
     }
-    return FolderEntry{name,
-                       StampOf(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime, data.ftCreationTime),
-                       (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
+    return FolderEntry {name, StampOf(data.nFileSizeHigh, data.nFileSizeLow, data.ftLastWriteTime, data.ftCreationTime),
+                        (data.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0};
 }
 
 // No watch is kept on Windows: every rebuild lists the folder, which tells
 // the size and times of every log in one pass.
 struct FolderWatch::State {};
 
-FolderWatch::FolderWatch(std::filesystem::path) {}
+FolderWatch::FolderWatch(std::filesystem::path)
+{}
 
 FolderWatch::~FolderWatch() = default;
 
-std::optional<std::vector<std::string>> FolderWatch::Changes() { return std::nullopt; }
+std::optional<std::vector<std::string>> FolderWatch::Changes()
+{
+    return std::nullopt;
+}
 
 bool MayWrite(const std::filesystem::path& file)
 {

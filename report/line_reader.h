@@ -33,8 +33,7 @@ public:
     // a character, and then only lines that hold that character are passed
     // until it asks again. Looking for one character is much faster than
     // splitting every line. False when the file cannot be opened or read.
-    template <class OnLine>
-    bool ReadFile(const std::filesystem::path& file, OnLine&& onLine);
+    template <class OnLine> bool ReadFile(const std::filesystem::path& file, OnLine&& onLine);
 
     // How many lines the last file read held, passed to onLine or not.
     std::int64_t LinesInLastFile() const { return lines_; }
@@ -63,8 +62,7 @@ private:
     }
     // Passes the whole lines of [begin, end) that onLine asks for; returns where
     // the unfinished last line begins.
-    template <class OnLine>
-    const char* PassLines(const char* begin, const char* end, char& wanted, OnLine& onLine);
+    template <class OnLine> const char* PassLines(const char* begin, const char* end, char& wanted, OnLine& onLine);
 
     std::size_t capacity_;
     std::int64_t lines_ = 0;
@@ -96,8 +94,7 @@ const char* LineReader::PassLines(const char* begin, const char* end, char& want
     }
 }
 
-template <class OnLine>
-bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
+template <class OnLine> bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
 {
     platform::File input = platform::File::OpenForReading(file);
     lines_ = 0;

@@ -16,8 +16,7 @@ std::string SummaryRow(std::string_view day, std::int64_t dailyTotal)
 }
 
 // Adds the row of an outage, if it spans any time, to rows and total.
-void EndOutage(const KeptStamp& first, const KeptStamp& last, std::string* rows, std::int64_t& total,
-               PageTally* page)
+void EndOutage(const KeptStamp& first, const KeptStamp& last, std::string* rows, std::int64_t& total, PageTally* page)
 {
     if (first.Text() == last.Text()) {
         return;  // a single timed-out record, or several with one stamp: no span to report
@@ -38,7 +37,7 @@ void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
     EndOutage(first, last, &part.rows, part.rowsTotal, nullptr);
     if (part.rows.size() != before) {
         ++part.rowsCount;
-        KeepLongest(part.longest, PageOutage{first, last});
+        KeepLongest(part.longest, PageOutage {first, last});
     }
 }
 
@@ -106,7 +105,8 @@ void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page)
 {
     std::int64_t total = 0;
     if (part.hasRecords) {
-        const bool joins = open_ && part.opensWithTimeout && ContinuesOutage(openLast_.seconds, part.firstRecord.seconds);
+        const bool joins =
+            open_ && part.opensWithTimeout && ContinuesOutage(openLast_.seconds, part.firstRecord.seconds);
         if (open_ && !joins) {
             EndOutage(openFirst_, openLast_, rows, total, page);
         }

@@ -29,8 +29,7 @@ section { break-inside: avoid; }
 @media print { body { margin: 0; } }
 )";
 
-const char* const kMonthNames[] = {"jan", "feb", "mar", "apr", "maj", "jun",
-                                   "jul", "avg", "sep", "okt", "nov", "dec"};
+const char* const kMonthNames[] = {"jan", "feb", "mar", "apr", "maj", "jun", "jul", "avg", "sep", "okt", "nov", "dec"};
 
 struct DayColour {
     std::int64_t below;  // outage seconds up to which the colour holds
@@ -39,11 +38,8 @@ struct DayColour {
 };
 // Days without an outage first; a day without a daily log is grey.
 constexpr DayColour kDayColours[] = {
-    {1, "#9bd59b", "brez prekinitev"},
-    {60, "#fde68a", "do 1 minute"},
-    {600, "#fbbf24", "do 10 minut"},
-    {3600, "#f97316", "do 1 ure"},
-    {INT64_MAX, "#dc2626", "1 uro ali več"},
+    {1, "#9bd59b", "brez prekinitev"}, {60, "#fde68a", "do 1 minute"},          {600, "#fbbf24", "do 10 minut"},
+    {3600, "#f97316", "do 1 ure"},     {INT64_MAX, "#dc2626", "1 uro ali več"},
 };
 constexpr const char* kNoLogColour = "#e5e5e5";
 
@@ -86,16 +82,22 @@ void AppendDate(std::string& html, const std::chrono::year_month_day& date)
 {
     const int year = static_cast<int>(date.year());
     const unsigned month = static_cast<unsigned>(date.month()), day = static_cast<unsigned>(date.day());
-    const char text[] = {static_cast<char>('0' + year / 1000 % 10), static_cast<char>('0' + year / 100 % 10),
-                         static_cast<char>('0' + year / 10 % 10), static_cast<char>('0' + year % 10), '/',
-                         static_cast<char>('0' + month / 10), static_cast<char>('0' + month % 10), '/',
-                         static_cast<char>('0' + day / 10), static_cast<char>('0' + day % 10)};
+    const char text[] = {static_cast<char>('0' + year / 1000 % 10),
+                         static_cast<char>('0' + year / 100 % 10),
+                         static_cast<char>('0' + year / 10 % 10),
+                         static_cast<char>('0' + year % 10),
+                         '/',
+                         static_cast<char>('0' + month / 10),
+                         static_cast<char>('0' + month % 10),
+                         '/',
+                         static_cast<char>('0' + day / 10),
+                         static_cast<char>('0' + day % 10)};
     html.append(text, sizeof text);
 }
 
 std::string DateText(std::int64_t day)
 {
-    const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{day}}};
+    const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {day}}};
     char text[16];
     std::snprintf(text, sizeof text, "%04d/%02u/%02u", static_cast<int>(date.year()),
                   static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
@@ -171,7 +173,7 @@ void AppendCalendar(std::string& html, const OutagePage& page)
                                 [](const PageDay& d, std::int64_t value) { return d.day < value; });
     for (std::int64_t d = firstDay; d <= lastDay; ++d) {
         const int column = static_cast<int>((d - firstMonday) / 7);
-        const std::chrono::year_month_day date{std::chrono::sys_days{std::chrono::days{d}}};
+        const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {d}}};
         if (static_cast<unsigned>(date.day()) == 1 || d == firstDay) {
             Append(html, "<text x=\"%d\" y=\"10\">%s</text>\n", kLeft + column * kStep,
                    kMonthNames[static_cast<unsigned>(date.month()) - 1]);
@@ -218,13 +220,16 @@ void AppendRttChart(std::string& html, const OutagePage& page)
         return kLeft + plotWidth * static_cast<double>(at - start) / static_cast<double>(end - start);
     };
     const auto y = [&](int ms) { return (kHeight - kBottom) * (1.0 - static_cast<double>(ms) / scaleMs); };
-    Append(html, "<svg id=\"rtt\" width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"odzivni čas\">\n", kWidth, kHeight);
+    Append(html, "<svg id=\"rtt\" width=\"%d\" height=\"%d\" role=\"img\" aria-label=\"odzivni čas\">\n", kWidth,
+           kHeight);
     Append(html, "<text x=\"0\" y=\"10\">%d ms</text><text x=\"0\" y=\"%d\">0 ms</text>\n", scaleMs, kHeight - kBottom);
     for (StampSeconds midnight = (start / kSecondsPerDay + 1) * kSecondsPerDay; midnight < end;
          midnight += kSecondsPerDay) {
-        Append(html, "<line x1=\"%.1f\" x2=\"%.1f\" y1=\"0\" y2=\"%d\" stroke=\"#ddd\"/><text x=\"%.1f\" y=\"%d\">%s</text>\n",
-               x(midnight), x(midnight), kHeight - kBottom, x(midnight) + 2, kHeight - 4,
-               DateText(midnight / kSecondsPerDay).substr(5).c_str());
+        Append(
+            html,
+            "<line x1=\"%.1f\" x2=\"%.1f\" y1=\"0\" y2=\"%d\" stroke=\"#ddd\"/><text x=\"%.1f\" y=\"%d\">%s</text>\n",
+            x(midnight), x(midnight), kHeight - kBottom, x(midnight) + 2, kHeight - 4,
+            DateText(midnight / kSecondsPerDay).substr(5).c_str());
     }
     // The maxima as one path of vertical strokes, the medians as one line.
     std::string maxima, medians, timeouts;
@@ -246,12 +251,16 @@ void AppendRttChart(std::string& html, const OutagePage& page)
             medians += ' ';
         }
         if (slot.timeouts > 0) {
-            Append(timeouts, "<rect x=\"%.1f\" y=\"%.1f\" width=\"2\" height=\"6\" fill=\"#dc2626\"><title>%d brez odgovora</title></rect>\n",
+            Append(timeouts,
+                   "<rect x=\"%.1f\" y=\"%.1f\" width=\"2\" height=\"6\" fill=\"#dc2626\"><title>%d brez "
+                   "odgovora</title></rect>\n",
                    at - 1, y(0) + 2, slot.timeouts);
         }
     }
     html.append("<path d=\"").append(maxima).append("\" stroke=\"#bcd3ee\"/>\n");
-    html.append("<polyline points=\"").append(medians).append("\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n");
+    html.append("<polyline points=\"")
+        .append(medians)
+        .append("\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n");
     html.append(timeouts);
     html += "</svg>\n<p class=\"legend\"><span style=\"background:#1f5fa8\"></span>mediana"
             "<span style=\"background:#bcd3ee\"></span>največji"
@@ -294,7 +303,7 @@ void PageTally::AddOutage(const KeptStamp& first, const KeptStamp& last)
         return;
     }
     ++page_.outageCount;
-    KeepLongest(page_.longest, PageOutage{first, last});
+    KeepLongest(page_.longest, PageOutage {first, last});
 }
 
 void PageTally::AddOutages(std::int64_t count, const std::vector<PageOutage>& longest)
@@ -312,7 +321,7 @@ void PageTally::AddLog(std::string_view day, std::int64_t outageSeconds, std::in
     page_.monitoredSeconds += lines * kSecondsPerTick;
     if (day.size() == kDateLength) {
         if (const auto number = ParseDate(day.data())) {
-            page_.days.push_back(PageDay{*number, outageSeconds});
+            page_.days.push_back(PageDay {*number, outageSeconds});
         }
     }
     if (first != nullptr && (page_.firstStamp.empty() || first->seconds < firstSeconds_)) {
@@ -333,7 +342,8 @@ OutagePage PageTally::Page(std::string hostName, std::string address, std::strin
     page.address = std::move(address);
     page.madeAt = std::move(madeAt);
     // Two logs of one day (names that differ in case) share a calendar cell.
-    std::stable_sort(page.days.begin(), page.days.end(), [](const PageDay& a, const PageDay& b) { return a.day < b.day; });
+    std::stable_sort(page.days.begin(), page.days.end(),
+                     [](const PageDay& a, const PageDay& b) { return a.day < b.day; });
     std::vector<PageDay> days;
     for (const PageDay& day : page.days) {
         if (!days.empty() && days.back().day == day.day) {
@@ -357,7 +367,7 @@ void RttSlots::Add(StampSeconds at, bool replied, bool timedOut, std::int32_t ro
     const StampSeconds start = at - (at % kRttSlotSeconds + kRttSlotSeconds) % kRttSlotSeconds;
     if (!open_ || slots_.back().start != start) {
         Close();
-        slots_.push_back(RttSlot{start, 0, 0, 0, 0});
+        slots_.push_back(RttSlot {start, 0, 0, 0, 0});
         open_ = true;
     }
     RttSlot& slot = slots_.back();
@@ -396,12 +406,23 @@ std::string EscapeHtml(std::string_view text)
     escaped.reserve(text.size());
     for (const char c : text) {
         switch (c) {
-        case '&': escaped += "&amp;"; break;
-        case '<': escaped += "&lt;"; break;
-        case '>': escaped += "&gt;"; break;
-        case '"': escaped += "&quot;"; break;
-        case '\'': escaped += "&#39;"; break;
-        default: escaped += c;
+        case '&':
+            escaped += "&amp;";
+            break;
+        case '<':
+            escaped += "&lt;";
+            break;
+        case '>':
+            escaped += "&gt;";
+            break;
+        case '"':
+            escaped += "&quot;";
+            break;
+        case '\'':
+            escaped += "&#39;";
+            break;
+        default:
+            escaped += c;
         }
     }
     return escaped;

@@ -42,9 +42,9 @@ struct OutagePage {
     std::int64_t outageCount = 0;
     std::int64_t outageSeconds = 0;
     std::int64_t monitoredSeconds = 0;
-    std::vector<PageDay> days;          // days with a daily log, ascending
-    std::vector<PageOutage> longest;    // longest first, at most kLongestOutages
-    std::vector<RttSlot> recentRtt;     // ascending, the last kRttDays days only
+    std::vector<PageDay> days;        // days with a daily log, ascending
+    std::vector<PageOutage> longest;  // longest first, at most kLongestOutages
+    std::vector<RttSlot> recentRtt;   // ascending, the last kRttDays days only
 };
 
 inline constexpr std::size_t kLongestOutages = 20;

@@ -17,7 +17,7 @@ inline constexpr StampSeconds kMaxGapWithinOutage = 60;
 
 // A stamp kept after the line it came from is gone.
 struct KeptStamp {
-    std::array<char, kStampLength> text{};
+    std::array<char, kStampLength> text {};
     StampSeconds seconds = 0;
 
     static KeptStamp Of(const ProbeRecord& record);

@@ -49,11 +49,10 @@ public:
         if (!seconds) {
             return std::nullopt;
         }
-        const bool timedOut = std::string_view(status, static_cast<std::size_t>(at - status)) ==
-                              daily_log::kTimedOutStatusText;
+        const bool timedOut =
+            std::string_view(status, static_cast<std::size_t>(at - status)) == daily_log::kTimedOutStatusText;
         const bool replied = at - status == 1 && *status == '0';
-        return ProbeRecord{line.substr(0, kStampLength), *seconds, timedOut, replied,
-                           Number(roundTrip, roundTripEnd)};
+        return ProbeRecord {line.substr(0, kStampLength), *seconds, timedOut, replied, Number(roundTrip, roundTripEnd)};
     }
 
 private:

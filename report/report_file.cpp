@@ -7,9 +7,10 @@
 namespace vellomar::report {
 
 ReportFile::ReportFile(std::filesystem::path reportPath)
-    : reportPath_(std::move(reportPath)), temporaryPath_(reportPath_.parent_path() / (reportPath_.filename().native() + std::filesystem::path(".tmp").native()))
-{
-}
+    : reportPath_(std::move(reportPath)),
+      temporaryPath_(reportPath_.parent_path() /
+                     (reportPath_.filename().native() + std::filesystem::path(".tmp").native()))
+{}
 
 ReportFile::~ReportFile()
 {

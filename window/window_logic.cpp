@@ -43,8 +43,7 @@ std::thread StartThread(std::function<void()> work)
 WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
     : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, *this, seams_.sockets, seams_.clock),
       errList_(seams_.programFolder)
-{
-}
+{}
 
 // A reply or a rebuild still under way is waited for, so that its thread
 // never outlives the window logic it reports to.
@@ -190,8 +189,7 @@ void WindowLogic::AfterProbe(Cycle cycle, bool failed)
 void WindowLogic::BeginRebuild()
 {
     // The page beside the report names the host as the window shows it.
-    PageHeading heading{face_.Caption(Label::HostName), face_.Caption(Label::IPAddress),
-                        FormatStamp(seams_.clock())};
+    PageHeading heading {face_.Caption(Label::HostName), face_.Caption(Label::IPAddress), FormatStamp(seams_.clock())};
     auto rebuild = [this, heading = std::move(heading)] {
         PostedProgress progress(face_);
         RebuildReport(progress, heading);

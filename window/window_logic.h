@@ -17,7 +17,6 @@
 
 namespace vellomar {
 
-
 inline constexpr int kTickPeriodMs = 10000;
 inline constexpr int kTicksBeforeReport = 60;
 

@@ -41,11 +41,11 @@ void Win32Window::RegisterWindowClass(HINSTANCE instance)
     windowClass.cbSize = sizeof windowClass;
     windowClass.lpfnWndProc = Win32Window::WindowProc;
     windowClass.hInstance = instance;
-    windowClass.hIcon = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 0, 0,
-                                                      LR_DEFAULTSIZE | LR_SHARED));
-    windowClass.hIconSm = static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
-                                                        GetSystemMetrics(SM_CXSMICON),
-                                                        GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+    windowClass.hIcon = static_cast<HICON>(
+        LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON, 0, 0, LR_DEFAULTSIZE | LR_SHARED));
+    windowClass.hIconSm =
+        static_cast<HICON>(LoadImageW(instance, MAKEINTRESOURCEW(kIconResource), IMAGE_ICON,
+                                      GetSystemMetrics(SM_CXSMICON), GetSystemMetrics(SM_CYSMICON), LR_SHARED));
     windowClass.hCursor = LoadCursorW(nullptr, IDC_ARROW);
     windowClass.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_BTNFACE + 1);
     windowClass.lpszClassName = kWindowClass;
@@ -89,8 +89,8 @@ void Win32Window::CreateControls()
     cmdHelp = AddControl(L"BUTTON", L"Help", kButton, kHelpId, 8040, 120, 495, 375);
 }
 
-HWND Win32Window::AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left,
-                             int top, int width, int height)
+HWND Win32Window::AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left, int top,
+                             int width, int height)
 {
     HWND control = CreateWindowExW(0, windowClass, caption, style, 0, 0, 0, 0, window_,
                                    reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);

@@ -41,13 +41,11 @@ public:
             ++probesSent;
             return kIpSuccess;
         };
-        window = std::make_unique<Vellomar>(std::move(seams), [this](const std::string&, const std::string& caption) {
-            messages.push_back(caption);
-        });
+        window = std::make_unique<Vellomar>(
+            std::move(seams), [this](const std::string&, const std::string& caption) { messages.push_back(caption); });
     }
 
-    template <typename T>
-    T* Control(const char* name) { return window->findChild<T*>(name); }
+    template <typename T> T* Control(const char* name) { return window->findChild<T*>(name); }
     int Records() { return static_cast<int>(std::ranges::count(ReadBytes(folder / "PING_20150126.txt"), '\n')); }
     bool RunEventsUntil(const std::function<bool()>& done)
     {
@@ -128,7 +126,8 @@ TEST(QtWindow, PaintsDuringASlowProbeAndRunsHeldClicksAfterIt)
     });
     monitor.window->Logic().Timer1_Timer();
     EXPECT_EQ(monitor.probesSent, 1) << "the tick's handler returned before its reply";
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return monitor.probesSent == 3 && !monitor.window->Logic().CycleInFlight(); }));
+    ASSERT_TRUE(
+        monitor.RunEventsUntil([&] { return monitor.probesSent == 3 && !monitor.window->Logic().CycleInFlight(); }));
 
     EXPECT_GT(counter.paintsDuringProbe, 0) << "the window painted while the reply was awaited";
     EXPECT_EQ(probesWhenHelpClicked, 1);

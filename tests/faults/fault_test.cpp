@@ -29,13 +29,13 @@ using testing::TempFolder;
 
 bool privateMounts = false;
 
-#define REQUIRE_PRIVATE_MOUNTS()                                                  \
-    do {                                                                          \
-        if (!privateMounts) {                                                     \
-            if (std::getenv("CI") != nullptr)                                     \
-                FAIL() << "CI is set, yet no private mount namespace";            \
-            GTEST_SKIP() << "a private mount namespace needs root";               \
-        }                                                                         \
+#define REQUIRE_PRIVATE_MOUNTS()                                                                                       \
+    do {                                                                                                               \
+        if (!privateMounts) {                                                                                          \
+            if (std::getenv("CI") != nullptr)                                                                          \
+                FAIL() << "CI is set, yet no private mount namespace";                                                 \
+            GTEST_SKIP() << "a private mount namespace needs root";                                                    \
+        }                                                                                                              \
     } while (false)
 
 constexpr LocalDateTime kDay {2015, 1, 26, 10, 0, 0};
@@ -68,9 +68,9 @@ struct DiskFixture {
     void WriteRecordsUpToTenBytesShortOfAPage()
     {
         for (int i = 0; i < 144; ++i)
-            log.WriteLog("2015/01/26 10:00:00,3,0");     // 25 bytes with CR LF
+            log.WriteLog("2015/01/26 10:00:00,3,0");  // 25 bytes with CR LF
         for (int i = 0; i < 18; ++i)
-            log.WriteLog("2015/01/26 10:00:10,0,-10");   // 27 bytes
+            log.WriteLog("2015/01/26 10:00:10,0,-10");  // 27 bytes
         ASSERT_EQ(std::filesystem::file_size(logFile), 4086u);
     }
 };
@@ -189,10 +189,10 @@ TEST(HostStopsAnswering, LogShowsTheRunOfTimeOutsAndTheReportTheOutage)
               "2015/01/26 10:01:00,0,-10\r\n2015/01/26 10:01:10,0,0\r\n2015/01/26 10:01:20,0,0\r\n");
     ListOnly progress;
     ASSERT_TRUE(MakeErrList(cycles.folder.path(), progress));
-    EXPECT_EQ(ReadBytes(cycles.folder / "ERR_list.csv"),
-              "Prekinitve Telemach interneta\r\nOd;Do;\xC8" "as;Dan;Dnevno\r\n"
-              "2015/01/26 10:00:30;2015/01/26 10:01:00;00:00:30\r\n"
-              "-----;-----; ;2015/01/26;00:00:30\r\n");
+    EXPECT_EQ(ReadBytes(cycles.folder / "ERR_list.csv"), "Prekinitve Telemach interneta\r\nOd;Do;\xC8"
+                                                         "as;Dan;Dnevno\r\n"
+                                                         "2015/01/26 10:00:30;2015/01/26 10:01:00;00:00:30\r\n"
+                                                         "-----;-----; ;2015/01/26;00:00:30\r\n");
 }
 
 long ResidentKiB()

@@ -83,7 +83,8 @@ TEST(IconFiles, IcoAndPngParseBackToTheImages)
         std::string bgra;
         for (int x = 0; x < image.width; ++x) {
             const uint8_t* p = image.Pixel(x, y);
-            bgra += {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0]), static_cast<char>(p[3])};
+            bgra +=
+                {static_cast<char>(p[2]), static_cast<char>(p[1]), static_cast<char>(p[0]), static_cast<char>(p[3])};
         }
         EXPECT_EQ(ico.substr(row, bgra.size()), bgra);
     }

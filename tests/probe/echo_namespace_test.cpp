@@ -2,11 +2,11 @@
 // this process: loopback, a veth pair of its own, and nothing beyond.
 #include <fcntl.h>
 #include <netinet/in.h>
+#include <poll.h>
 #include <signal.h>
 #include <spawn.h>
-#include <sys/wait.h>
-#include <poll.h>
 #include <sys/socket.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
@@ -41,12 +41,15 @@ using testing::IcmpMessage;
 
 bool Send(int fd, const Bytes& bytes, uint32_t to)
 {
-    const sockaddr_in address{AF_INET, 0, {to}, {}};
+    const sockaddr_in address {AF_INET, 0, {to}, {}};
     return ::sendto(fd, bytes.data(), bytes.size(), 0, reinterpret_cast<const sockaddr*>(&address), sizeof address) > 0;
 }
 
 // An echo request carrying "hello", as seen on loopback.
-struct SeenRequest { uint32_t source, destination; uint16_t id, seq; };
+struct SeenRequest {
+    uint32_t source, destination;
+    uint16_t id, seq;
+};
 
 // A raw ICMP socket, which sees every ICMP packet that crosses loopback while it is open.
 class RawSocket {
@@ -61,8 +64,8 @@ public:
         for (ssize_t size; (size = ::recv(fd_, packet, sizeof packet, 0)) >= 0;) {
             const uint8_t* icmp = packet + (packet[0] & 0x0f) * 4;
             if (packet + size == icmp + 13 && icmp[0] == icmp::kTypeEchoRequest && !std::memcmp(icmp + 8, "hello", 5)) {
-                SeenRequest seen{0, 0, static_cast<uint16_t>(icmp[4] << 8 | icmp[5]),
-                                 static_cast<uint16_t>(icmp[6] << 8 | icmp[7])};
+                SeenRequest seen {0, 0, static_cast<uint16_t>(icmp[4] << 8 | icmp[5]),
+                                  static_cast<uint16_t>(icmp[6] << 8 | icmp[7])};
                 std::memcpy(&seen.source, packet + 12, 4);
                 std::memcpy(&seen.destination, packet + 16, 4);
                 return seen;
@@ -75,8 +78,9 @@ public:
     int CountRequests() const
     {
         int count = 0;
-        for (pollfd p{fd_, POLLIN, 0}; ::poll(&p, 1, 50) > 0;)
-            for (; NextRequest(); ++count) {}
+        for (pollfd p {fd_, POLLIN, 0}; ::poll(&p, 1, 50) > 0;)
+            for (; NextRequest(); ++count) {
+            }
         return count;
     }
 
@@ -103,19 +107,19 @@ public:
 
     explicit LoopbackImpostor(std::optional<Clock::duration> answerAfter = {})
     {
-        const sockaddr_in local{AF_INET, 0, {::inet_addr("127.0.0.2")}, {}};
+        const sockaddr_in local {AF_INET, 0, {::inet_addr("127.0.0.2")}, {}};
         if (own_.Descriptor() >= 0 &&
             ::bind(stranger_.Descriptor(), reinterpret_cast<const sockaddr*>(&local), sizeof local) == 0)
             thread_ = std::jthread([this, answerAfter](std::stop_token stop) { Run(stop, answerAfter); });
     }
     void Stop() { thread_ = {}; }  // the counts are final afterwards
 
-    std::atomic<int> requestsSeen{0}, nearMissesSent{0}, answersSent{0};
+    std::atomic<int> requestsSeen {0}, nearMissesSent {0}, answersSent {0};
 
 private:
     void Run(std::stop_token stop, std::optional<Clock::duration> answerAfter)
     {
-        SeenRequest request{};
+        SeenRequest request {};
         std::vector<std::pair<int, Bytes>> nearMisses;
         Clock::time_point seenAt, nextRound = Clock::now();
         for (size_t sent = 0; !stop.stop_requested();) {
@@ -147,9 +151,12 @@ private:
         Bytes badChecksum = IcmpMessage(0, 0, r.id, r.seq);
         badChecksum[3] ^= 0x40;
         const int own = own_.Descriptor();
-        return {{own, IcmpMessage(0, 0, r.id, r.seq + 1)},  {own, IcmpMessage(0, 0, r.id + 1, r.seq)},
-                {own, IcmpMessage(0, 1, r.id, r.seq)},      {own, IcmpMessage(8, 0, r.id, r.seq, {})},
-                {own, badChecksum},                         {stranger_.Descriptor(), IcmpMessage(0, 0, r.id, r.seq)},
+        return {{own, IcmpMessage(0, 0, r.id, r.seq + 1)},
+                {own, IcmpMessage(0, 0, r.id + 1, r.seq)},
+                {own, IcmpMessage(0, 1, r.id, r.seq)},
+                {own, IcmpMessage(8, 0, r.id, r.seq, {})},
+                {own, badChecksum},
+                {stranger_.Descriptor(), IcmpMessage(0, 0, r.id, r.seq)},
                 {own, error(3, r.destination, r.id, r.seq + 1)},
                 {own, error(3, r.destination, r.id + 1, r.seq)},
                 {own, error(11, ::inet_addr("127.0.0.9"), r.id, r.seq)},
@@ -158,7 +165,7 @@ private:
     }
 
     const RawSocket own_, stranger_;  // the stranger sends from 127.0.0.2
-    std::jthread thread_;              // last: stopped before the sockets close
+    std::jthread thread_;             // last: stopped before the sockets close
 };
 
 // One probe, and how long it took; the members are set in this order.
@@ -187,8 +194,10 @@ protected:
 
 TEST_P(EchoPath, LoopbackAnswersEveryFormOfItsAddress)
 {
-    for (const auto& [text, answerer] : {std::pair{"127.0.0.1", "127.0.0.1"}, {"127.1", "127.0.0.1"},
-                                         {"0x7f.1", "127.0.0.1"}, {"127.0.0.2", "127.0.0.2"}}) {
+    for (const auto& [text, answerer] : {std::pair {"127.0.0.1", "127.0.0.1"},
+                                         {"127.1", "127.0.0.1"},
+                                         {"0x7f.1", "127.0.0.1"},
+                                         {"127.0.0.2", "127.0.0.2"}}) {
         SCOPED_TRACE(text);
         const Timed ping(text, 1000);
         ASSERT_EQ(ping.status, kIpSuccess);
@@ -207,7 +216,7 @@ TEST_P(EchoPath, SilenceEndsInTimeOutAfterTheTimeOutEvenUnderAFlood)
     LoopbackImpostor impostor;
     const Timed flooded("127.0.0.1", 300);
     impostor.Stop();
-    for (const auto& [when, ping] : {std::pair{"in silence", silent}, {"under a flood", flooded}}) {
+    for (const auto& [when, ping] : {std::pair {"in silence", silent}, {"under a flood", flooded}}) {
         SCOPED_TRACE(when);
         EXPECT_EQ(ping.status, kIpRequestTimedOut);
         EXPECT_EQ(ping.reply.Address, 0u);
@@ -280,9 +289,9 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
 {
     REQUIRE_PRIVATE_NETWORK();
     const RawSocket watcher;
-    for (const char* text : {"IP", "", " ", "1.2.3.4.5", "256.1.1.1", "127.0.0.1x", "1..2",  // not addresses
+    for (const char* text : {"IP", "", " ", "1.2.3.4.5", "256.1.1.1", "127.0.0.1x", "1..2",         // not addresses
                              "255.255.255.255", "0xffffffff", "4294967295", "0377.0377.0377.0377",  // all bits set
-                             "0.0.0.0", "0", "0x0", "0.0"}) {                                      // no host
+                             "0.0.0.0", "0", "0x0", "0.0"}) {                                       // no host
         EchoReply reply, before;
         std::memset(static_cast<void*>(&reply), 0xa5, sizeof reply);  // a pattern no exchange would leave
         std::memcpy(&before, &reply, sizeof reply);
@@ -408,11 +417,18 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingH
     // although ping_once tries twice.
     const auto noEcho = [](const ProgramFolder& folder) {
         return "vellomar: no ping can be sent, so every record gets the status -1: this user's group may not use "
-               "ping sockets (net.ipv4.ping_group_range), and the ping helper " + folder / kHelper +
+               "ping sockets (net.ipv4.ping_group_range), and the ping helper " +
+               folder / kHelper +
                " is missing or may not open a raw socket either. Give the helper cap_net_raw: sudo "
-               "scripts/grant-ping.sh " + folder / kHelper + "\n";
+               "scripts/grant-ping.sh " +
+               folder / kHelper + "\n";
     };
-    const struct { const char* pingGroups; std::string program; const char* printed; std::string explained; } cases[] = {
+    const struct {
+        const char* pingGroups;
+        std::string program;
+        const char* printed;
+        std::string explained;
+    } cases[] = {
         {"1 0", alone / "ping_once", "-1 none untouched\n", noEcho(alone)},
         {"1 0", alone / "ping_once_cap", "0 raw written\n", ""},
         {"1 0", grantedHelper / "ping_once", "0 none written\n", ""},
@@ -441,8 +457,14 @@ TEST(LeastPrivilege, PingHelperAnswersTimesOutAndSortsThroughAFloodWithoutPrivil
     const ProgramFolder folder;
     ASSERT_TRUE(folder.Install(PING_HELPER, kHelper, true));
 
-    const struct { const char* when; const char* ignoreEcho; bool impostor; const char* timeoutMs;
-                   int32_t status; long minMs, maxMs; } cases[] = {
+    const struct {
+        const char* when;
+        const char* ignoreEcho;
+        bool impostor;
+        const char* timeoutMs;
+        int32_t status;
+        long minMs, maxMs;
+    } cases[] = {
         {"answered", "0", false, "1000", kIpSuccess, 0, 100},
         {"in silence", "1", false, "500", kIpRequestTimedOut, 500, 650},
         {"under a flood, answered 250 ms late", "1", true, "1000", kIpSuccess, 250, 400},

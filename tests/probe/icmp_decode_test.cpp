@@ -20,7 +20,7 @@ using testing::IcmpMessage;
 using testing::QuotedRequest;
 using enum Verdict;
 
-const EchoRequestId kOurs{0x1234, 0xbeef, ::inet_addr("192.0.2.7")};
+const EchoRequestId kOurs {0x1234, 0xbeef, ::inet_addr("192.0.2.7")};
 const uint32_t kRouter = ::inet_addr("198.51.100.1"), kElsewhere = ::inet_addr("192.0.2.9");
 const Bytes kReply = IcmpMessage(kTypeEchoReply, 0, kOurs.identifier, kOurs.sequence);
 const Bytes kRequest = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence);
@@ -58,7 +58,13 @@ TEST(IcmpDecode, GivesEachMessageTheSameVerdictFromEitherSocketKind)
     const auto error = [](uint8_t type, uint8_t code, const Bytes& quote = kQuote) {
         return IcmpMessage(type, code, 0, 0, quote);
     };
-    const struct { const char* what; Bytes message; uint32_t sender; Verdict verdict; int32_t status; } cases[] = {
+    const struct {
+        const char* what;
+        Bytes message;
+        uint32_t sender;
+        Verdict verdict;
+        int32_t status;
+    } cases[] = {
         {"our reply", kReply, to, Reply, kIpSuccess},
         {"other identifier", IcmpMessage(kTypeEchoReply, 0, id + 1, seq), to, NotOurs, 0},
         {"other sequence", IcmpMessage(kTypeEchoReply, 0, id, seq - 1), to, NotOurs, 0},
@@ -104,14 +110,21 @@ TEST(IcmpDecode, RejectsTruncatedPacketsAndMalformedIpHeaders)
     for (size_t size = 0; size < raw.size(); ++size)
         EXPECT_EQ(Decode(Bytes(raw.begin(), raw.begin() + size)).verdict, NotOurs) << size;
     for (size_t size = 0; size < kReply.size(); ++size)
-        EXPECT_EQ(Decode(Bytes(kReply.begin(), kReply.begin() + size), SocketKind::Datagram).verdict, NotOurs)
-            << size;
+        EXPECT_EQ(Decode(Bytes(kReply.begin(), kReply.begin() + size), SocketKind::Datagram).verdict, NotOurs) << size;
     // Shorter than an ICMP header, yet its checksum adds up.
     EXPECT_EQ(Decode({0, 0, 0xff, 0xff}, SocketKind::Datagram).verdict, NotOurs);
 
-    const struct { const char* what; size_t at; uint8_t value; } damages[] = {
-        {"header length below 20", 0, 0x44}, {"header length past the end", 0, 0x4f}, {"IPv6", 0, 0x65},
-        {"UDP", 9, 17}, {"total length below the header", 3, 19}, {"total length cutting the message", 3, 30},
+    const struct {
+        const char* what;
+        size_t at;
+        uint8_t value;
+    } damages[] = {
+        {"header length below 20", 0, 0x44},
+        {"header length past the end", 0, 0x4f},
+        {"IPv6", 0, 0x65},
+        {"UDP", 9, 17},
+        {"total length below the header", 3, 19},
+        {"total length cutting the message", 3, 30},
     };
     for (const auto& d : damages) {
         Bytes bad = raw;
@@ -125,13 +138,13 @@ TEST(IcmpDecode, RejectsTruncatedPacketsAndMalformedIpHeaders)
 
 TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
 {
-    const QueuedError timeExceeded{true, 11, 0, 0, kRouter, kOurs.destination};
+    const QueuedError timeExceeded {true, 11, 0, 0, kRouter, kOurs.destination};
     const Decoded ours = DecodeQueuedError(kRequest.data(), kRequest.size(), timeExceeded, kOurs);
     EXPECT_EQ(std::tuple(ours.verdict, ours.status, ours.from), std::tuple(Error, kIpTtlExpiredTransit, kRouter));
 
     const Bytes otherSequence = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence + 1);
-    const QueuedError elsewhere{true, 11, 0, 0, kRouter, kElsewhere};
-    const QueuedError redirect{true, 5, 1, 0, kRouter, kOurs.destination};
+    const QueuedError elsewhere {true, 11, 0, 0, kRouter, kElsewhere};
+    const QueuedError redirect {true, 5, 1, 0, kRouter, kOurs.destination};
     EXPECT_EQ(DecodeQueuedError(kRequest.data(), kRequest.size(), redirect, kOurs).verdict, NotOurs);
     EXPECT_EQ(DecodeQueuedError(otherSequence.data(), otherSequence.size(), timeExceeded, kOurs).verdict, NotOurs);
     EXPECT_EQ(DecodeQueuedError(kRequest.data(), kIcmpHeaderSize - 1, timeExceeded, kOurs).verdict, NotOurs);
@@ -140,8 +153,9 @@ TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
 
     // A local error quotes nothing; the same numbers serve a send that failed.
     const std::pair<int, int32_t> local[] = {
-        {ENETUNREACH, kIpDestNetUnreachable}, {ENETDOWN, kIpDestNetUnreachable}, {EHOSTUNREACH, kIpDestHostUnreachable},
-        {EHOSTDOWN, kIpDestHostUnreachable}, {ECONNREFUSED, kIpDestPortUnreachable}, {EACCES, kIpGeneralFailure},
+        {ENETUNREACH, kIpDestNetUnreachable},   {ENETDOWN, kIpDestNetUnreachable},
+        {EHOSTUNREACH, kIpDestHostUnreachable}, {EHOSTDOWN, kIpDestHostUnreachable},
+        {ECONNREFUSED, kIpDestPortUnreachable}, {EACCES, kIpGeneralFailure},
     };
     for (const auto& [errnoValue, status] : local) {
         const Decoded decoded = DecodeQueuedError(nullptr, 0, {false, 0, 0, errnoValue, 0, kOurs.destination}, kOurs);

@@ -24,7 +24,7 @@ inline void PutBe16(Bytes& bytes, size_t at, size_t value)
 inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier = 0, uint16_t sequence = 0,
                          const Bytes& body = {'h', 'e', 'l', 'l', 'o'})
 {
-    Bytes message{type, code, 0, 0, 0, 0, 0, 0};
+    Bytes message {type, code, 0, 0, 0, 0, 0, 0};
     PutBe16(message, 4, identifier);
     PutBe16(message, 6, sequence);
     message.insert(message.end(), body.begin(), body.end());
@@ -35,7 +35,7 @@ inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier = 0, ui
 // An IPv4 header without options in front of payload.
 inline Bytes IpPacket(uint32_t source, uint32_t destination, const Bytes& payload, uint8_t protocol = 1)
 {
-    Bytes packet{0x45, 0, 0, 0, 0, 0, 0, 0, 57, protocol, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+    Bytes packet {0x45, 0, 0, 0, 0, 0, 0, 0, 57, protocol, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
     PutBe16(packet, 2, packet.size() + payload.size());
     std::memcpy(&packet[12], &source, 4);
     std::memcpy(&packet[16], &destination, 4);

@@ -2,8 +2,8 @@
 // whole rebuilds of ERR_list.csv from daily logs in a scratch folder.
 #include <gtest/gtest.h>
 #ifndef _WIN32
-#include <sys/resource.h>
 #include <sys/fsuid.h>
+#include <sys/resource.h>
 #include <unistd.h>
 #endif
 
@@ -25,8 +25,8 @@
 #include <vector>
 
 #include "err_list.h"
-#include "outage_page.h"
 #include "line_reader.h"
+#include "outage_page.h"
 #include "stamp.h"
 #include "temp_folder.h"
 
@@ -55,15 +55,18 @@ TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSki
     const vellomar::testing::TempFolder folder;
     const auto file = folder / "lines.txt";
     std::ofstream(file, std::ios::binary) << "ab\r\ncd-efg\nhijklm-nopqrstu\nxy\r\n\nq-\nlast";
-    const struct { std::size_t capacity; char wanted; Lines lines; } cases[] = {
-        {1024, '\n', {"ab", "cd-efg", "hijklm-nopqrstu", "xy", "", "q-", "last"}},
-        {8, '\n', {"ab", "cd-efg", "xy", "", "q-", "last"}},  // the 15 characters of "hijklm-..." fill 8
-        {6, '\n', {"ab", "xy", "", "q-", "last"}},
-        // After the first line, only lines holding '-' are asked for.
-        {1024, '-', {"ab", "cd-efg", "hijklm-nopqrstu", "q-"}},
-        {8, '-', {"ab", "cd-efg", "q-"}},
-        {6, '-', {"ab", "q-"}},
-        {3, '-', {"", "q-"}}};  // "ab\r" fills 3: nothing asks for marked lines before ""
+    const struct {
+        std::size_t capacity;
+        char wanted;
+        Lines lines;
+    } cases[] = {{1024, '\n', {"ab", "cd-efg", "hijklm-nopqrstu", "xy", "", "q-", "last"}},
+                 {8, '\n', {"ab", "cd-efg", "xy", "", "q-", "last"}},  // the 15 characters of "hijklm-..." fill 8
+                 {6, '\n', {"ab", "xy", "", "q-", "last"}},
+                 // After the first line, only lines holding '-' are asked for.
+                 {1024, '-', {"ab", "cd-efg", "hijklm-nopqrstu", "q-"}},
+                 {8, '-', {"ab", "cd-efg", "q-"}},
+                 {6, '-', {"ab", "q-"}},
+                 {3, '-', {"", "q-"}}};  // "ab\r" fills 3: nothing asks for marked lines before ""
     for (const auto& [capacity, wanted, lines] : cases) {
         Lines read;
         report::LineReader reader(capacity);
@@ -141,8 +144,8 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
     durations.resize(std::min<std::size_t>(durations.size(), 20));
     std::vector<std::int64_t> shown;
     const std::size_t table = page.find("id=\"longest\"");
-    for (std::size_t at = page.find("<td class=\"number\">", table); table != std::string::npos && at != std::string::npos;
-         at = page.find("<td class=\"number\">", at + 1)) {
+    for (std::size_t at = page.find("<td class=\"number\">", table);
+         table != std::string::npos && at != std::string::npos; at = page.find("<td class=\"number\">", at + 1)) {
         shown.push_back(Seconds(page.substr(at + 19, page.find('<', at + 19) - at - 19)));
     }
     EXPECT_EQ(shown, durations);
@@ -151,11 +154,15 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 // Logs by name. A name given again has its lines appended; a name ending in "/" is a folder.
 using Logs = std::vector<std::pair<std::string, Lines>>;
 
-std::string Day(const std::string& date, const std::string& total) { return "-----;-----; ;" + date + ";" + total; }
+std::string Day(const std::string& date, const std::string& total)
+{
+    return "-----;-----; ;" + date + ";" + total;
+}
 
 std::string Csv(const Lines& rows)
 {
-    std::string text = "Prekinitve Telemach interneta\r\nOd;Do;\xC8" "as;Dan;Dnevno\r\n";
+    std::string text = "Prekinitve Telemach interneta\r\nOd;Do;\xC8"
+                       "as;Dan;Dnevno\r\n";
     for (const auto& row : rows) {
         text += row + "\r\n";
     }
@@ -190,7 +197,8 @@ public:
     AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
 #ifdef _WIN32
     // Windows has no root to set aside.
-    explicit AsOrdinaryUser(const fs::path&) {}
+    explicit AsOrdinaryUser(const fs::path&)
+    {}
 };
 #else
     explicit AsOrdinaryUser(const fs::path& folder)
@@ -238,7 +246,7 @@ protected:
         for (const auto& entry : fs::directory_iterator(dir_)) {
             fs::remove_all(entry.path());
         }
-        progress_ = Progress{};
+        progress_ = Progress {};
         for (const auto& [name, lines] : logs) {
             Write(name, lines);
         }
@@ -264,25 +272,54 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
     }
     const char* const socketFailure = "Windows Sockets not responding correctly.";
     // Each would end the outage around it, or split it, if it were read as a record.
-    const Lines noRecords = {socketFailure, "", "2015/01/26 12:00:0", "2015/01/26 12:00:00", "2015/01/26 12:00:00,0",
-        "2015/01/26 12:00:00,0,", "2015/01/26 12:00:00,,0", "2015/01/26 12:00:00, 0,0", "2015/01/26 12:00:00,0,-",
-        "2015/01/26 12:00:00,0,-10 ", "2015/01/26 12:00:00,0,-102015/01/26 12:00:10,0,0",
-        "2015/01/26 12:00:00,12015/01/26 12:00:10,0,-10", "2015/01/26 12:00:2015/01/26 12:00:10,0,0",
-        "2015/02/29 12:00:00,0,0", "2015/02/29 12:00:00,0,0", "1900/02/29 12:00:00,0,0", "2015/13/01 12:00:00,0,0",
-        "2015/00/10 12:00:00,0,0", "2015/01/00 12:00:00,0,0", "2015/01/32 12:00:00,0,0", "2015/01/26 24:00:00,0,0",
-        "2015/01/26 23:60:00,0,0", "2015/01/26 23:59:60,0,0", "2015-01-26 12:00:00,0,0", "2015/01/26T12:00:00,0,0",
-        "2015/01/26 12-00:00,0,0", "2015/01/26 12:00-00,0,0", "2015/1/26 12:00:00 ,0,0", " 015/01/26 12:00:00,0,0",
-        "2015/01/26 1a:00:00,0,0", "2015/01/26 -1:00:00,0,0"};
-    const struct { const char* what; Logs logs; Lines rows; } cases[] = {
+    const Lines noRecords = {socketFailure,
+                             "",
+                             "2015/01/26 12:00:0",
+                             "2015/01/26 12:00:00",
+                             "2015/01/26 12:00:00,0",
+                             "2015/01/26 12:00:00,0,",
+                             "2015/01/26 12:00:00,,0",
+                             "2015/01/26 12:00:00, 0,0",
+                             "2015/01/26 12:00:00,0,-",
+                             "2015/01/26 12:00:00,0,-10 ",
+                             "2015/01/26 12:00:00,0,-102015/01/26 12:00:10,0,0",
+                             "2015/01/26 12:00:00,12015/01/26 12:00:10,0,-10",
+                             "2015/01/26 12:00:2015/01/26 12:00:10,0,0",
+                             "2015/02/29 12:00:00,0,0",
+                             "2015/02/29 12:00:00,0,0",
+                             "1900/02/29 12:00:00,0,0",
+                             "2015/13/01 12:00:00,0,0",
+                             "2015/00/10 12:00:00,0,0",
+                             "2015/01/00 12:00:00,0,0",
+                             "2015/01/32 12:00:00,0,0",
+                             "2015/01/26 24:00:00,0,0",
+                             "2015/01/26 23:60:00,0,0",
+                             "2015/01/26 23:59:60,0,0",
+                             "2015-01-26 12:00:00,0,0",
+                             "2015/01/26T12:00:00,0,0",
+                             "2015/01/26 12-00:00,0,0",
+                             "2015/01/26 12:00-00,0,0",
+                             "2015/1/26 12:00:00 ,0,0",
+                             " 015/01/26 12:00:00,0,0",
+                             "2015/01/26 1a:00:00,0,0",
+                             "2015/01/26 -1:00:00,0,0"};
+    const struct {
+        const char* what;
+        Logs logs;
+        Lines rows;
+    } cases[] = {
         {"an outage and a lone time-out, which gives no row, then a day without any",
-         {{"PING_20150126.txt", {"U 10:00:00", "D 10:00:10", "D 10:00:20", "D 10:00:30", "U 10:00:40", "D 11:00:00",
-                                 "U 11:00:10"}}, {"PING_20150127.txt", {"U 10:00:00", "U 10:00:10"}}},
+         {{"PING_20150126.txt",
+           {"U 10:00:00", "D 10:00:10", "D 10:00:20", "D 10:00:30", "U 10:00:40", "D 11:00:00", "U 11:00:10"}},
+          {"PING_20150127.txt", {"U 10:00:00", "U 10:00:10"}}},
          {"2015/01/26 10:00:10;2015/01/26 10:00:30;00:00:20", Day("2015/01/26", "00:00:20"),
           Day("2015/01/27", "00:00:00")}},
         {"no logs: the header alone", {}, {}},
         {"day from the log's name, else from its first record, else empty",
-         {{"PING_20150301.txt", {"U 00:00:00"}}, {"PING_20150302.txt", {socketFailure}},
-          {"PING_2015_old.txt", {socketFailure, "2015/02/02 08:00:00,23,0"}}, {"PING_x.txt", {""}}},
+         {{"PING_20150301.txt", {"U 00:00:00"}},
+          {"PING_20150302.txt", {socketFailure}},
+          {"PING_2015_old.txt", {socketFailure, "2015/02/02 08:00:00,23,0"}},
+          {"PING_x.txt", {""}}},
          {Day("2015/03/01", "00:00:00"), Day("2015/03/02", "00:00:00"), Day("2015/02/02", "00:00:00"),
           Day("", "00:00:00")}},
         {"across midnight into the next log, and ending at the last record of a log",
@@ -293,34 +330,44 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
           Day("2015/01/27", "00:00:30"), "2015/01/27 23:59:40;2015/01/27 23:59:50;00:00:10",
           Day("2015/01/28", "00:00:10")}},
         {"through a log that holds nothing else, into the next",
-         {{"PING_20150126.txt", {"U 23:58:00", "D 23:59:00"}}, {"PING_20150127.txt", {"2015/01/26 23:59:50,0,-10"}},
+         {{"PING_20150126.txt", {"U 23:58:00", "D 23:59:00"}},
+          {"PING_20150127.txt", {"2015/01/26 23:59:50,0,-10"}},
           {"PING_20150128.txt", {"2015/01/27 00:00:40,0,-10", "U 00:01:00"}}},
          {Day("2015/01/26", "00:00:00"), Day("2015/01/27", "00:00:00"),
           "2015/01/26 23:59:00;2015/01/27 00:00:40;00:01:40", Day("2015/01/28", "00:01:40")}},
-        {"longer than a day", {{"PING_20150126.txt", longOutage[0]}, {"PING_20150127.txt", longOutage[1]},
-                               {"PING_20150127.txt", {"D 02:00:10", "U 02:00:20"}}},
+        {"longer than a day",
+         {{"PING_20150126.txt", longOutage[0]},
+          {"PING_20150127.txt", longOutage[1]},
+          {"PING_20150127.txt", {"D 02:00:10", "U 02:00:20"}}},
          {Day("2015/01/26", "00:00:00"), "2015/01/26 00:00:00;2015/01/27 02:00:10;26:00:10",
           Day("2015/01/27", "26:00:10")}},
         {"only -10 is a time-out; a lone one, and an outage open at the end, give no row",
-         {{"PING_20150126.txt", {"D 11:00:00", "2015/01/26 11:00:10,0,-100", "D 11:00:20", "2015/01/26 11:00:30,0,-1",
-                                 "D 12:00:00", "D 12:00:10"}}},
+         {{"PING_20150126.txt",
+           {"D 11:00:00", "2015/01/26 11:00:10,0,-100", "D 11:00:20", "2015/01/26 11:00:30,0,-1", "D 12:00:00",
+            "D 12:00:10"}}},
          {Day("2015/01/26", "00:00:00")}},
         {"lines that are no records change nothing, and the run goes on",
-         {{"PING_20150126.txt", {"U 10:00:00", "D 10:00:10"}}, {"PING_20150126.txt", noRecords},
-          {"PING_20150126.txt", {"D 10:01:00", "U 10:01:10"}}, {"PING_20150127.txt", {"U 10:00:00"}}},
+         {{"PING_20150126.txt", {"U 10:00:00", "D 10:00:10"}},
+          {"PING_20150126.txt", noRecords},
+          {"PING_20150126.txt", {"D 10:01:00", "U 10:01:10"}},
+          {"PING_20150127.txt", {"U 10:00:00"}}},
          {"2015/01/26 10:00:10;2015/01/26 10:01:00;00:00:50", Day("2015/01/26", "00:00:50"),
           Day("2015/01/27", "00:00:00")}},
         {"records more than 60 s apart, forward or back, split an outage; closer ones, even back in time, do not",
-         {{"PING_20150126.txt", {"D 10:00:00", "D 10:01:00", "D 10:02:01", "2015/01/26 10:02:11,0,-10,later field",
-                                 "U 10:02:21", "D 11:00:00", "D 11:05:00", "D 11:05:10", "D 11:03:00", "D 11:03:10",
-                                 "D 11:02:40", "U 11:02:50"}}},
+         {{"PING_20150126.txt",
+           {"D 10:00:00", "D 10:01:00", "D 10:02:01", "2015/01/26 10:02:11,0,-10,later field", "U 10:02:21",
+            "D 11:00:00", "D 11:05:00", "D 11:05:10", "D 11:03:00", "D 11:03:10", "D 11:02:40", "U 11:02:50"}}},
          {"2015/01/26 10:00:00;2015/01/26 10:01:00;00:01:00", "2015/01/26 10:02:01;2015/01/26 10:02:11;00:00:10",
           "2015/01/26 11:05:00;2015/01/26 11:05:10;00:00:10", "2015/01/26 11:03:00;2015/01/26 11:02:40;-00:00:20",
           Day("2015/01/26", "00:01:00")}},
         {"logs of any year and case in name order, whatever the listing's; no other names, no folders",
-         {{"PING_20160101.txt", {"U 00:00:00"}}, {"ping_20150128.TXT", {"D 00:00:00", "U 00:00:10"}},
-          {"PING_20150127.txt", {"D 23:59:50"}}, {"PING_20141231.txt", {"U 10:00:00"}},
-          {"PING_20150126.txt.bak", {""}}, {"XPING_20150126.txt", {""}}, {"PING_20150129.txt/", {}}},
+         {{"PING_20160101.txt", {"U 00:00:00"}},
+          {"ping_20150128.TXT", {"D 00:00:00", "U 00:00:10"}},
+          {"PING_20150127.txt", {"D 23:59:50"}},
+          {"PING_20141231.txt", {"U 10:00:00"}},
+          {"PING_20150126.txt.bak", {""}},
+          {"XPING_20150126.txt", {""}},
+          {"PING_20150129.txt/", {}}},
          {Day("2014/12/31", "00:00:00"), Day("2015/01/27", "00:00:00"),
           "2015/01/27 23:59:50;2015/01/28 00:00:00;00:00:10", Day("2015/01/28", "00:00:10"),
           Day("2016/01/01", "00:00:00")}},
@@ -341,7 +388,9 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     const Lines lines27 = {"D 00:00:00", "U 00:00:10", "D 10:00:00", "D 10:00:10", "U 10:00:20"};
     // The log of the 30th is a link to a file in a folder of its own.
     const std::string elsewhere30 = "elsewhere/PING_20150130.txt";
-    const Logs logs = {{log26, {"U 10:00:00", "D 23:59:40", "D 23:59:50"}}, {log27, lines27}, {log29, {"U 10:00:00"}},
+    const Logs logs = {{log26, {"U 10:00:00", "D 23:59:40", "D 23:59:50"}},
+                       {log27, lines27},
+                       {log29, {"U 10:00:00"}},
                        {elsewhere30, {"U 10:00:00"}}};
     Lines sameSize27 = lines27;
     sameSize27[0] = "D 00:00:05";  // the outage from the 26th now ends 5 s later
@@ -350,41 +399,65 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
         change();
         fs::last_write_time(file, time);
     };
-    struct Case { const char* what; std::function<void()> change; bool rebuilt, reportChanges; };
+    struct Case {
+        const char* what;
+        std::function<void()> change;
+        bool rebuilt, reportChanges;
+    };
     std::vector<Case> cases = {
         {"nothing changed", [] {}, true, false},
-        {"the newest log grew", [&] { Write(log29, {"D 11:00:00", "D 11:00:10", "U 11:00:20"}); }, true, true},
+        {"the newest log grew",
+         [&] {
+             Write(log29, {"D 11:00:00", "D 11:00:10", "U 11:00:20"});
+         },
+         true, true},
         {"an older log grew: the outage it passed on ends in it now, and the next log reads otherwise",
          [&] { Write(log26, {"U 23:59:59"}); }, true, true},
         {"a log shrank", [&] { fs::resize_file(dir_ / log27, Expand(log27, lines27[0]).size() + 2); }, true, true},
         {"a log rewritten to the same size", [&] { Write(log27, sameSize27, std::ios::trunc); }, true, true},
         {"... and its modification time set back",
          [&] { timeKept(dir_ / log27, [&] { Write(log27, sameSize27, std::ios::trunc); }); }, true, true},
-        {"a log replaced by another file of its size and time", [&] {
+        {"a log replaced by another file of its size and time",
+         [&] {
              const fs::path replacement = dir_ / "PING_20150127.new";
              Write("PING_20150127.new", sameSize27);
              fs::last_write_time(replacement, fs::last_write_time(dir_ / log27)), fs::rename(replacement, dir_ / log27);
-         }, true, true},
+         },
+         true, true},
         {"a log renamed to come first", [&] { fs::rename(dir_ / log27, dir_ / "PING_20150125.txt"); }, true, true},
         {"a log removed", [&] { fs::remove(dir_ / log27); }, true, true},
         {"a new log between older ones, its outage closed by the next",
-         [&] { Write("PING_20150128.txt", {"D 23:59:00", "D 23:59:55"}); }, true, true},
+         [&] {
+             Write("PING_20150128.txt", {"D 23:59:00", "D 23:59:55"});
+         },
+         true, true},
         {"a log a week newer than the rest: their round trips leave the page",
-         [&] { Write("PING_20150206.txt", {"U 10:00:00", "D 10:00:10"}); }, true, true},
-        {"a log turned into a folder", [&] { fs::remove(dir_ / log27), fs::create_directory(dir_ / log27); }, true, true},
+         [&] {
+             Write("PING_20150206.txt", {"U 10:00:00", "D 10:00:10"});
+         },
+         true, true},
+        {"a log turned into a folder", [&] { fs::remove(dir_ / log27), fs::create_directory(dir_ / log27); }, true,
+         true},
         {"a report the user made read-only is kept",
-         [&] { fs::permissions(report, fs::perms::owner_read), Write(log29, {"D 11:00:00", "D 11:00:10"}); }, false,
-         false},
-        {"a report's own permissions are kept", [&] {
+         [&] {
+             fs::permissions(report, fs::perms::owner_read), Write(log29, {"D 11:00:00", "D 11:00:10"});
+         },
+         false, false},
+        {"a report's own permissions are kept",
+         [&] {
              fs::permissions(report, fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
              Write(log29, {"D 11:00:00", "D 11:00:10", "U 11:00:20"});
-         }, true, true},
+         },
+         true, true},
     };
 #ifndef _WIN32  // links and unreadable files, as Linux has them
     cases.push_back({"a linked log written through its other name",
-                     [&] { Write(elsewhere30, {"D 11:00:00", "D 11:00:10", "U 11:00:20"}); }, true, true});
-    cases.push_back({"a log the user may no longer read", [&] { fs::permissions(dir_ / log27, fs::perms::none); },
-                     false, false});
+                     [&] {
+                         Write(elsewhere30, {"D 11:00:00", "D 11:00:10", "U 11:00:20"});
+                     },
+                     true, true});
+    cases.push_back(
+        {"a log the user may no longer read", [&] { fs::permissions(dir_ / log27, fs::perms::none); }, false, false});
 #endif
     for (const auto& [what, change, rebuilt, reportChanges] : cases) {
         for (const auto changes : {ErrList::Changes::kWatchFolder, ErrList::Changes::kCheckEveryLog}) {
@@ -427,29 +500,36 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
 // days in ten-minute slots (median and maximum of the replies, time-outs).
 TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords)
 {
-    Write("PING_20150126.txt", {"2015/01/26 10:00:00,7,0", "2015/01/26 10:00:10,3,0", "2015/01/26 10:00:20,0,-10",
-                                "2015/01/26 10:00:30,5,0", "2015/01/26 10:09:59,9,-1", "2015/01/26 10:10:00,40,0",
-                                "Windows Sockets not responding correctly."});
+    Write("PING_20150126.txt",
+          {"2015/01/26 10:00:00,7,0", "2015/01/26 10:00:10,3,0", "2015/01/26 10:00:20,0,-10", "2015/01/26 10:00:30,5,0",
+           "2015/01/26 10:09:59,9,-1", "2015/01/26 10:10:00,40,0", "Windows Sockets not responding correctly."});
     Write("PING_20150118.txt", {"2015/01/18 23:59:50,1,0"});  // more than a week before: no round trips shown
-    EXPECT_TRUE(MakeErrList(dir_, progress_, PageHeading{"<script>alert('x')</script> & Co", "\"192.0.2.1\"",
-                                                         "2015/01/26 10:20:00"}));
+    EXPECT_TRUE(MakeErrList(dir_, progress_,
+                            PageHeading {"<script>alert('x')</script> & Co", "\"192.0.2.1\"", "2015/01/26 10:20:00"}));
     const std::string page = vellomar::testing::ReadBytes(dir_ / "ERR_list.html");
     EXPECT_EQ(page.find("<script"), std::string::npos);
     EXPECT_NE(page.find("&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Co (&quot;192.0.2.1&quot;)"),
               std::string::npos);
     EXPECT_EQ(ById(page, "period"), "2015/01/18 23:59:50 – 2015/01/26 10:10:00");
     EXPECT_EQ(ById(page, "monitored-time"), "00:01:20");  // 8 lines of ten seconds
-    EXPECT_EQ(ById(page, "down-share"), "0,000 %");        // a single time-out spans no time
+    EXPECT_EQ(ById(page, "down-share"), "0,000 %");       // a single time-out spans no time
 
     report::RttSlots slots;
-    for (const auto& [at, replied, timedOut, ms] : std::vector<std::tuple<int, bool, bool, int>>{
-             {36000, true, false, 7}, {36010, true, false, 3}, {36020, false, true, 0}, {36030, true, false, 5},
-             {36599, false, false, 0}, {36600, true, false, 40}, {36000, true, false, 1}}) {  // the clock set back
+    for (const auto& [at, replied, timedOut, ms] :
+         std::vector<std::tuple<int, bool, bool, int>> {{36000, true, false, 7},
+                                                        {36010, true, false, 3},
+                                                        {36020, false, true, 0},
+                                                        {36030, true, false, 5},
+                                                        {36599, false, false, 0},
+                                                        {36600, true, false, 40},
+                                                        {36000, true, false, 1}}) {  // the clock set back
         slots.Add(at, replied, timedOut, ms);
     }
     const auto taken = slots.Take();
     ASSERT_EQ(taken.size(), 3u);
-    const auto slot = [](const report::RttSlot& s) { return std::tuple(s.start, s.replies, s.timeouts, s.medianMs, s.maxMs); };
+    const auto slot = [](const report::RttSlot& s) {
+        return std::tuple(s.start, s.replies, s.timeouts, s.medianMs, s.maxMs);
+    };
     EXPECT_EQ(slot(taken[0]), std::tuple(36000, 3, 1, 5, 7));
     EXPECT_EQ(slot(taken[1]), std::tuple(36600, 1, 0, 40, 40));
     EXPECT_EQ(slot(taken[2]), std::tuple(36000, 1, 0, 1, 1));
@@ -457,28 +537,42 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
 
 TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportByteForByte)
 {
-    const std::string previous = Rebuild({{"PING_20150126.txt", {"D 10:00:00", "D 10:00:10", "U 10:00:20"}},
-                                          {"PING_20150128.txt", {"U 10:00:00"}}});
-    EXPECT_EQ(progress_.items, (Lines{"PING_20150126.txt", "PING_20150128.txt"}));
+    const std::string previous = Rebuild(
+        {{"PING_20150126.txt", {"D 10:00:00", "D 10:00:10", "U 10:00:20"}}, {"PING_20150128.txt", {"U 10:00:00"}}});
+    EXPECT_EQ(progress_.items, (Lines {"PING_20150126.txt", "PING_20150128.txt"}));
     const fs::path temporary = dir_ / "ERR_list.csv.tmp";
-    struct Failure { const char* what; std::function<void()> breakIt, mend; int clears; Lines items; };
+    struct Failure {
+        const char* what;
+        std::function<void()> breakIt, mend;
+        int clears;
+        Lines items;
+    };
     std::vector<Failure> failures = {
-        {"the new report cannot be created", [&] { fs::create_directory(temporary); }, [&] { fs::remove(temporary); },
-         0, {}},
+        {"the new report cannot be created",
+         [&] { fs::create_directory(temporary); },
+         [&] { fs::remove(temporary); },
+         0,
+         {}},
     };
 #ifndef _WIN32  // a file size limit and an unreadable file, as Linux has them
-    rlimit unlimited{};
+    rlimit unlimited {};
     ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &unlimited), 0);
     rlimit tiny = unlimited;
     tiny.rlim_cur = 40;
     const auto savedHandler = std::signal(SIGXFSZ, SIG_IGN);  // a write past the limit fails as on a full disk
     const fs::path log27 = dir_ / "PING_20150127.txt";
     std::optional<AsOrdinaryUser> user;
-    failures.push_back({"the new report cannot be written", [&] { ::setrlimit(RLIMIT_FSIZE, &tiny); },
-                        [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); }, 1, {"PING_20150126.txt", "PING_20150128.txt"}});
-    failures.push_back({"a log cannot be read: the list shows the names up to it",
-                        [&] { Write(log27.filename(), {"U 10:00:00"}), fs::permissions(log27, fs::perms::none), user.emplace(dir_); },
-                        [&] { user.reset(), fs::remove(log27); }, 1, {"PING_20150126.txt", "PING_20150127.txt"}});
+    failures.push_back({"the new report cannot be written",
+                        [&] { ::setrlimit(RLIMIT_FSIZE, &tiny); },
+                        [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); },
+                        1,
+                        {"PING_20150126.txt", "PING_20150128.txt"}});
+    failures.push_back(
+        {"a log cannot be read: the list shows the names up to it",
+         [&] { Write(log27.filename(), {"U 10:00:00"}), fs::permissions(log27, fs::perms::none), user.emplace(dir_); },
+         [&] { user.reset(), fs::remove(log27); },
+         1,
+         {"PING_20150126.txt", "PING_20150127.txt"}});
 #endif
     for (const auto& [what, breakIt, mend, clears, items] : failures) {
         Progress progress;

@@ -24,11 +24,11 @@ bool RunCommand(const std::string& command);
 
 // Without a private namespace (not root) a test that sends packets is skipped,
 // except under CI, which runs as root: there the missing namespace is a failure.
-#define REQUIRE_PRIVATE_NETWORK()                                                    \
-    do {                                                                             \
-        const std::string& whyNot = ::vellomar::testing::WhyNoPrivateNetwork();     \
-        if (!whyNot.empty() && std::getenv("CI") != nullptr)                         \
-            FAIL() << "CI is set, yet " << whyNot;                                   \
-        if (!whyNot.empty())                                                         \
-            GTEST_SKIP() << whyNot;                                                  \
+#define REQUIRE_PRIVATE_NETWORK()                                                                                      \
+    do {                                                                                                               \
+        const std::string& whyNot = ::vellomar::testing::WhyNoPrivateNetwork();                                        \
+        if (!whyNot.empty() && std::getenv("CI") != nullptr)                                                           \
+            FAIL() << "CI is set, yet " << whyNot;                                                                     \
+        if (!whyNot.empty())                                                                                           \
+            GTEST_SKIP() << whyNot;                                                                                    \
     } while (false)

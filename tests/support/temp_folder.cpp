@@ -53,7 +53,8 @@ int OpenHandleCount()
 }
 #endif
 
-TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-")) {}
+TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-"))
+{}
 
 void RemoveAll(const fs::path& path)
 {

@@ -100,7 +100,10 @@ public:
     ~Monitor() { probe.Release(); }
 
     // Lets the posted events run until no cycle is in flight.
-    void Settle() { ASSERT_TRUE(face.PumpUntil([this] { return !window->CycleInFlight(); })); }
+    void Settle()
+    {
+        ASSERT_TRUE(face.PumpUntil([this] { return !window->CycleInFlight(); }));
+    }
     void Load() { window->Form_Load(), Settle(); }
     void Tick() { window->Timer1_Timer(), Settle(); }
     void Start() { window->cmdStart_Click(), Settle(); }
@@ -145,8 +148,7 @@ TEST(StartUp, EveryFailureShowsOneMessageLeavesTheScheduleStoppedAndStartStillPr
         int records = 0;
     };
     for (const Case& c : {Case {"no file", nullptr}, Case {"no comma", "; comment\r\nHome 127.0.0.1\r\n"},
-                          Case {"a folder", nullptr, true},
-                          Case {"probe fails", "Home, 127.0.0.1\r\n", false, true}}) {
+                          Case {"a folder", nullptr, true}, Case {"probe fails", "Home, 127.0.0.1\r\n", false, true}}) {
         SCOPED_TRACE(c.what);
         Monitor monitor(c.ini);
         if (c.folderInstead)
@@ -260,11 +262,10 @@ TEST(HeldHandlers, RunAfterTheCycleInOrderWithDueTicksMerged)
 
     monitor.probe.Release();
     monitor.Settle();
-    EXPECT_EQ(monitor.face.trace,
-              (Lines {"2015/01/26 10:00:10,3,0", "box Pomoč",            // the tick, then Help
-                      "2015/01/26 10:00:20,3,0",                         // the merged due tick
-                      "interval 0", "disabled",                          // Stop
-                      "2015/01/26 10:00:30,3,0", "interval 10000", "enabled"}));  // Start
+    EXPECT_EQ(monitor.face.trace, (Lines {"2015/01/26 10:00:10,3,0", "box Pomoč",  // the tick, then Help
+                                          "2015/01/26 10:00:20,3,0",               // the merged due tick
+                                          "interval 0", "disabled",                // Stop
+                                          "2015/01/26 10:00:30,3,0", "interval 10000", "enabled"}));  // Start
     EXPECT_EQ(monitor.window->TickCount(), 2);
     EXPECT_EQ(monitor.probe.maxRunning, 1);
     EXPECT_TRUE(monitor.face.Running());
@@ -311,8 +312,7 @@ TEST(HeldHandlers, WaitForTheReportRebuildAndRunAfterItsProgress)
     monitor.Settle();
 
     // The clock is read once more for the page beside the report.
-    EXPECT_EQ(monitor.face.trace,
-              (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", "box Pomoč"}));
+    EXPECT_EQ(monitor.face.trace, (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", "box Pomoč"}));
     EXPECT_EQ(monitor.window->TickCount(), 1);
     EXPECT_TRUE(std::filesystem::exists(monitor.folder / "ERR_list.csv"));
 }
