@@ -9,6 +9,9 @@ fuzz_seconds=${FUZZ_SECONDS:-30}
 
 scripts/install-deps.sh
 
+echo "== Formatting"
+scripts/check-format.sh
+
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build

@@ -7,7 +7,7 @@ packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libgtest-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   iproute2 libcap2-bin libcap-dev
   desktop-file-utils chromium fonts-dejavu-core python3
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
