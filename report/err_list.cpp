@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <atomic>
 #include <climits>
+#include <exception>
 #include <optional>
 #include <string_view>
 #include <system_error>
@@ -300,32 +301,40 @@ ErrList::ErrList(std::filesystem::path folder, Changes changes)
 
 ErrList::~ErrList() = default;
 
-bool ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
+RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
     std::optional<std::jthread> pageWriter;
+    const auto failed = [](std::string problem) { return RebuildResult {false, std::move(problem)}; };
     try {
         if (!logs_->UpdateListing(folder_)) {
-            return false;
+            return failed("the daily logs could not be listed");
         }
         ReportFile report(folder_ / daily_log::kReportName);
         // What stays of the last report goes to the disk while the changed
         // logs are read.
         const std::size_t kept = logs_->KeptReport();
         if (!report.Create() || !report.Write(std::string_view(logs_->report).substr(0, kept))) {
-            return false;
+            return failed("ERR_list.csv may not be written");
         }
         progress.Clear();
         logs_->ReadMissingParts(folder_);
         pageWriter = StartPageWriter(heading);
-        if (!logs_->Fold(progress) || !report.Write(std::string_view(logs_->report).substr(kept)) || !report.Commit()) {
-            return false;
+        if (!logs_->Fold(progress)) {
+            return failed("a daily log could not be read");
         }
+        if (!report.Write(std::string_view(logs_->report).substr(kept)) || !report.Commit()) {
+            return failed("ERR_list.csv could not be replaced");
+        }
+    } catch (const std::exception& error) {
+        pageWriter.reset();           // it reads the parts about to be dropped
+        logs_->Forget();              // half updated, perhaps
+        return failed(error.what());  // the report file removes its temporary file on the way out
     } catch (...) {
-        pageWriter.reset();  // it reads the parts about to be dropped
-        logs_->Forget();     // half updated, perhaps
-        return false;        // the report file removes its temporary file on the way out
+        pageWriter.reset();
+        logs_->Forget();
+        return failed("the report could not be rebuilt");
     }
-    return true;
+    return {true, {}};
 }
 
 // The page needs only the parts of the logs, which stay as they are until the
@@ -356,7 +365,7 @@ void ErrList::WritePage(const PageHeading& heading) noexcept
     }
 }
 
-bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading)
+RebuildResult MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading)
 {
     return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress, heading);  // no watch for one rebuild
 }

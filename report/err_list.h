@@ -27,6 +27,15 @@ struct PageHeading {
     std::string madeAt;
 };
 
+// What a rebuild did: the report was replaced, or it was left as it was and
+// why (one line, for the user: not written when the report was replaced).
+struct RebuildResult {
+    bool written = false;
+    std::string problem;
+
+    explicit operator bool() const { return written; }
+};
+
 // The report of one folder, kept up to date for as long as the program runs.
 // It remembers what each daily log gave the report, so that a rebuild reads
 // again only the logs that are new or changed since its last rebuild; the
@@ -51,12 +60,12 @@ public:
 
     // Rewrites folder/ERR_list.csv from every folder/PING_*.txt, in ascending
     // name order, and beside it the page ERR_list.html, the same outages at a
-    // glance. One call at a time (from any one thread). Never throws;
-    // returns false when the previous report was left as it was: also when
-    // the user may not write it. The page is written whenever every log
+    // glance. One call at a time (from any one thread). Never throws; says
+    // why when the previous report was left as it was: also when the user may
+    // not write it. The page is written whenever every log
     // could be read and the user may write the report; whether it could be
     // written does not change the report, nor what this returns.
-    bool Rebuild(ReportProgress& progress, const PageHeading& heading = {});
+    RebuildResult Rebuild(ReportProgress& progress, const PageHeading& heading = {});
 
 private:
     std::optional<std::jthread> StartPageWriter(const PageHeading& heading);
@@ -68,6 +77,7 @@ private:
 };
 
 // One rebuild that reads every daily log.
-bool MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading = {});
+RebuildResult MakeErrList(const std::filesystem::path& folder, ReportProgress& progress,
+                          const PageHeading& heading = {});
 
 }  // namespace vellomar

@@ -479,13 +479,13 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             change();
             const auto permissions = fs::status(report).permissions();
-            EXPECT_EQ(list.Rebuild(cached), rebuilt);
+            EXPECT_EQ(list.Rebuild(cached).written, rebuilt);
             const std::string after = Report();
             const std::string pageAfter = vellomar::testing::ReadBytes(dir_ / "ERR_list.html");
             EXPECT_EQ(after != before, reportChanges);
             EXPECT_EQ(fs::status(report).permissions(), permissions);
             EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
-            EXPECT_EQ(MakeErrList(dir_, fresh), rebuilt);
+            EXPECT_EQ(MakeErrList(dir_, fresh).written, rebuilt);
             EXPECT_EQ(Report(), after);
             EXPECT_TRUE(vellomar::testing::ReadBytes(dir_ / "ERR_list.html") == pageAfter) << "the page differs";
             EXPECT_EQ(cached.items, fresh.items);
@@ -577,7 +577,7 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportByteForByte)
     for (const auto& [what, breakIt, mend, clears, items] : failures) {
         Progress progress;
         breakIt();
-        const bool rebuilt = MakeErrList(dir_, progress);
+        const bool rebuilt = MakeErrList(dir_, progress).written;
         mend();
         EXPECT_FALSE(rebuilt) << what;
         EXPECT_EQ(progress.clears, clears) << what;
