@@ -1,11 +1,11 @@
 #include "vellomar_window.h"
 
-#include <QCoreApplication>
 #include <QLabel>
 #include <QListWidget>
 #include <QMessageBox>
 #include <QPushButton>
 
+#include <string_view>
 #include <utility>
 
 #include "app_icon.h"
@@ -14,26 +14,37 @@ namespace vellomar {
 
 namespace {
 
+QString FromUtf8(std::string_view text)
+{
+    return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
+}
+
 // The layout was drawn in twips; the screen has 15 twips to a pixel.
-void PlaceInTwips(QWidget* control, int left, int top, int width, int height)
+int Pixels(int twips)
 {
-    constexpr int kTwipsPerPixel = 15;
-    control->setGeometry(left / kTwipsPerPixel, top / kTwipsPerPixel, width / kTwipsPerPixel, height / kTwipsPerPixel);
+    return twips / form::kTwipsPerPixel;
 }
 
-QLabel* MakeLabel(QWidget* parent, const char* name, const QString& caption)
+QWidget* MakeControl(QWidget* parent, const form::Control& control)
 {
-    auto* label = new QLabel(caption, parent);
-    label->setObjectName(name);
-    label->setTextFormat(Qt::PlainText);  // host names from the file are shown, never interpreted
-    return label;
-}
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const QString& caption)
-{
-    auto* button = new QPushButton(caption, parent);
-    button->setObjectName(name);
-    return button;
+    QWidget* widget = nullptr;
+    switch (control.kind) {
+    case form::Kind::PushButton:
+        widget = new QPushButton(FromUtf8(control.caption), parent);
+        break;
+    case form::Kind::Label: {
+        auto* label = new QLabel(FromUtf8(control.caption), parent);
+        label->setTextFormat(Qt::PlainText);  // host names from the file are shown, never interpreted
+        widget = label;
+        break;
+    }
+    case form::Kind::ListBox:
+        widget = new QListWidget(parent);
+        break;
+    }
+    widget->setObjectName(FromUtf8(control.name));
+    widget->setGeometry(Pixels(control.left), Pixels(control.top), Pixels(control.width), Pixels(control.height));
+    return widget;
 }
 
 }  // namespace
@@ -42,12 +53,14 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
     : QWidget(parent), messageBox_(std::move(messageBox))
 {
     setObjectName("Vellomar");
-    setWindowTitle("Vellomar & logging");
+    setWindowTitle(FromUtf8(form::kTitle));
     setWindowIcon(AppIcon());
-    setFixedSize(8640 / 15, 4515 / 15);
+    setFixedSize(Pixels(form::kClientWidth), Pixels(form::kClientHeight));
     CreateControls();
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
-    ConnectControls();
+    for (form::Id button : {form::Id::cmdStart, form::Id::cmdStop, form::Id::cmdHelp})
+        ConnectButton(button);
+    connect(Timer1, &QTimer::timeout, this, [logic = logic_.get()] { logic->Timer1_Timer(); });
 }
 
 // The logic goes first, while the controls that its last reply may touch still exist.
@@ -56,29 +69,20 @@ Vellomar::~Vellomar()
     logic_.reset();
 }
 
+// Labels take no focus; the rest follow the form's tab order, the order of creation.
 void Vellomar::CreateControls()
 {
-    cmdStart = MakeButton(this, "cmdStart", "Start");
-    lblIPAddress = MakeLabel(this, "lblIPAddress", "IP");
-    List1 = new QListWidget(this);
-    List1->setObjectName("List1");
-    cmdStop = MakeButton(this, "cmdStop", "Stop");
-    lblOutFile = MakeLabel(this, "lblOutFile", "lblOutFile");
-    lblHostName = MakeLabel(this, "lblHostName", "Host");
-    cmdHelp = MakeButton(this, "cmdHelp", "Help");
-
-    PlaceInTwips(cmdStart, 6600, 120, 615, 375);
-    PlaceInTwips(lblIPAddress, 120, 480, 4455, 315);
-    PlaceInTwips(List1, 120, 1440, 8415, 2985);
-    PlaceInTwips(cmdStop, 7320, 120, 615, 375);
-    PlaceInTwips(lblOutFile, 120, 960, 8535, 255);
-    PlaceInTwips(lblHostName, 120, 120, 4455, 375);
-    PlaceInTwips(cmdHelp, 8040, 120, 495, 375);
-
-    // Labels take no focus; the rest follow their design order.
-    setTabOrder(cmdStart, List1);
-    setTabOrder(List1, cmdStop);
-    setTabOrder(cmdStop, cmdHelp);
+    QWidget* previous = nullptr;
+    for (const form::Control& control : form::kControls) {
+        QWidget* widget = MakeControl(this, control);
+        controls_[form::IndexOf(control.id)] = widget;
+        if (control.kind == form::Kind::Label)
+            continue;
+        if (previous)
+            setTabOrder(previous, widget);
+        previous = widget;
+    }
+    List1 = static_cast<QListWidget*>(controls_[form::IndexOf(form::Id::List1)]);
 
     Timer1 = new QTimer(this);
     Timer1->setObjectName("Timer1");
@@ -86,26 +90,23 @@ void Vellomar::CreateControls()
     Timer1->setInterval(0);
 }
 
-void Vellomar::ConnectControls()
+void Vellomar::ConnectButton(form::Id id)
 {
+    auto* button = static_cast<QPushButton*>(controls_[form::IndexOf(id)]);
     WindowLogic* logic = logic_.get();
-    connect(cmdStart, &QPushButton::clicked, this, [logic] { logic->cmdStart_Click(); });
-    connect(cmdStop, &QPushButton::clicked, this, [logic] { logic->cmdStop_Click(); });
-    connect(cmdHelp, &QPushButton::clicked, this, [logic] { logic->cmdHelp_Click(); });
-    connect(Timer1, &QTimer::timeout, this, [logic] { logic->Timer1_Timer(); });
+    connect(button, &QPushButton::clicked, this, [logic, id] {
+        if (id == form::Id::cmdStart)
+            logic->cmdStart_Click();
+        else if (id == form::Id::cmdStop)
+            logic->cmdStop_Click();
+        else
+            logic->cmdHelp_Click();
+    });
 }
 
 QLabel* Vellomar::LabelFor(Label label) const
 {
-    switch (label) {
-    case Label::HostName:
-        return lblHostName;
-    case Label::IPAddress:
-        return lblIPAddress;
-    case Label::OutFile:
-        return lblOutFile;
-    }
-    return nullptr;
+    return static_cast<QLabel*>(controls_[form::IndexOf(form::LabelId(label))]);
 }
 
 std::string Vellomar::Caption(Label label) const
@@ -158,11 +159,6 @@ void Vellomar::ShowMessageBox(const std::string& text, const std::string& captio
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                     this);
     box.exec();
-}
-
-void Vellomar::RunPendingEvents()
-{
-    QCoreApplication::processEvents();
 }
 
 void Vellomar::Post(std::function<void()> closure)

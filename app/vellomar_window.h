@@ -5,15 +5,16 @@
 #include <QTimer>
 #include <QWidget>
 
+#include <array>
 #include <functional>
 #include <memory>
 #include <string>
 
+#include "form.h"
 #include "window_logic.h"
 
 class QLabel;
 class QListWidget;
-class QPushButton;
 
 namespace vellomar {
 
@@ -31,7 +32,7 @@ public:
 
 private:
     void CreateControls();
-    void ConnectControls();
+    void ConnectButton(form::Id id);
     QLabel* LabelFor(Label label) const;
 
     // WindowFace
@@ -43,17 +44,11 @@ private:
     void SetTimerInterval(int milliseconds) override;
     void SetTimerEnabled(bool enabled) override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
-    void RunPendingEvents() override;
     void Post(std::function<void()> closure) override;
 
     MessageBoxShower messageBox_;
-    QPushButton* cmdStart = nullptr;
-    QLabel* lblIPAddress = nullptr;
+    std::array<QWidget*, form::kControlCount> controls_ {};  // in the form's order
     QListWidget* List1 = nullptr;
-    QPushButton* cmdStop = nullptr;
-    QLabel* lblOutFile = nullptr;
-    QLabel* lblHostName = nullptr;
-    QPushButton* cmdHelp = nullptr;
     QTimer* Timer1 = nullptr;
     std::unique_ptr<WindowLogic> logic_;
 };

@@ -29,9 +29,6 @@ public:
     // A modal message box with an OK button only; returns once it is closed.
     virtual void ShowMessageBox(const std::string& text, const std::string& caption) = 0;
 
-    // Runs the window events pending at this moment, then returns.
-    virtual void RunPendingEvents() = 0;
-
     // Runs closure later on the window's thread, as an ordinary event, in the
     // order posted. May be called from any thread. Closures still pending when
     // the window is destroyed are dropped.

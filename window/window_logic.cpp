@@ -5,6 +5,7 @@
 
 #include "err_list.h"
 #include "host_config.h"
+#include "stamp_text.h"
 
 namespace vellomar {
 
@@ -14,6 +15,19 @@ const char kStartupFailureText[] = "Težave z branjem .INI datoteke";
 const char kApplicationTitle[] = "Vellomar";
 const char kHelpText[] = "Za pomoč pošlji mail na podpora@vellomar.example";
 const char kHelpCaption[] = "Pomoč";
+constexpr int kListClearedPast = 10;  // lines in List1
+
+// The text of a failure caught as it went by.
+std::string Reason(const std::exception_ptr& failure)
+{
+    try {
+        std::rethrow_exception(failure);
+    } catch (const std::exception& error) {
+        return error.what();
+    } catch (...) {
+        return "an unknown failure";
+    }
+}
 
 // Hands each step of a rebuild that runs off the window's thread to List1 on
 // the window's thread, in order.
@@ -41,7 +55,7 @@ std::thread StartThread(std::function<void()> work)
 }
 
 WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
-    : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, *this, seams_.sockets, seams_.clock),
+    : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, seams_.sockets, seams_.clock),
       errList_(seams_.programFolder)
 {}
 
@@ -58,6 +72,7 @@ void WindowLogic::Form_Load()
     try {
         configured = ReadHostConfiguration();
     } catch (...) {
+        Explain("Vellomar.ini could not be read", std::current_exception());
     }
     if (configured)
         BeginProbe(Cycle::Load);
@@ -121,21 +136,26 @@ void WindowLogic::Timer1_Timer()
 void WindowLogic::BeginProbe(Cycle cycle)
 {
     inFlight_ = true;
-    std::optional<std::string> address;
+    std::optional<LogEntry> socketFailure;
+    std::string address;
     try {
-        address = probeLog_.BeginCycle();
+        socketFailure = probeLog_.BeginCycle();
+        address = face_.Caption(Label::IPAddress);
     } catch (...) {
+        Explain("a probe could not begin", std::current_exception());
         AfterProbe(cycle, true);
         return;
     }
-    if (!address) {  // the socket library did not start: its line is logged instead
+    if (socketFailure) {  // the socket library did not start: its line is logged instead
+        ShowLogged(*socketFailure);
         AfterProbe(cycle, false);
         return;
     }
-    auto wait = [this, cycle, address = std::move(*address)] {
+    auto wait = [this, cycle, address = std::move(address)] {
         ProbeOutcome outcome;
         try {
             outcome.status = probeLog_.Send(address, outcome.reply);
+            outcome.answered = true;
         } catch (...) {
             outcome.failure = std::current_exception();
         }
@@ -151,14 +171,32 @@ void WindowLogic::ProbeReturned(Cycle cycle, const ProbeOutcome& outcome)
     JoinWorker();
     bool failed = outcome.failure != nullptr;
     try {
-        if (failed)
+        if (failed) {
+            Explain("a probe failed", outcome.failure);
             probeLog_.AbandonCycle();
-        else
-            probeLog_.FinishCycle(outcome.status, outcome.reply);
+        } else {
+            ShowLogged(probeLog_.FinishCycle(outcome.status, outcome.reply));
+        }
     } catch (...) {
+        Explain("a probe could not end", std::current_exception());
         failed = true;
     }
+    if (outcome.answered && !failed)
+        cycleProblem_.Clear();
     AfterProbe(cycle, failed);
+}
+
+// The label shows the log's path even when the log could not be opened; the
+// list gets the line only when it was, after emptying itself past ten lines.
+void WindowLogic::ShowLogged(const LogEntry& entry)
+{
+    if (!entry.logFileName.empty())
+        face_.SetCaption(Label::OutFile, entry.logFileName);
+    if (!entry.opened)
+        return;
+    if (face_.ListCount() > kListClearedPast)
+        face_.ListClear();
+    face_.ListAddItem(entry.line);
 }
 
 // A failure that escapes the probe cycle spoils start-up; for Start and the
@@ -192,24 +230,38 @@ void WindowLogic::BeginRebuild()
     PageHeading heading {face_.Caption(Label::HostName), face_.Caption(Label::IPAddress), FormatStamp(seams_.clock())};
     auto rebuild = [this, heading = std::move(heading)] {
         PostedProgress progress(face_);
-        RebuildReport(progress, heading);
-        face_.Post([this] { RebuildDone(); });
+        RebuildResult result = errList_.Rebuild(progress, heading);
+        face_.Post([this, result = std::move(result)] { RebuildDone(result); });
     };
     // Without a thread the rebuild runs here, and the window waits for it.
     if (!StartWorker(rebuild))
         rebuild();
 }
 
-void WindowLogic::RebuildReport(ReportProgress& progress, const PageHeading& heading)
-{
-    errList_.Rebuild(progress, heading);
-}
-
-void WindowLogic::RebuildDone()
+void WindowLogic::RebuildDone(const RebuildResult& result)
 {
     JoinWorker();
     tickCount_ = 0;
+    NoteRebuild(result);
     EndCycle();
+}
+
+// A report that could not be rebuilt stays as it was, and List1 keeps what it
+// shows; the reason is said once for as long as it stays the same.
+void WindowLogic::NoteRebuild(const RebuildResult& result)
+{
+    if (result.written) {
+        reportProblem_.clear();
+        reportProblemSaid_.Clear();
+        return;
+    }
+    reportProblem_ = result.problem.empty() ? "the report could not be rebuilt" : result.problem;
+    reportProblemSaid_.Report("ERR_list.csv is left as it was: " + reportProblem_);
+}
+
+void WindowLogic::Explain(const char* what, const std::exception_ptr& failure)
+{
+    cycleProblem_.Report(std::string(what) + ": " + Reason(failure));
 }
 
 void WindowLogic::EndCycle()
@@ -224,6 +276,7 @@ bool WindowLogic::StartWorker(std::function<void()> work)
         worker_ = seams_.startThread(std::move(work));
         return worker_.joinable();
     } catch (...) {
+        Explain("no thread could be started", std::current_exception());
         return false;
     }
 }
@@ -276,36 +329,6 @@ void WindowLogic::Run(Handler handler)
         Timer1_Timer();
         break;
     }
-}
-
-void WindowLogic::RunPendingEvents()
-{
-    face_.RunPendingEvents();
-}
-
-std::string WindowLogic::ProbeAddress() const
-{
-    return face_.Caption(Label::IPAddress);
-}
-
-void WindowLogic::ShowOutFile(const std::string& path)
-{
-    face_.SetCaption(Label::OutFile, path);
-}
-
-int WindowLogic::ListCount() const
-{
-    return face_.ListCount();
-}
-
-void WindowLogic::ListClear()
-{
-    face_.ListClear();
-}
-
-void WindowLogic::ListAddItem(const std::string& line)
-{
-    face_.ListAddItem(line);
 }
 
 }  // namespace vellomar

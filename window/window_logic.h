@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "diagnostics.h"
 #include "err_list.h"
 #include "probe_log.h"
 #include "window_face.h"
@@ -29,7 +30,7 @@ std::thread StartThread(std::function<void()> work);
 // Everything the window takes from outside, replaceable for tests.
 struct WindowSeams {
     std::filesystem::path programFolder;
-    ProbeLog::Clock clock = LocalNow;
+    ProbeLog::Clock clock = platform::LocalNow;
     // sendPing runs off the window's thread; the other two on it.
     SocketCalls sockets;
     ThreadStarter startThread = StartThread;
@@ -39,10 +40,10 @@ struct WindowSeams {
 // rebuild waits off the window's thread while the window keeps painting; a
 // handler called meanwhile is held back: clicks run afterwards in order, due
 // ticks merge into one.
-class WindowLogic : private ProbeWindow {
+class WindowLogic {
 public:
     WindowLogic(WindowFace& face, WindowSeams seams);
-    ~WindowLogic() override;
+    ~WindowLogic();
     WindowLogic(const WindowLogic&) = delete;
     WindowLogic& operator=(const WindowLogic&) = delete;
 
@@ -54,6 +55,8 @@ public:
 
     int16_t TickCount() const { return tickCount_; }
     bool CycleInFlight() const { return inFlight_; }
+    // Why the last rebuild left the report as it was; empty when it was written.
+    const std::string& ReportProblem() const { return reportProblem_; }
 
 private:
     enum class Handler { Start, Stop, Help, Tick };
@@ -61,6 +64,7 @@ private:
     struct ProbeOutcome {
         int32_t status = kNoRequestSent;
         EchoReply reply {};
+        bool answered = false;  // the send returned a status
         std::exception_ptr failure;
     };
 
@@ -71,9 +75,12 @@ private:
     void BeginProbe(Cycle cycle);
     void ProbeReturned(Cycle cycle, const ProbeOutcome& outcome);
     void AfterProbe(Cycle cycle, bool failed);
+    void ShowLogged(const LogEntry& entry);
     void BeginRebuild();
-    void RebuildReport(ReportProgress& progress, const PageHeading& heading);
-    void RebuildDone();
+    void RebuildDone(const RebuildResult& result);
+    void NoteRebuild(const RebuildResult& result);
+    // Says why a cycle went wrong, once while the same reason lasts.
+    void Explain(const char* what, const std::exception_ptr& failure);
     void EndCycle();
 
     bool StartWorker(std::function<void()> work);
@@ -84,14 +91,6 @@ private:
     void RunHeldHandlers();
     void Run(Handler handler);
 
-    // ProbeWindow
-    void RunPendingEvents() override;
-    std::string ProbeAddress() const override;
-    void ShowOutFile(const std::string& path) override;
-    int ListCount() const override;
-    void ListClear() override;
-    void ListAddItem(const std::string& line) override;
-
     WindowFace& face_;
     WindowSeams seams_;
     ProbeLog probeLog_;
@@ -100,6 +99,9 @@ private:
     int16_t tickCount_ = 0;
     bool inFlight_ = false;
     std::deque<Handler> held_;
+    std::string reportProblem_;
+    platform::RecurringProblem reportProblemSaid_;
+    platform::RecurringProblem cycleProblem_;
 };
 
 }  // namespace vellomar

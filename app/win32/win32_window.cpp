@@ -1,5 +1,6 @@
 #include "win32_window.h"
 
+#include <string_view>
 #include <utility>
 
 #include "wide_text.h"
@@ -9,13 +10,41 @@ namespace vellomar {
 namespace {
 
 constexpr wchar_t kWindowClass[] = L"VellomarWindow";
-constexpr wchar_t kTitle[] = L"Vellomar & logging";
 constexpr int kIconResource = 1;
 constexpr UINT_PTR kTimer1 = 1;
 // Tells the window's thread that closures wait in its queue.
 constexpr UINT kRunPostedClosures = WM_APP + 1;
 
-enum ControlId { kStartId = 101, kStopId, kHelpId, kListId, kLabelId };
+// A control's command id is its place in the form, past the ids Windows keeps.
+constexpr int kFirstControlId = 101;
+
+int CommandId(form::Id id)
+{
+    return kFirstControlId + static_cast<int>(form::IndexOf(id));
+}
+
+std::wstring Wide(std::string_view utf8)
+{
+    return platform::Utf8ToWide(std::string(utf8));
+}
+
+struct ControlClass {
+    const wchar_t* name;
+    DWORD style;
+};
+
+ControlClass ClassOf(form::Kind kind)
+{
+    switch (kind) {
+    case form::Kind::PushButton:
+        return {L"BUTTON", WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON};
+    case form::Kind::Label:
+        return {L"STATIC", WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX};  // '&' in a host name is shown
+    case form::Kind::ListBox:
+        break;
+    }
+    return {L"LISTBOX", WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT};
+}
 
 // The layout was drawn in twips: 1440 to the inch, 15 to a pixel at 96 dpi.
 int TwipsToPixels(int twips, UINT dpi)
@@ -56,8 +85,8 @@ Win32Window::Win32Window(HINSTANCE instance, WindowSeams seams) : instance_(inst
 {
     RegisterWindowClass(instance);
     constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
-    window_ = CreateWindowExW(0, kWindowClass, kTitle, kStyle, CW_USEDEFAULT, CW_USEDEFAULT, CW_USEDEFAULT,
-                              CW_USEDEFAULT, nullptr, nullptr, instance, this);
+    window_ = CreateWindowExW(0, kWindowClass, Wide(form::kTitle).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
+                              CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
     if (!window_)
         return;
     CreateControls();
@@ -77,41 +106,30 @@ Win32Window::~Win32Window()
 // Controls in their tab order: the order of creation is the order of Tab.
 void Win32Window::CreateControls()
 {
-    constexpr DWORD kButton = WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON;
-    constexpr DWORD kLabel = WS_CHILD | WS_VISIBLE | SS_LEFT | SS_NOPREFIX;  // '&' in a host name is shown
-    constexpr DWORD kList = WS_CHILD | WS_VISIBLE | WS_TABSTOP | WS_BORDER | WS_VSCROLL | LBS_NOINTEGRALHEIGHT;
-    cmdStart = AddControl(L"BUTTON", L"Start", kButton, kStartId, 6600, 120, 615, 375);
-    lblIPAddress = AddControl(L"STATIC", L"IP", kLabel, kLabelId, 120, 480, 4455, 315);
-    List1 = AddControl(L"LISTBOX", L"", kList, kListId, 120, 1440, 8415, 2985);
-    cmdStop = AddControl(L"BUTTON", L"Stop", kButton, kStopId, 7320, 120, 615, 375);
-    lblOutFile = AddControl(L"STATIC", L"lblOutFile", kLabel, kLabelId, 120, 960, 8535, 255);
-    lblHostName = AddControl(L"STATIC", L"Host", kLabel, kLabelId, 120, 120, 4455, 375);
-    cmdHelp = AddControl(L"BUTTON", L"Help", kButton, kHelpId, 8040, 120, 495, 375);
-}
-
-HWND Win32Window::AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left, int top,
-                             int width, int height)
-{
-    HWND control = CreateWindowExW(0, windowClass, caption, style, 0, 0, 0, 0, window_,
-                                   reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
-    controls_.push_back({control, left, top, width, height});
-    return control;
+    for (const form::Control& control : form::kControls) {
+        const ControlClass controlClass = ClassOf(control.kind);
+        controls_[form::IndexOf(control.id)] = CreateWindowExW(
+            0, controlClass.name, Wide(control.caption).c_str(), controlClass.style, 0, 0, 0, 0, window_,
+            reinterpret_cast<HMENU>(static_cast<INT_PTR>(CommandId(control.id))), instance_, nullptr);
+    }
+    List1 = controls_[form::IndexOf(form::Id::List1)];
 }
 
 // Sizes the window and places every control for the monitor's DPI.
 void Win32Window::LayOut(UINT dpi)
 {
-    RECT frame {0, 0, TwipsToPixels(8640, dpi), TwipsToPixels(4515, dpi)};
+    RECT frame {0, 0, TwipsToPixels(form::kClientWidth, dpi), TwipsToPixels(form::kClientHeight, dpi)};
     AdjustWindowRectExForDpi(&frame, static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_STYLE)), FALSE,
                              static_cast<DWORD>(GetWindowLongPtrW(window_, GWL_EXSTYLE)), dpi);
     SetWindowPos(window_, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
                  SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
 
     HFONT font = MessageFont(dpi);
-    for (const Control& c : controls_) {
-        MoveWindow(c.handle, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi), TwipsToPixels(c.width, dpi),
+    for (const form::Control& c : form::kControls) {
+        HWND handle = controls_[form::IndexOf(c.id)];
+        MoveWindow(handle, TwipsToPixels(c.left, dpi), TwipsToPixels(c.top, dpi), TwipsToPixels(c.width, dpi),
                    TwipsToPixels(c.height, dpi), TRUE);
-        SendMessageW(c.handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
+        SendMessageW(handle, WM_SETFONT, reinterpret_cast<WPARAM>(font), TRUE);
     }
     if (font_)
         DeleteObject(font_);
@@ -166,19 +184,12 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 
 void Win32Window::OnCommand(int id)
 {
-    switch (id) {
-    case kStartId:
+    if (id == CommandId(form::Id::cmdStart))
         logic_->cmdStart_Click();
-        break;
-    case kStopId:
+    else if (id == CommandId(form::Id::cmdStop))
         logic_->cmdStop_Click();
-        break;
-    case kHelpId:
+    else if (id == CommandId(form::Id::cmdHelp))
         logic_->cmdHelp_Click();
-        break;
-    default:
-        break;
-    }
 }
 
 // A closure may open a modal box whose loop runs the next wake-up; each
@@ -218,17 +229,6 @@ int Win32Window::RunMessageLoop()
     return static_cast<int>(message.wParam);
 }
 
-void Win32Window::RunPendingEvents()
-{
-    MSG message {};
-    while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
-        if (!DispatchOne(message)) {
-            PostQuitMessage(static_cast<int>(message.wParam));  // for the main loop to see
-            return;
-        }
-    }
-}
-
 // The closures live in the window's own queue; the message only wakes the
 // window's thread, so a full message queue delays a closure but never loses it.
 void Win32Window::Post(std::function<void()> closure)
@@ -242,15 +242,7 @@ void Win32Window::Post(std::function<void()> closure)
 
 HWND Win32Window::LabelFor(Label label) const
 {
-    switch (label) {
-    case Label::HostName:
-        return lblHostName;
-    case Label::IPAddress:
-        return lblIPAddress;
-    case Label::OutFile:
-        return lblOutFile;
-    }
-    return nullptr;
+    return controls_[form::IndexOf(form::LabelId(label))];
 }
 
 std::string Win32Window::Caption(Label label) const

@@ -4,13 +4,14 @@
 
 #include <windows.h>
 
+#include <array>
 #include <deque>
 #include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
-#include <vector>
 
+#include "form.h"
 #include "window_logic.h"
 
 namespace vellomar {
@@ -28,17 +29,10 @@ public:
     int RunMessageLoop();
 
 private:
-    struct Control {
-        HWND handle;
-        int left, top, width, height;  // twips
-    };
-
     static void RegisterWindowClass(HINSTANCE instance);
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnMessage(UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls();
-    HWND AddControl(const wchar_t* windowClass, const wchar_t* caption, DWORD style, int id, int left, int top,
-                    int width, int height);
     void LayOut(UINT dpi);
     void OnCommand(int id);
     void RunPostedClosures();
@@ -55,19 +49,12 @@ private:
     void SetTimerInterval(int milliseconds) override;
     void SetTimerEnabled(bool enabled) override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
-    void RunPendingEvents() override;
     void Post(std::function<void()> closure) override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
-    HWND cmdStart = nullptr;
-    HWND lblIPAddress = nullptr;
+    std::array<HWND, form::kControlCount> controls_ {};  // in the form's order
     HWND List1 = nullptr;
-    HWND cmdStop = nullptr;
-    HWND lblOutFile = nullptr;
-    HWND lblHostName = nullptr;
-    HWND cmdHelp = nullptr;
-    std::vector<Control> controls_;
     HFONT font_ = nullptr;
     int timerInterval_ = 0;
     bool timerEnabled_ = false;

@@ -11,10 +11,11 @@
 #include <QPushButton>
 #include <QTimer>
 
+#include <algorithm>
 #include <atomic>
-#include <chrono>
-#include <thread>
 
+#include "form.h"
+#include "held_probe.h"
 #include "temp_folder.h"
 
 namespace vellomar {
@@ -22,31 +23,28 @@ namespace {
 
 using testing::ReadBytes;
 using testing::TempFolder;
-using testing::WriteBytes;
 
-// The Qt window in a folder of its own, with a probe that answers after a delay.
+// The Qt window in a folder of its own, with a probe the test can hold.
 class Monitor {
 public:
     Monitor()
     {
-        WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
+        testing::WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
         WindowSeams seams;
         seams.programFolder = folder.path();
-        seams.clock = [] { return LocalDateTime {2015, 1, 26, 10, 0, 0}; };
-        seams.sockets.sendPing = [this](std::string, int32_t, EchoReply& reply) {
-            ++probesRunning;
-            std::this_thread::sleep_for(probeDelay.load());
-            reply.RoundTripTime = 3;
-            --probesRunning;
-            ++probesSent;
-            return kIpSuccess;
+        seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
+        seams.sockets.sendPing = [this](std::string address, int32_t, EchoReply& reply) {
+            return probe(address, reply);
         };
-        window = std::make_unique<Vellomar>(
-            std::move(seams), [this](const std::string&, const std::string& caption) { messages.push_back(caption); });
+        window = std::make_unique<Vellomar>(std::move(seams), [this](const std::string&, const std::string& caption) {
+            messages.push_back(caption);
+            sentAtMessage = probe.sent;
+        });
     }
+    ~Monitor() { probe.Release(); }
 
     template <typename T> T* Control(const char* name) { return window->findChild<T*>(name); }
-    int Records() { return static_cast<int>(std::ranges::count(ReadBytes(folder / "PING_20150126.txt"), '\n')); }
+    WindowLogic& Logic() { return window->Logic(); }
     bool RunEventsUntil(const std::function<bool()>& done)
     {
         QElapsedTimer elapsed;
@@ -55,22 +53,44 @@ public:
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
         return done();
     }
+    bool Settle()
+    {
+        return RunEventsUntil([this] { return !Logic().CycleInFlight(); });
+    }
 
     TempFolder folder;
+    testing::HeldProbe probe;
     std::vector<std::string> messages;
-    std::atomic<int> probesSent {0};
-    std::atomic<int> probesRunning {0};
-    std::atomic<std::chrono::milliseconds> probeDelay {std::chrono::milliseconds(0)};
+    int sentAtMessage = -1;
     std::unique_ptr<Vellomar> window;
 };
 
-TEST(QtWindow, StartUpFillsTheControlsAndAPreciseTimerTicksByItself)
+TEST(QtWindow, BuildsTheControlsOfTheForm)
 {
     Monitor monitor;
-    monitor.window->Logic().Form_Load();
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !monitor.window->Logic().CycleInFlight(); }));
+    EXPECT_EQ(monitor.window->windowTitle(), "Vellomar & logging");
+    EXPECT_EQ(monitor.window->size(), QSize(576, 301));
+    for (const form::Control& control : form::kControls) {
+        auto* widget = monitor.Control<QWidget>(std::string(control.name).c_str());
+        ASSERT_NE(widget, nullptr) << control.name;
+        EXPECT_EQ(widget->geometry(),
+                  QRect(control.left / 15, control.top / 15, control.width / 15, control.height / 15))
+            << control.name;
+        QString caption;
+        if (auto* label = qobject_cast<QLabel*>(widget))
+            caption = label->text();
+        else if (auto* button = qobject_cast<QPushButton*>(widget))
+            caption = button->text();
+        EXPECT_EQ(caption.toStdString(), control.caption) << control.name;
+    }
+}
+
+TEST(QtWindow, StartUpFillsTheControlsAndAPreciseTimerTicksByItselfUntilStop)
+{
+    Monitor monitor;
+    monitor.Logic().Form_Load();
+    ASSERT_TRUE(monitor.Settle());
     EXPECT_EQ(monitor.Control<QLabel>("lblHostName")->text(), "Home");
-    EXPECT_EQ(monitor.Control<QLabel>("lblIPAddress")->text(), "127.0.0.1");
     EXPECT_EQ(monitor.Control<QLabel>("lblOutFile")->text().toStdString(),
               (monitor.folder / "PING_20150126.txt").string());
     auto* list = monitor.Control<QListWidget>("List1");
@@ -82,10 +102,11 @@ TEST(QtWindow, StartUpFillsTheControlsAndAPreciseTimerTicksByItself)
     EXPECT_EQ(timer->interval(), 10000);
     EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
     timer->setInterval(20);  // a shortened period; the handler is the real one
-    EXPECT_TRUE(monitor.RunEventsUntil([&] { return monitor.window->Logic().TickCount() >= 3; }));
+    EXPECT_TRUE(monitor.RunEventsUntil([&] { return monitor.Logic().TickCount() >= 3; }));
 
+    // A probe may be out as Stop is clicked: Stop then runs once it is back.
     monitor.Control<QPushButton>("cmdStop")->click();
-    EXPECT_FALSE(timer->isActive());
+    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !timer->isActive() && !monitor.Logic().CycleInFlight(); }));
     EXPECT_EQ(timer->interval(), 0);
 }
 
@@ -107,33 +128,31 @@ private:
     std::atomic<int>& probesRunning_;
 };
 
-TEST(QtWindow, PaintsDuringASlowProbeAndRunsHeldClicksAfterIt)
+TEST(QtWindow, PaintsWhileAProbeIsOutAndRunsHeldClicksAfterIt)
 {
     Monitor monitor;
     monitor.window->show();
-    monitor.window->Logic().Form_Load();
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !monitor.window->Logic().CycleInFlight(); }));
-    monitor.probeDelay = std::chrono::milliseconds(600);
-    PaintCounter counter(monitor.probesRunning);
+    monitor.Logic().Form_Load();
+    ASSERT_TRUE(monitor.Settle());
+    PaintCounter counter(monitor.probe.running);
     monitor.window->installEventFilter(&counter);
 
-    int probesWhenHelpClicked = -1;
-    QTimer::singleShot(150, monitor.window.get(), [&] { monitor.window->update(); });
-    QTimer::singleShot(200, monitor.Control<QPushButton>("cmdStart"), &QPushButton::click);
-    QTimer::singleShot(300, monitor.window.get(), [&] {
-        probesWhenHelpClicked = monitor.probesSent;
-        monitor.Control<QPushButton>("cmdHelp")->click();
-    });
-    monitor.window->Logic().Timer1_Timer();
-    EXPECT_EQ(monitor.probesSent, 1) << "the tick's handler returned before its reply";
-    ASSERT_TRUE(
-        monitor.RunEventsUntil([&] { return monitor.probesSent == 3 && !monitor.window->Logic().CycleInFlight(); }));
+    monitor.probe.Hold();
+    monitor.Logic().Timer1_Timer();
+    ASSERT_TRUE(monitor.RunEventsUntil([&] { return monitor.probe.running == 1; }));
+    monitor.window->update();
+    EXPECT_TRUE(monitor.RunEventsUntil([&] { return counter.paintsDuringProbe > 0; }))
+        << "the window painted while the reply was awaited";
+    monitor.Control<QPushButton>("cmdStart")->click();
+    monitor.Control<QPushButton>("cmdHelp")->click();
+    EXPECT_TRUE(monitor.messages.empty()) << "Help is held while the reply is awaited";
 
-    EXPECT_GT(counter.paintsDuringProbe, 0) << "the window painted while the reply was awaited";
-    EXPECT_EQ(probesWhenHelpClicked, 1);
-    EXPECT_EQ(monitor.messages, std::vector<std::string> {"Pomoč"}) << "Help ran after Start's probe";
-    EXPECT_EQ(monitor.Records(), 3);
-    EXPECT_EQ(monitor.window->Logic().TickCount(), 1);
+    monitor.probe.Release();
+    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !monitor.messages.empty() && !monitor.Logic().CycleInFlight(); }));
+    EXPECT_EQ(monitor.messages, std::vector<std::string> {"Pomoč"});
+    EXPECT_EQ(monitor.sentAtMessage, 3) << "Help ran after the tick's and Start's probes";
+    EXPECT_EQ(std::ranges::count(ReadBytes(monitor.folder / "PING_20150126.txt"), '\n'), 3);
+    EXPECT_EQ(monitor.Logic().TickCount(), 1);
 }
 
 }  // namespace

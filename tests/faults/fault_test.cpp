@@ -11,17 +11,16 @@
 #include <unistd.h>
 
 #include "err_list.h"
-#include "fake_probe_window.h"
 #include "private_disk.h"
 #include "private_network.h"
 #include "probe_log.h"
+#include "stamp_text.h"
 #include "temp_folder.h"
 #include "vellomar_window.h"
 
 namespace vellomar {
 namespace {
 
-using testing::FakeWindow;
 using testing::OpenHandleCount;
 using testing::PrivateDisk;
 using testing::ReadBytes;
@@ -38,7 +37,7 @@ bool privateMounts = false;
         }                                                                                                              \
     } while (false)
 
-constexpr LocalDateTime kDay {2015, 1, 26, 10, 0, 0};
+constexpr platform::LocalDateTime kDay {2015, 1, 26, 10, 0, 0};
 
 class ListOnly : public ReportProgress {
 public:
@@ -58,8 +57,7 @@ struct DiskFixture {
     std::filesystem::path folder = root / "program";
     bool made = std::filesystem::create_directory(folder);
     PrivateDisk disk {folder, "64k"};
-    FakeWindow window;
-    ProbeLog log {folder, window, {}, [] { return kDay; }};
+    ProbeLog log {folder, {}, [] { return kDay; }};
     std::filesystem::path logFile = folder / "PING_20150126.txt";
     std::filesystem::path report = folder / "ERR_list.csv";
 
@@ -129,12 +127,11 @@ TEST(ReadOnlyDisk, NothingIsWrittenOrLostUntilItIsWritableAgain)
     ASSERT_TRUE(MakeErrList(fixture.folder, progress));
     const std::string log = ReadBytes(fixture.logFile);
     const std::string report = ReadBytes(fixture.report);
-    fixture.window.list = {"shown"};
 
     ASSERT_TRUE(fixture.disk.SetReadOnly(true));
-    fixture.log.WriteLog("2015/01/26 10:00:10,0,-10");
-    EXPECT_EQ(fixture.window.list, std::vector<std::string> {"shown"});
-    EXPECT_EQ(fixture.window.outFile, fixture.logFile.string());
+    const LogEntry lost = fixture.log.WriteLog("2015/01/26 10:00:10,0,-10");
+    EXPECT_FALSE(lost.opened) << "the list keeps what it shows";
+    EXPECT_EQ(lost.logFileName, fixture.logFile.string());
     ListOnly untouched;
     EXPECT_FALSE(MakeErrList(fixture.folder, untouched));
     EXPECT_FALSE(untouched.cleared) << "the list keeps its records when the report cannot be written";
@@ -151,20 +148,19 @@ TEST(ReadOnlyDisk, NothingIsWrittenOrLostUntilItIsWritableAgain)
 // standing for ten seconds of the monitor's clock.
 struct LoopbackCycles {
     TempFolder folder;
-    FakeWindow window;
     int cycle = 0;
-    ProbeLog log {folder.path(), window,
+    ProbeLog log {folder.path(),
                   SocketCalls {SocketsInitialize,
                                [](std::string address, int32_t, EchoReply& reply) {
                                    return SendPing(std::move(address), 200, reply);
                                },
                                SocketsCleanup},
-                  [this] { return LocalDateTime {2015, 1, 26, 10, cycle * 10 / 60, cycle * 10 % 60}; }};
+                  [this] { return platform::LocalDateTime {2015, 1, 26, 10, cycle * 10 / 60, cycle * 10 % 60}; }};
 
     void Run(int cycles)
     {
         for (int i = 0; i < cycles; ++i, ++cycle)
-            log.PingOnce();
+            log.PingOnce("127.0.0.1");
     }
 };
 
@@ -261,7 +257,7 @@ TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
     EXPECT_LT(residentAfter - residentBefore, 1024) << "resident memory grew by more than 1 MiB";
 #endif
 
-    std::string log = ReadBytes(folder / DailyLogName(LocalNow()));
+    std::string log = ReadBytes(folder / DailyLogName(platform::LocalNow()));
     EXPECT_GE(std::count(log.begin(), log.end(), '\n'), 10000);
     EXPECT_EQ(log.find(",-1\r\n"), std::string::npos);
     EXPECT_EQ(log.find(",-10\r\n"), std::string::npos);

@@ -25,48 +25,22 @@ public:
     int interval = 0;
     bool enabled = false;
     std::vector<std::pair<std::string, std::string>> messages;
-    // Timer settings, message boxes and list changes, in the order they came.
+    // Stops, message boxes and list changes, in the order they came.
     std::vector<std::string> trace;
-    // What the window events pending at the start of a cycle do, if anything.
-    std::function<void()> pendingEvents;
-    std::function<void()> whileMessageBoxOpen;
 
     bool Running() const { return enabled && interval == 10000; }
 
     std::string Caption(Label label) const override { return captions.at(label); }
     void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
     int ListCount() const override { return static_cast<int>(list.size()); }
-    void ListClear() override
-    {
-        list.clear();
-        trace.push_back("clear");
-    }
-    void ListAddItem(const std::string& item) override
-    {
-        list.push_back(item);
-        trace.push_back(item);
-    }
-    void SetTimerInterval(int milliseconds) override
-    {
-        interval = milliseconds;
-        trace.push_back("interval " + std::to_string(milliseconds));
-    }
-    void SetTimerEnabled(bool on) override
-    {
-        enabled = on;
-        trace.push_back(on ? "enabled" : "disabled");
-    }
+    void ListClear() override { list.clear(), trace.push_back("clear"); }
+    void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
+    void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
+    void SetTimerEnabled(bool on) override { enabled = on, trace.push_back(on ? "started" : "stopped"); }
     void ShowMessageBox(const std::string& text, const std::string& caption) override
     {
         messages.emplace_back(text, caption);
         trace.push_back("box " + caption);
-        if (whileMessageBoxOpen)
-            std::exchange(whileMessageBoxOpen, nullptr)();
-    }
-    void RunPendingEvents() override
-    {
-        if (pendingEvents)
-            std::exchange(pendingEvents, nullptr)();
     }
     void Post(std::function<void()> closure) override
     {
