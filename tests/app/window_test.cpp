@@ -11,8 +11,8 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <algorithm>
 #include <atomic>
+#include <memory>
 
 #include "form.h"
 #include "held_probe.h"
@@ -20,95 +20,6 @@
 
 namespace vellomar {
 namespace {
-
-using testing::ReadBytes;
-using testing::TempFolder;
-
-// The Qt window in a folder of its own, with a probe the test can hold.
-class Monitor {
-public:
-    Monitor()
-    {
-        testing::WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
-        WindowSeams seams;
-        seams.programFolder = folder.path();
-        seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
-        seams.sockets.sendPing = [this](std::string address, int32_t, EchoReply& reply) {
-            return probe(address, reply);
-        };
-        window = std::make_unique<Vellomar>(std::move(seams), [this](const std::string&, const std::string& caption) {
-            messages.push_back(caption);
-            sentAtMessage = probe.sent;
-        });
-    }
-    ~Monitor() { probe.Release(); }
-
-    template <typename T> T* Control(const char* name) { return window->findChild<T*>(name); }
-    WindowLogic& Logic() { return window->Logic(); }
-    bool RunEventsUntil(const std::function<bool()>& done)
-    {
-        QElapsedTimer elapsed;
-        elapsed.start();
-        while (!done() && elapsed.elapsed() < 10000)
-            QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-        return done();
-    }
-    bool Settle()
-    {
-        return RunEventsUntil([this] { return !Logic().CycleInFlight(); });
-    }
-
-    TempFolder folder;
-    testing::HeldProbe probe;
-    std::vector<std::string> messages;
-    int sentAtMessage = -1;
-    std::unique_ptr<Vellomar> window;
-};
-
-TEST(QtWindow, BuildsTheControlsOfTheForm)
-{
-    Monitor monitor;
-    EXPECT_EQ(monitor.window->windowTitle(), "Vellomar & logging");
-    EXPECT_EQ(monitor.window->size(), QSize(576, 301));
-    for (const form::Control& control : form::kControls) {
-        auto* widget = monitor.Control<QWidget>(std::string(control.name).c_str());
-        ASSERT_NE(widget, nullptr) << control.name;
-        EXPECT_EQ(widget->geometry(),
-                  QRect(control.left / 15, control.top / 15, control.width / 15, control.height / 15))
-            << control.name;
-        QString caption;
-        if (auto* label = qobject_cast<QLabel*>(widget))
-            caption = label->text();
-        else if (auto* button = qobject_cast<QPushButton*>(widget))
-            caption = button->text();
-        EXPECT_EQ(caption.toStdString(), control.caption) << control.name;
-    }
-}
-
-TEST(QtWindow, StartUpFillsTheControlsAndAPreciseTimerTicksByItselfUntilStop)
-{
-    Monitor monitor;
-    monitor.Logic().Form_Load();
-    ASSERT_TRUE(monitor.Settle());
-    EXPECT_EQ(monitor.Control<QLabel>("lblHostName")->text(), "Home");
-    EXPECT_EQ(monitor.Control<QLabel>("lblOutFile")->text().toStdString(),
-              (monitor.folder / "PING_20150126.txt").string());
-    auto* list = monitor.Control<QListWidget>("List1");
-    ASSERT_EQ(list->count(), 1);
-    EXPECT_EQ(list->item(0)->text(), "2015/01/26 10:00:00,3,0");
-
-    auto* timer = monitor.Control<QTimer>("Timer1");
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), 10000);
-    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
-    timer->setInterval(20);  // a shortened period; the handler is the real one
-    EXPECT_TRUE(monitor.RunEventsUntil([&] { return monitor.Logic().TickCount() >= 3; }));
-
-    // A probe may be out as Stop is clicked: Stop then runs once it is back.
-    monitor.Control<QPushButton>("cmdStop")->click();
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !timer->isActive() && !monitor.Logic().CycleInFlight(); }));
-    EXPECT_EQ(timer->interval(), 0);
-}
 
 // Counts the paint events that a widget gets while a probe is out.
 class PaintCounter : public QObject {
@@ -128,31 +39,64 @@ private:
     std::atomic<int>& probesRunning_;
 };
 
-TEST(QtWindow, PaintsWhileAProbeIsOutAndRunsHeldClicksAfterIt)
+bool RunEventsUntil(const std::function<bool()>& done)
 {
-    Monitor monitor;
-    monitor.window->show();
-    monitor.Logic().Form_Load();
-    ASSERT_TRUE(monitor.Settle());
-    PaintCounter counter(monitor.probe.running);
-    monitor.window->installEventFilter(&counter);
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done() && elapsed.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
 
-    monitor.probe.Hold();
-    monitor.Logic().Timer1_Timer();
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return monitor.probe.running == 1; }));
-    monitor.window->update();
-    EXPECT_TRUE(monitor.RunEventsUntil([&] { return counter.paintsDuringProbe > 0; }))
-        << "the window painted while the reply was awaited";
-    monitor.Control<QPushButton>("cmdStart")->click();
-    monitor.Control<QPushButton>("cmdHelp")->click();
-    EXPECT_TRUE(monitor.messages.empty()) << "Help is held while the reply is awaited";
+TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutAndStopsOnceItIsBack)
+{
+    testing::TempFolder folder;
+    testing::WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
+    testing::HeldProbe probe;
+    WindowSeams seams;
+    seams.programFolder = folder.path();
+    seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
+    seams.sockets.sendPing = [&](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); };
+    int messages = 0;
+    Vellomar window(std::move(seams), [&](const std::string&, const std::string&) { ++messages; });
+    window.show();
+    std::shared_ptr<void> releaseOnExit(nullptr, [&](void*) { probe.Release(); });  // before the window waits
 
-    monitor.probe.Release();
-    ASSERT_TRUE(monitor.RunEventsUntil([&] { return !monitor.messages.empty() && !monitor.Logic().CycleInFlight(); }));
-    EXPECT_EQ(monitor.messages, std::vector<std::string> {"Pomoč"});
-    EXPECT_EQ(monitor.sentAtMessage, 3) << "Help ran after the tick's and Start's probes";
-    EXPECT_EQ(std::ranges::count(ReadBytes(monitor.folder / "PING_20150126.txt"), '\n'), 3);
-    EXPECT_EQ(monitor.Logic().TickCount(), 1);
+    EXPECT_EQ(window.size(), QSize(576, 301));
+    for (const form::Control& control : form::kControls) {
+        auto* widget = window.findChild<QWidget*>(std::string(control.name).c_str());
+        ASSERT_NE(widget, nullptr) << control.name;
+        EXPECT_EQ(widget->geometry(),
+                  QRect(control.left / 15, control.top / 15, control.width / 15, control.height / 15));
+        EXPECT_EQ(widget->property("text").toString().toStdString(), control.caption);
+    }
+    window.Logic().Form_Load();
+    ASSERT_TRUE(RunEventsUntil([&] { return !window.Logic().CycleInFlight(); }));
+    EXPECT_EQ(window.findChild<QLabel*>("lblHostName")->text(), "Home");
+    auto* list = window.findChild<QListWidget*>("List1");
+    ASSERT_EQ(list->count(), 1);
+    EXPECT_EQ(list->item(0)->text(), "2015/01/26 10:00:00,3,0");
+    EXPECT_EQ(messages, 0);
+
+    auto* timer = window.findChild<QTimer*>("Timer1");
+    EXPECT_TRUE(timer->isActive());
+    EXPECT_EQ(timer->interval(), 10000);
+    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
+    timer->setInterval(20);  // a shortened period; the handler is the real one
+    EXPECT_TRUE(RunEventsUntil([&] { return window.Logic().TickCount() >= 3; }));
+
+    // The next tick's probe is held: the window still paints, and Stop waits for the reply.
+    PaintCounter counter(probe.running);
+    window.installEventFilter(&counter);
+    probe.Hold();
+    ASSERT_TRUE(RunEventsUntil([&] { return probe.running == 1; }));
+    window.update();
+    EXPECT_TRUE(RunEventsUntil([&] { return counter.paintsDuringProbe > 0; }));
+    window.findChild<QPushButton*>("cmdStop")->click();
+    EXPECT_TRUE(timer->isActive()) << "Stop ran while the reply was awaited";
+    probe.Release();
+    ASSERT_TRUE(RunEventsUntil([&] { return !timer->isActive() && !window.Logic().CycleInFlight(); }));
+    EXPECT_EQ(timer->interval(), 0);
 }
 
 }  // namespace

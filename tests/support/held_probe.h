@@ -18,9 +18,7 @@ class HeldProbe {
 public:
     std::atomic<int32_t> status {0};
     std::atomic<bool> throws {false};
-    std::atomic<int> sent {0};
-    std::atomic<int> running {0};
-    std::atomic<int> maxRunning {0};
+    std::atomic<int> sent {0}, running {0}, maxRunning {0};
     std::string lastAddress;
     std::thread::id thread;
 
@@ -29,16 +27,12 @@ public:
 
     int32_t operator()(const std::string& address, EchoReply& reply)
     {
-        int inside = ++running;
-        maxRunning = std::max(maxRunning.load(), inside);
-        {
-            std::unique_lock lock(mutex_);
-            released_.wait(lock, [this] { return !held_; });
-            lastAddress = address;
-            thread = std::this_thread::get_id();
-        }
-        ++sent;
-        --running;
+        maxRunning = std::max(maxRunning.load(), ++running);
+        std::unique_lock lock(mutex_);
+        released_.wait(lock, [this] { return !held_; });
+        lastAddress = address;
+        thread = std::this_thread::get_id();
+        ++sent, --running;
         if (throws)
             throw std::runtime_error("no ICMP library");
         reply.RoundTripTime = 3;
@@ -48,10 +42,8 @@ public:
 private:
     void SetHeld(bool held)
     {
-        {
-            std::lock_guard lock(mutex_);
-            held_ = held;
-        }
+        std::lock_guard lock(mutex_);
+        held_ = held;
         released_.notify_all();
     }
 

@@ -3,23 +3,79 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <condition_variable>
+#include <deque>
+#include <map>
 #include <memory>
 #include <system_error>
 
-#include "fake_face.h"
 #include "held_probe.h"
 #include "temp_folder.h"
 
 namespace vellomar {
 namespace {
 
-using testing::FakeFace;
 using testing::ReadBytes;
-using testing::TempFolder;
-using testing::WriteBytes;
 using Lines = std::vector<std::string>;
 
-const std::string kStartupFailure = "Težave z branjem .INI datoteke";
+// A window face without a screen: it keeps the captions, the list and the
+// timer's settings, writes down what was done to it in order, and queues
+// posted closures until the test pumps them as an event loop would.
+class FakeFace : public WindowFace {
+public:
+    std::map<Label, std::string> captions {
+        {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
+    std::vector<std::string> list;
+    int interval = 0;
+    bool enabled = false;
+    std::vector<std::pair<std::string, std::string>> messages;
+    // Stops, message boxes and list changes, in the order they came.
+    std::vector<std::string> trace;
+
+    bool Running() const { return enabled && interval == 10000; }
+
+    std::string Caption(Label label) const override { return captions.at(label); }
+    void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
+    int ListCount() const override { return static_cast<int>(list.size()); }
+    void ListClear() override { list.clear(), trace.push_back("clear"); }
+    void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
+    void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
+    void SetTimerEnabled(bool on) override { enabled = on, trace.push_back(on ? "started" : "stopped"); }
+    void ShowMessageBox(const std::string& text, const std::string& caption) override
+    {
+        messages.emplace_back(text, caption);
+        trace.push_back("box " + caption);
+    }
+    void Post(std::function<void()> closure) override
+    {
+        std::lock_guard lock(mutex_);
+        posted_.push_back(std::move(closure));
+        arrived_.notify_one();
+    }
+
+    // Runs posted closures one at a time until done() holds; false when none
+    // arrives for ten seconds.
+    bool PumpUntil(const std::function<bool()>& done)
+    {
+        while (!done()) {
+            std::function<void()> next;
+            {
+                std::unique_lock lock(mutex_);
+                if (!arrived_.wait_for(lock, std::chrono::seconds(10), [this] { return !posted_.empty(); }))
+                    return false;
+                next = std::move(posted_.front());
+                posted_.pop_front();
+            }
+            next();
+        }
+        return true;
+    }
+
+private:
+    std::mutex mutex_;
+    std::condition_variable arrived_;
+    std::deque<std::function<void()>> posted_;
+};
 
 // The window logic in a folder of its own, with a clock that moves five
 // seconds at every reading (two readings a cycle), a fake face and a probe
@@ -29,7 +85,7 @@ public:
     explicit Monitor(const char* ini = "Home, 127.0.0.1\r\n")
     {
         if (ini)
-            WriteBytes(folder / "Vellomar.ini", ini);
+            testing::WriteBytes(folder / "Vellomar.ini", ini);
         WindowSeams seams;
         seams.programFolder = folder.path();
         seams.clock = [this] {
@@ -40,7 +96,7 @@ public:
                          [this](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); },
                          [this] { ++socketsReleased; }};
         seams.startThread = [this](std::function<void()> work) {
-            if (threadStartsBeforeFailure >= 0 && threadStartsBeforeFailure-- == 0)
+            if (threadStartsBeforeFailure-- == 0)
                 throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
             return std::thread(std::move(work));
         };
@@ -61,56 +117,51 @@ public:
             window->Timer1_Timer(), Settle();
     }
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
-    std::string DailyLog() { return ReadBytes(LogFile()); }
-    int Records() { return static_cast<int>(std::ranges::count(DailyLog(), '\n')); }
+    int Records() { return static_cast<int>(std::ranges::count(ReadBytes(LogFile()), '\n')); }
 
-    TempFolder folder;
+    testing::TempFolder folder;
     FakeFace face;
     testing::HeldProbe probe;
     int readings = 0;
     bool socketsStart = true;
     int socketsStarted = 0;
     int socketsReleased = 0;
-    int threadStartsBeforeFailure = -1;  // -1: every start works
+    int threadStartsBeforeFailure = -1;  // counts down; negative: never
     std::unique_ptr<WindowLogic> window;
 };
 
-TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndStartsTheSchedule)
+TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndThenStartsTheSchedule)
 {
     Monitor monitor;
     monitor.window->Form_Load();
     EXPECT_TRUE(monitor.window->CycleInFlight()) << "the reply is awaited as an event, not inside Form_Load";
     monitor.Settle();
-
-    EXPECT_TRUE(monitor.face.messages.empty());
     EXPECT_EQ(monitor.face.captions[Label::HostName], "Home");
     EXPECT_EQ(monitor.face.captions[Label::OutFile], monitor.LogFile().string());
     EXPECT_EQ(monitor.probe.lastAddress, "127.0.0.1");
     EXPECT_NE(monitor.probe.thread, std::this_thread::get_id());
-    EXPECT_EQ(monitor.DailyLog(), "2015/01/26 10:00:00,3,0\r\n");
+    EXPECT_EQ(ReadBytes(monitor.LogFile()), "2015/01/26 10:00:00,3,0\r\n");
     EXPECT_EQ(monitor.face.trace, (Lines {"2015/01/26 10:00:00,3,0", "started"}));
-    EXPECT_TRUE(monitor.face.Running());
+    EXPECT_TRUE(monitor.face.Running() && monitor.face.messages.empty());
     EXPECT_EQ(monitor.window->TickCount(), 0) << "the start-up probe is not a tick";
-    EXPECT_EQ(monitor.socketsReleased, 1);
 }
 
 TEST(StartUp, EveryFailureShowsOneMessageLeavesTheScheduleStoppedAndStartStillProbes)
 {
     struct Case {
-        const char* what;
         const char* ini;
         bool folderInstead = false;
         bool probeThrows = false;
     };
-    for (const Case& c : {Case {"no file", nullptr}, Case {"no comma", "; comment\r\nHome 127.0.0.1\r\n"},
-                          Case {"a folder", nullptr, true}, Case {"probe fails", "Home, 127.0.0.1\r\n", false, true}}) {
-        SCOPED_TRACE(c.what);
+    for (const Case& c : {Case {nullptr}, Case {"; comment\r\nHome 127.0.0.1\r\n"}, Case {nullptr, true},
+                          Case {"Home, 127.0.0.1\r\n", false, true}}) {
         Monitor monitor(c.ini);
         if (c.folderInstead)
             std::filesystem::create_directory(monitor.folder / "Vellomar.ini");
         monitor.probe.throws = c.probeThrows;
         monitor.Load();
-        EXPECT_EQ(monitor.face.messages, (std::vector {std::pair(kStartupFailure, std::string("Vellomar"))}));
+        EXPECT_EQ(monitor.face.messages,
+                  (std::vector {std::pair<std::string, std::string>("Težave z branjem .INI datoteke", "Vellomar")}));
         EXPECT_FALSE(monitor.face.enabled);
         EXPECT_FALSE(std::filesystem::exists(monitor.LogFile()));
         EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
@@ -119,29 +170,22 @@ TEST(StartUp, EveryFailureShowsOneMessageLeavesTheScheduleStoppedAndStartStillPr
         monitor.probe.status = kNoRequestSent;
         monitor.Start();
         EXPECT_EQ(monitor.probe.lastAddress, c.probeThrows ? "127.0.0.1" : "IP");
-        EXPECT_EQ(monitor.DailyLog(), "2015/01/26 10:00:00,3,-1\r\n");
+        EXPECT_EQ(ReadBytes(monitor.LogFile()), "2015/01/26 10:00:00,3,-1\r\n");
         EXPECT_TRUE(monitor.face.Running());
     }
 }
 
 TEST(StartUp, FileWithoutHostLineOrSocketLibraryStillStartsTheSchedule)
 {
-    Monitor noHost("; nothing here yet\r\n");
-    noHost.Load();
-    EXPECT_EQ(noHost.face.captions[Label::HostName], "Host");
-    EXPECT_EQ(noHost.probe.lastAddress, "IP");
-
-    Monitor noSockets;
+    Monitor noHost("; nothing here yet\r\n"), noSockets;
     noSockets.socketsStart = false;
-    noSockets.Load();
-    EXPECT_EQ(noSockets.DailyLog(), "Windows Sockets not responding correctly.\r\n");
-    EXPECT_EQ(noSockets.face.list, Lines {"Windows Sockets not responding correctly."});
-    EXPECT_EQ(noSockets.probe.sent, 0);
-    EXPECT_EQ(noSockets.socketsReleased, 0);
     for (Monitor* monitor : {&noHost, &noSockets}) {
-        EXPECT_TRUE(monitor->face.messages.empty());
-        EXPECT_TRUE(monitor->face.Running());
+        monitor->Load();
+        EXPECT_TRUE(monitor->face.Running() && monitor->face.messages.empty());
     }
+    EXPECT_EQ(noHost.probe.lastAddress, "IP");
+    EXPECT_EQ(noSockets.face.list, Lines {"Windows Sockets not responding correctly."});
+    EXPECT_EQ(noSockets.probe.sent + noSockets.socketsReleased, 0);
 }
 
 TEST(Buttons, StopStartAndHelpKeepTheTickCount)
@@ -150,18 +194,15 @@ TEST(Buttons, StopStartAndHelpKeepTheTickCount)
     monitor.Load();
     monitor.Ticks(5);
     monitor.window->cmdStop_Click();
-    EXPECT_FALSE(monitor.face.enabled);
-    EXPECT_EQ(monitor.face.interval, 0);
+    EXPECT_FALSE(monitor.face.enabled || monitor.face.interval);
     monitor.Start();
     monitor.Start();
     monitor.window->cmdHelp_Click();
-
     EXPECT_TRUE(monitor.face.Running());
     EXPECT_EQ(monitor.window->TickCount(), 5);
     EXPECT_EQ(monitor.Records(), 1 + 5 + 2) << "one immediate probe per press of Start";
     ASSERT_EQ(monitor.face.messages.size(), 1u);
-    EXPECT_EQ(monitor.face.messages[0].first.rfind("Za pomoč pošlji mail na ", 0), 0u);
-    EXPECT_NE(monitor.face.messages[0].first.find('@'), std::string::npos);
+    EXPECT_EQ(monitor.face.messages[0].first, "Za pomoč pošlji mail na podpora@vellomar.example");
     EXPECT_EQ(monitor.face.messages[0].second, "Pomoč");
 }
 
@@ -176,7 +217,6 @@ TEST(List1, EmptiedPastTenLinesAndTouchedOnlyWhenTheLogOpens)
         size_t after;
     };
     for (const Case& c : {Case {0, false, 1}, Case {10, false, 11}, Case {11, false, 1}, Case {11, true, 11}}) {
-        SCOPED_TRACE(std::to_string(c.before) + (c.logBlocked ? " blocked" : ""));
         Monitor monitor;
         monitor.face.list.assign(c.before, "PING_20150125.txt");
         if (c.logBlocked)
@@ -205,7 +245,6 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportIncludingItsOwnRecord)
     std::string report = ReadBytes(monitor.folder / "ERR_list.csv");
     EXPECT_NE(report.find("2015/01/26 10:09:50;2015/01/26 10:10:00;00:00:10\r\n"), std::string::npos) << report;
     EXPECT_EQ(monitor.face.list, Lines {"PING_20150126.txt"});
-    EXPECT_EQ(monitor.window->ReportProblem(), "");
     // The page names the host as the window shows it, and when it was made.
     const std::string page = ReadBytes(monitor.folder / "ERR_list.html");
     EXPECT_NE(page.find("Home (127.0.0.1)"), std::string::npos);
@@ -220,14 +259,11 @@ TEST(Schedule, AReportThatCannotBeRebuiltStaysWithTheListAndItsReasonIsSaidOnce)
     const std::string report = ReadBytes(monitor.folder / "ERR_list.csv");
     const std::filesystem::path blocker = monitor.folder / "ERR_list.csv.tmp";
     std::filesystem::create_directory(blocker);
-#ifndef _WIN32
     ::testing::internal::CaptureStderr();
-#endif
     monitor.probe.status = kIpRequestTimedOut;  // an outage the report would have to show
     monitor.Ticks(2);
     monitor.probe.status = kIpSuccess;
     monitor.Ticks(2 * 61 - 2);
-    EXPECT_EQ(monitor.window->TickCount(), 0);
     EXPECT_NE(monitor.window->ReportProblem(), "");
     EXPECT_EQ(ReadBytes(monitor.folder / "ERR_list.csv"), report);
     EXPECT_EQ(std::ranges::count(monitor.face.list, "PING_20150126.txt"), 0) << "List1 keeps its records";
@@ -238,8 +274,8 @@ TEST(Schedule, AReportThatCannotBeRebuiltStaysWithTheListAndItsReasonIsSaidOnce)
     EXPECT_NE(ReadBytes(monitor.folder / "ERR_list.csv"), report);
     std::filesystem::create_directory(blocker);
     monitor.Ticks(61);
-#ifndef _WIN32
-    const std::string said = ::testing::internal::GetCapturedStderr();
+    [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
+#ifndef _WIN32  // there it goes to the debugger
     const std::string line = "vellomar: ERR_list.csv is left as it was: " + monitor.window->ReportProblem() + "\n";
     EXPECT_EQ(said, line + line) << "once per failing spell";
 #endif
@@ -253,14 +289,10 @@ TEST(HeldHandlers, RunAfterTheCycleInOrderWithDueTicksMerged)
     monitor.Load();
     monitor.probe.Hold();
     monitor.face.trace.clear();
-    monitor.window->Timer1_Timer();
-    monitor.window->cmdHelp_Click();
-    monitor.window->Timer1_Timer();
-    monitor.window->cmdStop_Click();
-    monitor.window->Timer1_Timer();
-    monitor.window->cmdStart_Click();
+    for (auto handler : {&WindowLogic::Timer1_Timer, &WindowLogic::cmdHelp_Click, &WindowLogic::Timer1_Timer,
+                         &WindowLogic::cmdStop_Click, &WindowLogic::Timer1_Timer, &WindowLogic::cmdStart_Click})
+        (monitor.window.get()->*handler)();
     EXPECT_TRUE(monitor.face.trace.empty()) << "nothing ran while the reply was awaited";
-
     monitor.probe.Release();
     monitor.Settle();
     EXPECT_EQ(monitor.face.trace, (Lines {"2015/01/26 10:00:10,3,0", "box Pomoč", "2015/01/26 10:00:20,3,0", "stopped",
@@ -302,71 +334,56 @@ TEST(HeldHandlers, WaitForTheReportRebuildAndRunAfterItsProgress)
     monitor.window->Timer1_Timer();
     monitor.window->cmdHelp_Click();
     monitor.Settle();
-
     // The clock is read once more for the page beside the report.
     EXPECT_EQ(monitor.face.trace, (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", "box Pomoč"}));
     EXPECT_EQ(monitor.window->TickCount(), 1);
 }
 
-// Whatever could not get a thread, the cycle ends, and every handler works after it.
-TEST(NoThread, TheCycleEndsAndEverythingGoesOn)
+// A cycle that gets no thread, or whose probe fails, still ends; the failure
+// is said once, and every handler works after it.
+TEST(BrokenCycle, EndsSaysWhyAndEverythingGoesOn)
 {
     struct Case {
-        const char* what;
         int ticksBefore;
         void (WindowLogic::*handler)();
         int threadStartsBeforeFailure;
+        bool probeThrows;
         std::string lastListed;
         int ticksAfterStartAndTick;
     };
     const std::string noRequest = "2015/01/26 10:00:10,0,-1";
-    for (const Case& c : {Case {"start-up", 0, &WindowLogic::Form_Load, 0, "2015/01/26 10:00:00,0,-1", 1},
-                          Case {"Start", 0, &WindowLogic::cmdStart_Click, 0, noRequest, 1},
-                          Case {"a tick", 0, &WindowLogic::Timer1_Timer, 0, noRequest, 2},
+    for (const Case& c : {Case {0, &WindowLogic::Form_Load, 0, false, "2015/01/26 10:00:00,0,-1", 1},
+                          Case {0, &WindowLogic::cmdStart_Click, 0, false, noRequest, 1},
+                          Case {0, &WindowLogic::Timer1_Timer, 0, false, noRequest, 2},
+                          Case {0, &WindowLogic::Timer1_Timer, -1, true, "2015/01/26 10:00:00,3,0", 2},
                           // The probe gets its thread; the rebuild then runs on the window's thread.
-                          Case {"the rebuild", 60, &WindowLogic::Timer1_Timer, 1, "PING_20150126.txt", 1}}) {
-        SCOPED_TRACE(c.what);
+                          Case {60, &WindowLogic::Timer1_Timer, 1, false, "PING_20150126.txt", 1}}) {
         Monitor monitor;
         if (c.handler != &WindowLogic::Form_Load)
             monitor.Load();
         monitor.Ticks(c.ticksBefore);
         monitor.threadStartsBeforeFailure = c.threadStartsBeforeFailure;
+        monitor.probe.throws = c.probeThrows;
+        ::testing::internal::CaptureStderr();
         (monitor.window.get()->*c.handler)();
         monitor.Settle();
+        [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
+#ifndef _WIN32
+        EXPECT_EQ(std::ranges::count(said, '\n'), 1) << said;
+#endif
         EXPECT_EQ(monitor.face.list.back(), c.lastListed);
         EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
 
-        const int sent = monitor.probe.sent;
+        monitor.probe.throws = false;
         monitor.window->cmdStop_Click();
         EXPECT_FALSE(monitor.face.enabled);
+        const int records = monitor.Records();
         monitor.Start();
         monitor.Ticks(1);
-        EXPECT_EQ(monitor.probe.sent, sent + 2);
-        EXPECT_TRUE(monitor.face.messages.empty());
-        EXPECT_TRUE(monitor.face.Running());
+        EXPECT_EQ(monitor.Records(), records + 2);
+        EXPECT_TRUE(monitor.face.Running() && monitor.face.messages.empty());
         EXPECT_EQ(monitor.window->TickCount(), c.ticksAfterStartAndTick);
     }
-}
-
-TEST(FailedProbe, ATickLosesItsRecordButCountsSaysWhyOnceAndTheScheduleGoesOn)
-{
-    Monitor monitor;
-    monitor.Load();
-    monitor.probe.throws = true;
-#ifndef _WIN32
-    ::testing::internal::CaptureStderr();
-    monitor.Ticks(2);
-    EXPECT_EQ(::testing::internal::GetCapturedStderr(), "vellomar: a probe failed: no ICMP library\n");
-#else
-    monitor.Ticks(2);
-#endif
-    EXPECT_EQ(monitor.Records(), 1);
-    EXPECT_EQ(monitor.window->TickCount(), 2);
-    EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
-    EXPECT_TRUE(monitor.face.messages.empty());
-    monitor.probe.throws = false;
-    monitor.Ticks(1);
-    EXPECT_EQ(monitor.Records(), 2);
 }
 
 TEST(Closing, WaitsForTheProbeStillOut)
