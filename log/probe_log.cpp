@@ -79,6 +79,8 @@ LogEntry ProbeLog::WriteLog(const std::string& line)
         Append(entry, logFile);
     } catch (const std::exception& error) {
         appendProblem_.Report(std::string("cannot log a record: ") + error.what());
+    } catch (...) {
+        appendProblem_.Report("cannot log a record: an unknown failure");
     }
     return entry;
 }

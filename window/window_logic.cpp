@@ -139,8 +139,8 @@ void WindowLogic::BeginProbe(Cycle cycle)
     std::optional<LogEntry> socketFailure;
     std::string address;
     try {
-        socketFailure = probeLog_.BeginCycle();
         address = face_.Caption(Label::IPAddress);
+        socketFailure = probeLog_.BeginCycle();
     } catch (...) {
         Explain("a probe could not begin", std::current_exception());
         AfterProbe(cycle, true);
