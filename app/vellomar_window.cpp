@@ -56,6 +56,16 @@ Vellomar::~Vellomar()
     logic_.reset();
 }
 
+void Vellomar::ShowAndRaise()
+{
+    Post([this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    });
+}
+
 void Vellomar::CreateControls()
 {
     cmdStart = MakeButton(this, "cmdStart", "Start");
