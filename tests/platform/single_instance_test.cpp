@@ -59,6 +59,9 @@ TEST(FolderClaim, ASecondClaimOnTheHeldFolderByAnyPathFailsOthersSucceed)
         {"down and up again", folders.inside / "..", Outcome::HeldByAnother},
         {"a folder inside it", folders.inside, Outcome::Holder},
         {"the folder above it", folders.root.path(), Outcome::Holder},
+#ifdef _WIN32
+        {"in other case", folders.root.path() / PathFromUtf8("ČEDOMIR ЖАННА"), Outcome::HeldByAnother},
+#endif
     };
     for (const Case& c : cases) {
         FolderClaim second(c.folder);
