@@ -77,6 +77,22 @@ std::string SocketName(const std::filesystem::path& folder)
     return ClaimName(bytes) + "-" + std::to_string(getuid());
 }
 
+// A monitor that was just killed lets go of its folder and its name one
+// after the other, and a program it started can still hold a copy of both for
+// a moment: the name is given a second to come free.
+bool BindWhenFree(int socket, const std::string& name)
+{
+    const SocketAddress address = AbstractAddress(name);
+    for (int attempt = 0; attempt < 50; ++attempt) {
+        if (bind(socket, reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0)
+            return true;
+        if (errno != EADDRINUSE)
+            return false;
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return false;
+}
+
 Descriptor UnixStreamSocket()
 {
     return Descriptor(socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0));
@@ -133,10 +149,7 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
     // Listening from now on: a later start's request waits in the backlog
     // until the window is there to take it.
     Descriptor listening = UnixStreamSocket();
-    const SocketAddress address = AbstractAddress(native_->socketName);
-    if (!listening.valid() ||
-        bind(listening.get(), reinterpret_cast<const sockaddr*>(&address.address), address.length) != 0 ||
-        listen(listening.get(), 8) != 0) {
+    if (!listening.valid() || !BindWhenFree(listening.get(), native_->socketName) || listen(listening.get(), 8) != 0) {
         problem_ = "later starts cannot ask this monitor to show its window (" + LastErrorText() + ")";
         return;
     }

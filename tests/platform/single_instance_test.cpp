@@ -98,7 +98,7 @@ TEST(FolderClaim, RequestsReachOnlyTheirOwnFoldersHolderEvenWhenSentBeforeItList
         ShowRequestListener heldListener = held.ListenForShowRequests([&] { ++heldShown; });
         ShowRequestListener otherListener = other.ListenForShowRequests([&] { ++otherShown; });
         EXPECT_TRUE(Reaches(heldShown, 1));
-        FolderClaim late(folders.held);
+        FolderClaim late(folders.inside / "..");  // the same folder by another path
         ASSERT_EQ(late.outcome(), Outcome::HeldByAnother);
         EXPECT_TRUE(late.AskHolderToShow());
         EXPECT_TRUE(Reaches(heldShown, 2));
