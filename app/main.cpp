@@ -2,8 +2,12 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
+#include "diagnostics.h"
+#include "files.h"
 #include "icmp_platform.h"
+#include "single_instance.h"
 #include "vellomar_window.h"
 
 namespace {
@@ -17,6 +21,14 @@ bool DisplayAvailable()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
+bool HasArgument(int argc, char* argv[], const char* wanted)
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], wanted) == 0)
+            return true;
+    return false;
+}
+
 }  // namespace
 
 int main(int argc, char* argv[])
@@ -28,6 +40,17 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "vellomar: could not give up the privileges it was started with; not starting.\n");
         return 1;
     }
+    // One monitor per folder: a later start hands over to the running one and
+    // ends before it reads, probes or writes anything. One started at login
+    // leaves the running window as it is.
+    vellomar::platform::FolderClaim claim(vellomar::platform::ProgramFolder());
+    if (claim.outcome() == vellomar::platform::FolderClaim::Outcome::HeldByAnother) {
+        if (!HasArgument(argc, argv, "--minimized"))
+            claim.AskHolderToShow();
+        return 0;
+    }
+    if (!claim.Problem().empty())
+        vellomar::platform::ExplainProblem(claim.Problem());
     if (!DisplayAvailable()) {
         std::fprintf(stderr, "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
                              "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar\n");
@@ -40,6 +63,7 @@ int main(int argc, char* argv[])
     seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
     vellomar::Vellomar monitor(std::move(seams));
     monitor.show();
+    const auto showRequests = claim.ListenForShowRequests([&monitor] { monitor.ShowAndRaise(); });
     monitor.Logic().Form_Load();
     return application.exec();
 }

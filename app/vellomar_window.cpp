@@ -69,6 +69,16 @@ Vellomar::~Vellomar()
     logic_.reset();
 }
 
+void Vellomar::ShowAndRaise()
+{
+    Post([this] {
+        setWindowState(windowState() & ~Qt::WindowMinimized);
+        show();
+        raise();
+        activateWindow();
+    });
+}
+
 // Labels take no focus; the rest follow the form's tab order, the order of creation.
 void Vellomar::CreateControls()
 {

@@ -29,6 +29,9 @@ public:
     ~Vellomar() override;
 
     WindowLogic& Logic() { return *logic_; }
+    // Brings the window back from the tray or from minimised, to the front.
+    // May be called from any thread: the window does it on its own.
+    void ShowAndRaise();
 
 private:
     void CreateControls();

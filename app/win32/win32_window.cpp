@@ -103,6 +103,14 @@ Win32Window::~Win32Window()
         DeleteObject(font_);
 }
 
+void Win32Window::ShowAndRaise()
+{
+    Post([this] {
+        ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+        SetForegroundWindow(window_);
+    });
+}
+
 // Controls in their tab order: the order of creation is the order of Tab.
 void Win32Window::CreateControls()
 {

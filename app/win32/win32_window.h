@@ -25,6 +25,9 @@ public:
 
     HWND Handle() const { return window_; }
     WindowLogic& Logic() { return *logic_; }
+    // Brings the window back from the tray or from minimised, to the front.
+    // May be called from any thread: the window does it on its own.
+    void ShowAndRaise();
     // Runs the window until it is closed; returns the process's exit code.
     int RunMessageLoop();
 

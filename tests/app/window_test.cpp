@@ -99,6 +99,24 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutAndStopsOnceItIsB
     EXPECT_EQ(timer->interval(), 0);
 }
 
+// Asked from another thread (as a later start's request arrives), whatever
+// state the window is in.
+TEST(QtWindow, ShowAndRaiseBringsTheWindowBackFromAnyThread)
+{
+    const std::pair<const char*, std::function<void(QWidget&)>> states[] = {
+        {"hidden, as in the tray", [](QWidget& w) { w.hide(); }},
+        {"minimised", [](QWidget& w) { w.showMinimized(); }},
+    };
+    for (const auto& [what, put] : states) {
+        Monitor monitor;
+        put(*monitor.window);
+        std::thread([&] { monitor.window->ShowAndRaise(); }).join();
+        EXPECT_TRUE(monitor.RunEventsUntil([&] {
+            return monitor.window->isVisible() && !monitor.window->isMinimized();
+        })) << what;
+    }
+}
+
 }  // namespace
 }  // namespace vellomar
 
