@@ -13,6 +13,7 @@
 
 #include <atomic>
 #include <memory>
+#include <thread>
 
 #include "form.h"
 #include "held_probe.h"
@@ -108,12 +109,13 @@ TEST(QtWindow, ShowAndRaiseBringsTheWindowBackFromAnyThread)
         {"minimised", [](QWidget& w) { w.showMinimized(); }},
     };
     for (const auto& [what, put] : states) {
-        Monitor monitor;
-        put(*monitor.window);
-        std::thread([&] { monitor.window->ShowAndRaise(); }).join();
-        EXPECT_TRUE(monitor.RunEventsUntil([&] {
-            return monitor.window->isVisible() && !monitor.window->isMinimized();
-        })) << what;
+        testing::TempFolder folder;
+        WindowSeams seams;
+        seams.programFolder = folder.path();
+        Vellomar window(std::move(seams));
+        put(window);
+        std::thread([&] { window.ShowAndRaise(); }).join();
+        EXPECT_TRUE(RunEventsUntil([&] { return window.isVisible() && !window.isMinimized(); })) << what;
     }
 }
 
