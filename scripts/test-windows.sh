@@ -1,10 +1,13 @@
 #!/usr/bin/env bash
 # Cross-builds Vellomar for 64-bit Windows and runs its test suite under wine,
 # in a wine prefix of this run's own that is removed afterwards.
-#   scripts/test-windows.sh [build folder, build-windows by default]
+#   scripts/test-windows.sh [BUILD_FOLDER [CTEST_OPTION...]]
+# BUILD_FOLDER is build-windows by default; CTEST_OPTIONs pick tests, as in
+#   scripts/test-windows.sh build-windows -R end_to_end
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${1:-build-windows}
+shift $(($# > 0 ? 1 : 0))
 
 for tool in x86_64-w64-mingw32-g++-posix wine wineserver Xvfb unshare; do
   command -v "$tool" >/dev/null || { echo "missing: $tool (scripts/install-deps.sh installs it)" >&2; exit 1; }
@@ -25,11 +28,24 @@ for program in "$build/vellomar.exe" "$build/tests/windows/stand_in_monitor.exe"
   done
 done
 
+# The test programs that need no namespace of their own share one prefix and
+# one wineserver: otherwise every test pays their start-up. The scripts that
+# make namespaces start their own inside. Every wait is bounded; a test with
+# no limit of its own gets 300 s.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vellomar-wine-XXXXXX")
-export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all
-trap 'wineserver -k 2>/dev/null || true; rm -rf "$scratch"' EXIT
-# One wineserver for the whole run: otherwise every test pays its start-up.
+export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+stop_wine() {
+  timeout --kill-after=5 20 wineserver -k 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap stop_wine EXIT
+trap 'exit 143' TERM
+trap 'exit 130' INT
 mkdir "$WINEPREFIX"
-wineserver -p
-wine wineboot --init >/dev/null 2>&1
-ctest --test-dir "$build" --output-on-failure --no-tests=error
+timeout --kill-after=5 30 wineserver -p || { echo "test-windows: the wineserver did not start within 30 s" >&2; exit 1; }
+if ! timeout --kill-after=5 120 wine wineboot --init >"$scratch/wineboot.log" 2>&1; then
+  cat "$scratch/wineboot.log" >&2
+  echo "test-windows: wineboot did not make a prefix within 120 s" >&2
+  exit 1
+fi
+ctest --test-dir "$build" --output-on-failure --no-tests=error --timeout 300 "$@"
