@@ -49,3 +49,17 @@ if ! timeout --kill-after=5 120 wine wineboot --init >"$scratch/wineboot.log" 2>
   exit 1
 fi
 ctest --test-dir "$build" --output-on-failure --no-tests=error --timeout 300 "$@"
+[ $# -eq 0 ] || exit 0
+
+echo "== The setup: install, upgrade over a running monitor, uninstall"
+scripts/package-windows.sh "$build"
+version=$(sed -n 's/^CMAKE_PROJECT_VERSION:STATIC=//p' "$build/CMakeCache.txt")
+status=0
+timeout --kill-after=10 360 tests/windows/wine_installer.sh "dist/Vellomar-$version-setup.exe" "$build/vellomar.exe" ||
+  status=$?
+case $status in
+  0) ;;
+  77) echo "the setup's test was skipped (see above)" ;;
+  124 | 137) echo "test-windows: the setup's test did not end within 360 s" >&2; exit 1 ;;
+  *) exit "$status" ;;
+esac
