@@ -35,7 +35,11 @@ done
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vellomar-wine-XXXXXX")
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 stop_wine() {
+  local server_folder=""
+  [ -f "$WINEPREFIX/wineserver" ] && server_folder=$(cat "$WINEPREFIX/wineserver")
   timeout --kill-after=5 20 wineserver -k 2>/dev/null || true
+  # Debian's wine leaves its server's folder, named in the prefix, in /tmp.
+  [[ $server_folder =~ ^wine-[A-Za-z0-9]+$ ]] && rm -rf "/tmp/$server_folder" "${TMPDIR:-/tmp}/$server_folder"
   rm -rf "$scratch"
 }
 trap stop_wine EXIT

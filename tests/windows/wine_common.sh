@@ -114,12 +114,22 @@ start_fresh_wine() {
     fail "wineboot could not make a prefix"
 }
 
+# Debian's wine keeps its server's socket in a folder of its own in /tmp,
+# named in the prefix, and leaves it there.
+stop_wineserver() {
+  local server_folder=""
+  [ -f "$WINEPREFIX/wineserver" ] && server_folder=$(cat "$WINEPREFIX/wineserver")
+  timeout --kill-after=5 "$stop_seconds" wineserver -k 2>/dev/null ||
+    echo "$script_name: the wineserver did not stop within $stop_seconds s; it ends with this namespace" >&2
+  [[ $server_folder =~ ^wine-[A-Za-z0-9]+$ ]] && rm -rf "/tmp/$server_folder" "${TMPDIR:-/tmp}/$server_folder"
+  return 0
+}
+
 stop_wine() {
   local status=$?
   trap - EXIT
   [ -n "${cleanup_extra:-}" ] && eval "$cleanup_extra"
-  timeout --kill-after=5 "$stop_seconds" wineserver -k 2>/dev/null ||
-    echo "$script_name: the wineserver did not stop within $stop_seconds s; it ends with this namespace" >&2
+  stop_wineserver
   [ -n "${xvfb:-}" ] && kill "$xvfb" 2>/dev/null
   chmod -R u+rwX "$scratch" 2>/dev/null
   rm -rf "$scratch"
