@@ -168,6 +168,47 @@ Function WriteHostFile
   FileClose $0
 FunctionEnd
 
+; $R0 = the value of /HOST= on the command line, with or without quotes
+; around it or around the whole option (as wine and many scripts quote an
+; argument with spaces); the error flag is set when there is none.
+Function GetHostOption
+  ClearErrors
+  ${GetParameters} $R1
+  StrLen $R2 $R1
+  StrCpy $R3 0
+  ${Do}
+    ${If} $R3 >= $R2
+      SetErrors
+      Return
+    ${EndIf}
+    StrCpy $R4 $R1 6 $R3
+    ${IfThen} $R4 == "/HOST=" ${|} ${ExitDo} ${|}
+    IntOp $R3 $R3 + 1
+  ${Loop}
+  StrCpy $R5 " /"
+  ${If} $R3 > 0
+    IntOp $R4 $R3 - 1
+    StrCpy $R4 $R1 1 $R4
+    ${IfThen} $R4 == "$\"" ${|} StrCpy $R5 "$\"" ${|}
+  ${EndIf}
+  IntOp $R3 $R3 + 6
+  StrCpy $R1 $R1 "" $R3
+  StrCpy $R4 $R1 1
+  ${If} $R4 == "$\""
+    StrCpy $R1 $R1 "" 1
+    StrCpy $R5 "$\""
+  ${EndIf}
+  StrLen $R2 $R5
+  StrCpy $R3 0
+  ${Do}
+    StrCpy $R4 $R1 $R2 $R3
+    ${IfThen} $R4 == "" ${|} ${ExitDo} ${|}
+    ${IfThen} $R4 == $R5 ${|} ${ExitDo} ${|}
+    IntOp $R3 $R3 + 1
+  ${Loop}
+  StrCpy $R0 $R1 $R3
+FunctionEnd
+
 Function .onInit
   ; An earlier installation's start at login stays as it was chosen.
   ReadRegStr $0 HKCU "${RUN_KEY}" "Vellomar"
@@ -182,10 +223,9 @@ Function .onInit
   ${IfNot} ${Errors}
     StrCpy $Autostart 1
   ${EndIf}
-  ClearErrors
-  ${GetOptions} $1 "/HOST=" $2
+  Call GetHostOption
   ${IfNot} ${Errors}
-    Push $2
+    Push $R0
     Call CheckHostLine
     ${If} $HostLine == ""
       MessageBox MB_ICONSTOP "/HOST želi ime, vejico in naslov IPv4, na primer /HOST=Prehod,192.0.2.1" /SD IDOK
