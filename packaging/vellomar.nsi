@@ -3,7 +3,7 @@
 ; at login (minimized to the tray), and an uninstaller that keeps every record.
 ; scripts/package-windows.sh builds it:
 ;   makensis -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DEXE=vellomar.exe
-;            -DSAMPLE_INI=Vellomar.ini -DOUTFILE=setup.exe vellomar.nsi
+;            -DSAMPLE_INI=Vellomar.ini -DOUTFILE=setup.exe [-DICON=vellomar.ico] vellomar.nsi
 ; Silent use:
 ;   setup.exe /S [/HOST=Name,192.0.2.1] [/AUTOSTART] [/D=folder]
 ;   uninstall.exe /S
@@ -45,6 +45,10 @@ Var NameField
 Var AddressField
 Var AutostartBox
 
+!ifdef ICON
+  !define MUI_ICON "${ICON}"
+  !define MUI_UNICON "${ICON}"
+!endif
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom HostPage HostPageLeave
 !insertmacro MUI_PAGE_INSTFILES
@@ -251,7 +255,7 @@ Function HostPage
     EnableWindow $NameField 0
     EnableWindow $AddressField 0
   ${Else}
-    ${NSD_CreateLabel} 0 62u 100% 20u "Prazno pusti za preizkus na 127.0.0.1; gostitelja lahko pozneje vpišete v Vellomar.ini."
+    ${NSD_CreateLabel} 0 62u 100% 20u "Pustite prazno za preizkus na 127.0.0.1; gostitelja lahko pozneje vpišete v Vellomar.ini."
     Pop $0
   ${EndIf}
   ${NSD_CreateCheckbox} 0 88u 100% 12u "Zaženi Vellomar ob prijavi (pomanjšan v sistemsko vrstico)"
@@ -259,6 +263,7 @@ Function HostPage
   ${If} $Autostart == 1
     ${NSD_Check} $AutostartBox
   ${EndIf}
+  ${NSD_SetFocus} $NameField
   nsDialogs::Show
 FunctionEnd
 

@@ -29,7 +29,7 @@ mkdir -p dist
 setup=dist/Vellomar-$version-setup.exe
 zip=dist/vellomar-$version-windows-x64.zip
 makensis -V2 -DVERSION="$version" -DFILE_VERSION="$file_version" -DEXE="$stage/vellomar.exe" \
-  -DSAMPLE_INI="$stage/Vellomar.ini" -DOUTFILE="$PWD/$setup" packaging/vellomar.nsi
+  -DSAMPLE_INI="$stage/Vellomar.ini" -DICON="$(realpath "$build/app/win32/vellomar.ico")" -DOUTFILE="$PWD/$setup" packaging/vellomar.nsi
 rm -f "$zip"
 (cd "$stage" && zip -q -X "$OLDPWD/$zip" vellomar.exe Vellomar.ini README.txt)
 echo "Written: $setup, $zip"
