@@ -9,6 +9,12 @@ build_dir=$2
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME=$home VELLOMAR_BUILD=$build_dir
+# As an ordinary user the installation may ask sudo for the ping capability;
+# no one is there to type a password, so this sudo refuses at once.
+mkdir "$home/bin"
+printf '#!/bin/sh\necho "sudo refused by the installation test" >&2\nexit 1\n' >"$home/bin/sudo"
+chmod +x "$home/bin/sudo"
+export PATH="$home/bin:$PATH"
 unset XDG_DATA_HOME XDG_CONFIG_HOME
 folder="$home/My \$Vellomar 100%"
 apps=$home/.local/share/applications
