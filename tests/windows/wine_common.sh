@@ -31,8 +31,8 @@ enter_private_namespaces() {
   if [ "${VELLOMAR_IN_PRIVATE_NETWORK:-}" = 1 ]; then
     ip link set lo up
     # As the namespace's first process a signal with no handler is ignored.
-    trap 'exit 143' TERM
-    trap 'exit 130' INT
+    trap 'echo "$script_name: stopped by SIGTERM" >&2; show_state; exit 143' TERM
+    trap 'echo "$script_name: stopped by SIGINT" >&2; exit 130' INT
     return
   fi
   if [ "$(id -u)" -ne 0 ]; then
