@@ -107,6 +107,7 @@ start_fresh_wine() {
   export HOME="$scratch/home" WINEPREFIX="$scratch/prefix"
   unset XDG_CACHE_HOME XDG_CONFIG_HOME XDG_DATA_HOME XDG_RUNTIME_DIR
   mkdir "$HOME" "$WINEPREFIX"
+  unset DISPLAY WAYLAND_DISPLAY
   [ "${1:-}" = with_display ] && start_display
   bounded "$wineserver_seconds" "starting the wineserver" wineserver -p
   bounded "$wineboot_seconds" "wineboot making a fresh prefix" \
