@@ -2,11 +2,14 @@
 # Installs Vellomar for the current user as a program folder of its own, with a
 # menu entry, icons and (with --autostart) a start at login:
 #
-#   ./install.sh [FOLDER] [--autostart]   install or update, ~/Vellomar by default
+#   ./install.sh [FOLDER] [--autostart] [--host "NAME, IPv4"]
+#                                         install or update, ~/Vellomar by default
 #   ./install.sh --uninstall [FOLDER]     remove the program, keep its records
 #
-# The daily logs, ERR_list.csv, ERR_list.html and Vellomar.ini in FOLDER are
-# never removed or overwritten.
+# --autostart starts the monitor at login, minimized to its tray icon. --host
+# writes the watched host into a new Vellomar.ini. The daily logs,
+# ERR_list.csv, ERR_list.html and Vellomar.ini in FOLDER are never removed or
+# overwritten.
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -18,23 +21,58 @@ autostart_entry=$config_home/autostart/vellomar.desktop
 icon_sizes=(16 32 48 256)
 
 usage() {
-  echo "usage: $0 [FOLDER] [--autostart] | $0 --uninstall [FOLDER]" >&2
+  echo "usage: $0 [FOLDER] [--autostart] [--host \"NAME, IPv4\"] | $0 --uninstall [FOLDER]" >&2
   exit 2
+}
+
+# A host line as the monitor reads it: a name, a comma, a dotted IPv4 address
+# (four numbers 0-255 in decimal, no leading zero, which inet_addr would read
+# as octal), spaces around either part. Prints it as "NAME, ADDRESS".
+host_line() {
+  local text=$1 name address part
+  [[ $text == *,* && $text != *[$'\r\n']* ]] || return 1
+  name=${text%%,*}
+  address=${text#*,}
+  name=$(trim_spaces "$name")
+  address=$(trim_spaces "$address")
+  [[ -n $name && $name != \;* ]] || return 1
+  [[ $address =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || return 1
+  for part in ${address//./ }; do
+    [[ $part =~ ^(0|[1-9][0-9]{0,2})$ ]] && [ "$part" -le 255 ] || return 1
+  done
+  printf '%s, %s' "$name" "$address"
+}
+
+# Only spaces, as the monitor trims; a tab belongs to the name.
+trim_spaces() {
+  local text=$1
+  text=${text#"${text%%[! ]*}"}
+  printf '%s' "${text%"${text##*[! ]}"}"
 }
 
 folder=$HOME/Vellomar
 autostart=false
 uninstall=false
 folder_given=false
-for argument in "$@"; do
-  case $argument in
+host=""
+while [ $# -gt 0 ]; do
+  case $1 in
     --autostart) autostart=true ;;
     --uninstall) uninstall=true ;;
+    --host) [ $# -ge 2 ] || usage; host=$2; shift ;;
+    --host=*) host=${1#--host=} ;;
     -*) usage ;;
-    *) $folder_given && usage; folder=$argument; folder_given=true ;;
+    *) $folder_given && usage; folder=$1; folder_given=true ;;
   esac
+  shift
 done
-$uninstall && $autostart && usage
+$uninstall && { $autostart || [ -n "$host" ]; } && usage
+if [ -n "$host" ]; then
+  host=$(host_line "$host") || {
+    echo "--host wants a name, a comma and a dotted IPv4 address, as in \"My gateway, 192.0.2.1\"" >&2
+    exit 2
+  }
+fi
 folder=$(realpath -m "$folder")
 
 icon_path() { echo "$data_home/icons/hicolor/${1}x${1}/apps/vellomar.png"; }
@@ -46,7 +84,7 @@ exec_quoted() {
 }
 
 write_entry() {
-  local file=$1 extra=$2 temporary
+  local file=$1 arguments=$2 extra=$3 temporary
   mkdir -p "$(dirname "$file")"
   temporary=$(mktemp --tmpdir="$(dirname "$file")" --suffix=.desktop .vellomar.XXXXXX)
   {
@@ -55,7 +93,7 @@ write_entry() {
     echo "Name=Vellomar"
     echo "GenericName=Connection outage log"
     echo "Comment=Pings one host every ten seconds and keeps a record of every outage"
-    echo "Exec=$(exec_quoted "$folder/vellomar")"
+    echo "Exec=$(exec_quoted "$folder/vellomar")${arguments:+ $arguments}"
     echo "Path=${folder//\\/\\\\}"
     echo "Icon=vellomar"
     echo "Terminal=false"
@@ -84,6 +122,26 @@ install_program() {
   mv -f "$temporary" "$target"
 }
 
+# A new Vellomar.ini: the sample, or with --host the sample's comments and that
+# host. One already there is the user's and stays as it is.
+place_host_file() {
+  local file=$folder/Vellomar.ini temporary
+  if [ -e "$file" ]; then
+    [ -z "$host" ] || echo "$file is already there and stays as it is; --host did not change it." >&2
+    return
+  fi
+  temporary=$(mktemp "$file.XXXXXX")
+  if [ -n "$host" ]; then
+    { grep '^;' app/Vellomar.sample.ini; printf '%s\n' "$host"; } >"$temporary"
+  else
+    cp app/Vellomar.sample.ini "$temporary"
+  fi
+  chmod 0644 "$temporary"
+  # A link, not a rename: it fails rather than replace a file that appeared meanwhile.
+  ln "$temporary" "$file" 2>/dev/null || true
+  rm -f "$temporary"
+}
+
 uninstall_vellomar() {
   rm -f "$folder/vellomar" "$folder/vellomar-ping" "$menu_entry" "$autostart_entry"
   for size in "${icon_sizes[@]}"; do rm -f "$(icon_path "$size")"; done
@@ -100,7 +158,7 @@ install_vellomar() {
   mkdir -p "$folder"
   install_program "$build/vellomar" "$folder/vellomar"
   install_program "$build/vellomar-ping" "$folder/vellomar-ping"
-  [ -e "$folder/Vellomar.ini" ] || cp app/Vellomar.sample.ini "$folder/Vellomar.ini"
+  place_host_file
 
   local icons
   icons=$(mktemp -d)
@@ -111,15 +169,15 @@ install_vellomar() {
   done
   rm -rf "$icons"
 
-  write_entry "$menu_entry" ""
+  write_entry "$menu_entry" "" ""
   if $autostart; then
-    write_entry "$autostart_entry" "X-GNOME-Autostart-enabled=true"
+    write_entry "$autostart_entry" "--minimized" "X-GNOME-Autostart-enabled=true"
   fi
   refresh_caches
   scripts/grant-ping.sh "$folder/vellomar-ping"
 
   echo "Vellomar is installed in $folder; it is in the menu as Vellomar."
-  $autostart && echo "It starts when you log in ($autostart_entry)."
+  $autostart && echo "It starts when you log in, in the tray ($autostart_entry)."
   echo "Edit $folder/Vellomar.ini to choose the host it watches; its logs and report appear there too."
 }
 

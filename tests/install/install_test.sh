@@ -9,6 +9,12 @@ build_dir=$2
 home=$(mktemp -d)
 trap 'rm -rf "$home"' EXIT
 export HOME=$home VELLOMAR_BUILD=$build_dir
+# As an ordinary user the installation may ask sudo for the ping capability;
+# no one is there to type a password, so this sudo refuses at once.
+mkdir "$home/bin"
+printf '#!/bin/sh\necho "sudo refused by the installation test" >&2\nexit 1\n' >"$home/bin/sudo"
+chmod +x "$home/bin/sudo"
+export PATH="$home/bin:$PATH"
 unset XDG_DATA_HOME XDG_CONFIG_HOME
 folder="$home/My \$Vellomar 100%"
 apps=$home/.local/share/applications
@@ -24,9 +30,11 @@ records_kept() {
     cmp -s "$folder/ERR_list.csv" <(printf 'old report\r\n') &&
     cmp -s "$folder/Vellomar.ini" <(printf 'Gateway, 192.0.2.1\r\n')
 }
-exec_runs_the_installed_program() {  # Exec unquoted by the desktop entry rules names the program
-  local exec
+exec_runs_the_installed_program() {  # ENTRY [ARGUMENTS]: Exec unquoted by the desktop entry rules
+  local exec arguments=${2:+ $2}
   exec=$(sed -n 's/^Exec=//p' "$1")
+  [[ $exec == *"\"$arguments" ]] || return 1
+  exec=${exec%"$arguments"}
   exec=${exec//%%/%}
   exec=${exec#\"}
   exec=${exec%\"}
@@ -39,13 +47,14 @@ printf '2015/01/26 10:00:00,3,0\r\n' >"$folder/PING_20150126.txt"
 printf 'old report\r\n' >"$folder/ERR_list.csv"
 printf 'Gateway, 192.0.2.1\r\n' >"$folder/Vellomar.ini"
 
-"$source_dir/install.sh" "$folder" --autostart >/dev/null
+"$source_dir/install.sh" "$folder" --autostart --host "Elsewhere, 192.0.2.9" >/dev/null 2>&1
 check "the program and its ping helper are installed" test -x "$folder/vellomar" -a -x "$folder/vellomar-ping"
-check "records and the host file are untouched" records_kept
+check "records and the host file are untouched, --host too" records_kept
 for entry in "$apps/vellomar.desktop" "$autostart/vellomar.desktop"; do
   check "$entry is a valid desktop entry" desktop-file-validate "$entry"
-  check "$entry starts the installed program" exec_runs_the_installed_program "$entry"
 done
+check "the menu starts the installed program" exec_runs_the_installed_program "$apps/vellomar.desktop"
+check "the login starts it in the tray" exec_runs_the_installed_program "$autostart/vellomar.desktop" --minimized
 for size in 16 32 48 256; do
   check "a ${size}px icon" png_size_is "$size" "$home/.local/share/icons/hicolor/${size}x${size}/apps/vellomar.png"
 done
@@ -63,5 +72,20 @@ rm -rf "$folder"
 "$source_dir/install.sh" "$folder" >/dev/null
 check "a fresh folder gets the sample host file" grep -q '^Loopback, 127.0.0.1' "$folder/Vellomar.ini"
 check "no autostart entry unless asked for" test ! -e "$autostart/vellomar.desktop"
+
+rm -rf "$folder"
+"$source_dir/install.sh" "$folder" --host "  Čatež ,192.0.2.1 " >/dev/null
+check "--host writes its line into a new host file, as the monitor trims it" \
+  test "$(grep -v '^;' "$folder/Vellomar.ini")" = "Čatež, 192.0.2.1"
+
+# Refused before anything is built or written: no comma, a name that is empty
+# or a comment, an address that is not four decimal numbers up to 255.
+for host in "Gateway 192.0.2.1" ", 192.0.2.1" "; Gateway, 192.0.2.1" "Gateway, 192.0.2" \
+  "Gateway, 192.0.2.256" "Gateway, 192.0.02.1" "Gateway, 192.0.2.1 x" "A, B, 192.0.2.1"; do
+  rm -rf "$folder"
+  status=0
+  "$source_dir/install.sh" "$folder" --host "$host" >/dev/null 2>&1 || status=$?
+  check "--host \"$host\" is refused, nothing written" test "$status" -eq 2 -a ! -e "$folder"
+done
 
 checks_summary

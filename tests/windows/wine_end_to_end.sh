@@ -10,53 +10,54 @@ set -euo pipefail
 enter_private_namespaces "$@"
 program=$1
 min_records=${MIN_RECORDS:-2}
-deadline_seconds=${DEADLINE_SECONDS:-60}
+deadline_seconds=${DEADLINE_SECONDS:-$program_seconds}
 
-fail() {
-  echo "end-to-end: $*" >&2
-  exit 1
-}
-
-# The display comes first: wine's desktop process, started with the prefix,
-# picks its window driver once, and without a display it has none.
-display_file=$(mktemp)
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { kill $xvfb; fail "Xvfb did not start"; }
-export DISPLAY=":$(cat "$display_file")"
-rm -f "$display_file"
-
-start_fresh_wine
-cleanup_extra='kill ${monitor:-} $xvfb 2>/dev/null || true'
+start_fresh_wine with_display
+cleanup_extra='stop_monitor'
 set_echo_ignored 0
 folder="$scratch/Čedomir Жанна/Vellomar"
 mkdir -p "$folder"
 cp "$program" "$folder/"
 printf '; written by the end-to-end test\r\nLoopback, 127.0.0.1\r\n' >"$folder/Vellomar.ini"
 
-(cd "$folder" && exec wine "./$(basename "$program")") >"$scratch/output" 2>&1 &
-monitor=$!
-
 count_records() {
   cat "$folder"/PING_*.txt 2>/dev/null | grep -c '' || true
 }
-for _ in $(seq $((deadline_seconds * 4))); do
-  [ "$(count_records)" -ge "$min_records" ] && break
-  kill -0 "$monitor" 2>/dev/null || break
+show_found() {
+  echo "records found: $(count_records)"
+  ls -la "$folder"
+  cat -A "$folder"/PING_*.txt 2>/dev/null || true
+  echo "--- the monitor's output:"
+  cat "$scratch/output" 2>/dev/null || true
+}
+# Asks the monitor to end, then makes it.
+stop_monitor() {
+  [ -n "${monitor:-}" ] || return 0
+  kill "$monitor" 2>/dev/null || true
+  for _ in $(seq 50); do kill -0 "$monitor" 2>/dev/null || break; sleep 0.1; done
+  kill -KILL "$monitor" 2>/dev/null || true
+  wait "$monitor" 2>/dev/null || true
+  monitor=
+}
+
+(cd "$folder" && exec wine "./$(basename "$program")") >"$scratch/output" 2>&1 &
+monitor=$!
+waited=0
+until [ "$(count_records)" -ge "$min_records" ]; do
+  if ! kill -0 "$monitor" 2>/dev/null; then
+    [ "$(count_records)" -ge "$min_records" ] && break
+    fail "the monitor ended before it wrote $min_records records"
+  fi
+  [ "$waited" -lt $((deadline_seconds * 4)) ] || fail "timed out after $deadline_seconds s: the monitor writing $min_records records"
   sleep 0.25
+  waited=$((waited + 1))
 done
-kill "$monitor" 2>/dev/null || true
-wait "$monitor" 2>/dev/null || true
+stop_monitor
 
 logs=("$folder"/PING_*.txt)
-[ -e "${logs[0]}" ] || { cat "$scratch/output" >&2; ls -la "$folder" >&2; fail "no PING_yyyymmdd.txt beside the program"; }
-records=$(cat "${logs[@]}")
-count=$(count_records)
-[ "$count" -ge "$min_records" ] || fail "$count records, wanted $min_records: $records"
 # Every line: stamp, round-trip time, status 0, then CR LF.
 if LC_ALL=C grep -vqP '^\d{4}/\d\d/\d\d \d\d:\d\d:\d\d,\d+,0\r$' "${logs[@]}"; then
-  fail "a record is not 'yyyy/mm/dd hh:mm:ss,rtt,0' with CR LF: $(od -c "${logs[0]}" | head -20)"
+  fail "a record is not 'yyyy/mm/dd hh:mm:ss,rtt,0' with CR LF"
 fi
-echo "end-to-end: $count records in $(basename "${logs[0]}"), beside the program in $folder:"
+echo "end-to-end: $(count_records) records in $(basename "${logs[0]}"), beside the program in $folder:"
 cat -A "${logs[@]}"

@@ -14,4 +14,5 @@ mount -t tmpfs -o size=64k tmpfs "$disk"
 cleanup_extra='umount "$disk" 2>/dev/null || true'
 # Room that the test frees once the log has met the full disk.
 head -c 8192 /dev/zero >"$disk/filler"
-VELLOMAR_SMALL_DISK=$(winepath -w "$disk") WINEDEBUG=-all wine "$tests"
+small_disk=$(bounded "$program_seconds" "winepath naming the small disk" winepath -w "$disk")
+bounded "$program_seconds" "the full-disk tests" env VELLOMAR_SMALL_DISK="$small_disk" wine "$tests"

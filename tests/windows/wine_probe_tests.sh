@@ -9,6 +9,6 @@ tests=$1
 
 start_fresh_wine
 set_echo_ignored 0
-wine "$tests" --gtest_filter='-SilentHost.*'
+bounded "$program_seconds" "the probe tests with a loopback that answers" wine "$tests" --gtest_filter='-SilentHost.*'
 set_echo_ignored 1
-wine "$tests" --gtest_filter='SilentHost.*'
+bounded "$program_seconds" "the probe tests with a loopback that ignores echo requests" wine "$tests" --gtest_filter='SilentHost.*'
