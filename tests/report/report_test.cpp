@@ -27,6 +27,7 @@
 #include "err_list.h"
 #include "line_reader.h"
 #include "outage_page.h"
+#include "page_tally.h"
 #include "stamp.h"
 #include "temp_folder.h"
 
