@@ -9,19 +9,16 @@
 
 #include <algorithm>
 #include <chrono>
-#include <climits>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <optional>
 #include <sstream>
 #include <string>
 #include <thread>
 #include <tuple>
-#include <utility>
 #include <vector>
 
 #include "err_list.h"
@@ -178,37 +175,31 @@ struct Progress : ReportProgress {
 // Permissions as an ordinary user meets them, for this thread and the threads
 // it starts: as root, the folder goes to nobody and so does the file-system
 // user id, which sets aside root's power to read and write anything.
-class AsOrdinaryUser {
-public:
-    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
-    AsOrdinaryUser& operator=(const AsOrdinaryUser&) = delete;
+struct AsOrdinaryUser {
 #ifdef _WIN32
     explicit AsOrdinaryUser(const fs::path&)
     {}  // Windows has no root to set aside
-};
 #else
     explicit AsOrdinaryUser(const fs::path& folder)
     {
         for (const auto& entry : fs::recursive_directory_iterator(folder)) {
-            EXPECT_TRUE(!root_ || ::lchown(entry.path().c_str(), kNobody, kNobody) == 0);
+            EXPECT_TRUE(!root || ::lchown(entry.path().c_str(), 65534, 65534) == 0);
         }
-        if (root_) {
-            EXPECT_EQ(::chown(folder.c_str(), kNobody, kNobody), 0);
-            ::setfsgid(kNobody), ::setfsuid(kNobody);
+        EXPECT_TRUE(!root || ::chown(folder.c_str(), 65534, 65534) == 0);
+        if (root) {
+            ::setfsgid(65534), ::setfsuid(65534);  // nobody
         }
     }
     ~AsOrdinaryUser()
     {
-        if (root_) {
+        if (root) {
             ::setfsuid(0), ::setfsgid(0);
         }
     }
-
-private:
-    static constexpr uid_t kNobody = 65534;
-    const bool root_ = ::geteuid() == 0;
-};
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
+    const bool root = ::geteuid() == 0;
 #endif
+};
 
 class ErrListTest : public ::testing::Test {
 protected:
@@ -454,7 +445,7 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
         EXPECT_NE(html.find("<h1>Prekinitve povezave: " + escaped + " ()</h1>"), std::string::npos) << length;
     }
 
-    report::RttSlots slots;
+    report::RttSlots slots;  // the last record has the clock set back
     for (const auto& [at, replied, timedOut, ms] :
          std::vector<std::tuple<int, bool, bool, int>> {{36000, true, false, 7},
                                                         {36010, true, false, 3},
@@ -462,7 +453,7 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
                                                         {36030, true, false, 5},
                                                         {36599, false, false, 0},
                                                         {36600, true, false, 40},
-                                                        {36000, true, false, 1}}) {  // the clock set back
+                                                        {36000, true, false, 1}}) {
         slots.Add(at, replied, timedOut, ms);
     }
     std::vector<std::tuple<std::int64_t, int, int, int, int>> taken;
@@ -487,21 +478,19 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
     struct Failure {
         const char* what;
         std::function<void()> breakIt, mend;
-        std::string file, reason;  // reasons as Linux words them
+        std::string problem;  // the reason as Linux words it
         Lines items;
     };
     std::vector<Failure> failures = {
         {"the new report cannot be created",
          [&] { fs::create_directory(temporary); },
          [&] { fs::remove(temporary); },
-         "ERR_list.csv.tmp",
-         "Is a directory",
+         "ERR_list.csv.tmp: Is a directory",
          {}},
         {"a folder stands in the report's place",
          [&] { fs::rename(report, dir_ / "kept"), fs::create_directories(report / "inside"); },
          [&] { fs::remove_all(report), fs::rename(dir_ / "kept", report); },
-         "ERR_list.csv",
-         "Is a directory",
+         "ERR_list.csv: Is a directory",
          {}},
     };
 #ifndef _WIN32  // a file size limit, permissions and an unreadable file, as Linux has them
@@ -514,14 +503,12 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
     failures.push_back({"the new report cannot be written",
                         [&] { ::setrlimit(RLIMIT_FSIZE, &tiny); },
                         [&] { ::setrlimit(RLIMIT_FSIZE, &unlimited); },
-                        "ERR_list.csv.tmp",
-                        "File too large",
+                        "ERR_list.csv.tmp: File too large",
                         {}});
     failures.push_back({"a report the user made read-only",
                         [&] { fs::permissions(report, fs::perms::owner_read), user.emplace(dir_); },
                         [&] { user.reset(), fs::permissions(report, fs::perms::owner_all); },
-                        "ERR_list.csv",
-                        "Permission denied",
+                        "ERR_list.csv: Permission denied",
                         {}});
     failures.push_back({"a log cannot be read: the list shows the names up to it",
                         [&] {
@@ -529,11 +516,10 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
                             fs::permissions(dir_ / "PING_20150127.txt", fs::perms::none), user.emplace(dir_);
                         },
                         [&] { user.reset(), fs::remove(dir_ / "PING_20150127.txt"); },
-                        "PING_20150127.txt",
-                        "Permission denied",
+                        "PING_20150127.txt: Permission denied",
                         {"PING_20150126.txt", "PING_20150127.txt"}});
 #endif
-    for (const auto& [what, breakIt, mend, file, reason, items] : failures) {
+    for (const auto& [what, breakIt, mend, problem, items] : failures) {
         SCOPED_TRACE(what);
         Progress progress;
         breakIt();
@@ -541,9 +527,10 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
         mend();
         EXPECT_FALSE(result.written);
         EXPECT_EQ(again.problem, result.problem);
-        EXPECT_TRUE(result.problem.starts_with(file + ": ")) << result.problem;
-#ifndef _WIN32
-        EXPECT_TRUE(result.problem.starts_with(file + ": " + reason)) << result.problem;
+#ifdef _WIN32
+        EXPECT_TRUE(result.problem.starts_with(problem.substr(0, problem.find(' ')))) << result.problem;
+#else
+        EXPECT_TRUE(result.problem.starts_with(problem)) << result.problem;
 #endif
         EXPECT_EQ(progress.items, items);
         EXPECT_EQ(progress.clears, items.empty() ? 0 : 2);
