@@ -68,10 +68,11 @@ struct OutageSpan {
     KeptStamp last;
 };
 
-// What one log adds to the outages, once the logs before it are folded: the
-// outages that began before it, or at its start, and end within it (each
-// spans some time; at most two, in the order they end), and the log's outage
-// time, its own rows included.
+// What one log adds to the outages once the logs before it are folded: the
+// outages its part could not close alone (the one the logs before it left
+// open, and its first outage, which may continue that one), in the order
+// they end and only when they span some time; and the log's outage time,
+// its own rows included.
 struct FoldedLog {
     std::array<OutageSpan, 2> joined;
     std::size_t joinedCount = 0;
