@@ -2,13 +2,14 @@
 // every line of the rebuilt report must be a heading, an outage row or a
 // summary row, each ended by CR LF. The report must be the one a single
 // stream of records through all logs gives, and one ErrList, kept from input
-// to input and so reading only the logs that changed, must write it too.
-#include <cctype>
+// to input and so reading only the logs that changed, must write it too, and
+// the same page beside it.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <regex>
 #include <stdlib.h>  // mkdtemp
 #include <string>
 #include <string_view>
@@ -32,75 +33,19 @@ public:
     void AddItem(const std::string&) override {}
 };
 
-bool Matches(std::string_view text, std::string_view pattern)  // '9' stands for any digit
-{
-    if (text.size() != pattern.size())
-        return false;
-    for (size_t i = 0; i < text.size(); ++i) {
-        bool ok = pattern[i] == '9' ? std::isdigit(static_cast<unsigned char>(text[i])) : text[i] == pattern[i];
-        if (!ok)
-            return false;
-    }
-    return true;
-}
-
-bool IsStamp(std::string_view text)
-{
-    return Matches(text, "9999/99/99 99:99:99");
-}
-bool IsDate(std::string_view text)
-{
-    return Matches(text, "9999/99/99");
-}
-
-bool IsDuration(std::string_view text)
-{
-    if (!text.empty() && text.front() == '-')
-        text.remove_prefix(1);
-    if (text.size() < 8)
-        return false;
-    std::string_view hours = text.substr(0, text.size() - 6);
-    for (char c : hours)
-        if (!std::isdigit(static_cast<unsigned char>(c)))
-            return false;
-    return Matches(text.substr(hours.size()), ":99:99") && text[hours.size() + 1] <= '5' &&
-           text[hours.size() + 4] <= '5';
-}
-
-bool IsOutageRow(std::string_view line)
-{
-    return line.size() > 40 && IsStamp(line.substr(0, 19)) && line[19] == ';' && IsStamp(line.substr(20, 19)) &&
-           line[39] == ';' && IsDuration(line.substr(40));
-}
-
-bool IsSummaryRow(std::string_view line)
-{
-    constexpr std::string_view kPrefix = "-----;-----; ;";
-    if (line.substr(0, kPrefix.size()) != kPrefix)
-        return false;
-    line.remove_prefix(kPrefix.size());
-    size_t semicolon = line.find(';');
-    if (semicolon == std::string_view::npos)
-        return false;
-    std::string_view day = line.substr(0, semicolon);
-    return (day.empty() || IsDate(day)) && IsDuration(line.substr(semicolon + 1));
-}
-
+// Every line after the heading is an outage row or a summary row, ended by CR LF.
 void CheckReport(const std::string& report)
 {
+    static const std::string stamp = R"(\d{4}/\d\d/\d\d \d\d:\d\d:\d\d)", duration = R"(-?\d{2,}:[0-5]\d:[0-5]\d)";
+    static const std::regex row("(" + stamp + ";" + stamp + "|-----;-----; ;(\\d{4}/\\d\\d/\\d\\d)?);" + duration);
     constexpr std::string_view kHeading = "Prekinitve Telemach interneta\r\nOd;Do;\xC8"
                                           "as;Dan;Dnevno\r\n";
-    if (report.compare(0, kHeading.size(), kHeading) != 0)
+    if (!report.starts_with(kHeading) || !report.ends_with("\r\n"))
         std::abort();
-    size_t at = kHeading.size();
-    while (at < report.size()) {
-        size_t end = report.find("\r\n", at);
-        if (end == std::string::npos)
+    for (size_t at = kHeading.size(), end; at < report.size(); at = end + 2) {
+        end = report.find("\r\n", at);
+        if (!std::regex_match(report.begin() + at, report.begin() + end, row))
             std::abort();
-        std::string_view line(report.data() + at, end - at);
-        if (!IsOutageRow(line) && !IsSummaryRow(line))
-            std::abort();
-        at = end + 2;
     }
 }
 
@@ -155,9 +100,9 @@ std::string StreamReport()
     return report;
 }
 
-std::string Report()
+std::string Read(const char* name)
 {
-    std::ifstream in(Folder() / "ERR_list.csv", std::ios::binary);
+    std::ifstream in(Folder() / name, std::ios::binary);
     return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
@@ -182,14 +127,15 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 
     static vellomar::ErrList kept(Folder());
     NoProgress progress;
-    if (!kept.Rebuild(progress))
+    const vellomar::PageHeading heading {"host", "192.0.2.1", "2015/01/28 10:00:00"};
+    if (!kept.Rebuild(progress, heading))
         std::abort();  // nothing stands in the way of writing here
-    const std::string keptReport = Report();
-    if (!vellomar::MakeErrList(Folder(), progress))
+    const std::string keptReport = Read("ERR_list.csv"), keptPage = Read("ERR_list.html");
+    if (!vellomar::MakeErrList(Folder(), progress, heading))
         std::abort();
-    const std::string report = Report();
+    const std::string report = Read("ERR_list.csv");
     CheckReport(report);
-    if (report != keptReport || report != StreamReport())
+    if (report != keptReport || report != StreamReport() || Read("ERR_list.html") != keptPage)
         std::abort();
     return 0;
 }

@@ -7,9 +7,16 @@
 #include <string_view>
 #include <vector>
 
-#include "folder_access.h"
+#include "folder_listing.h"
 
 namespace vellomar::report {
+
+using platform::FileStamp;
+using platform::FindFile;
+using platform::FolderEntry;
+using platform::FolderWatch;
+using platform::ListFiles;
+using platform::MayWrite;
 
 // "PING_*.txt", whatever the case of its letters.
 bool IsDailyLogName(std::string_view name);

@@ -69,11 +69,10 @@ public:
 
 private:
     std::optional<std::jthread> StartPageWriter(const PageHeading& heading);
-    void WritePage(const PageHeading& heading) noexcept;
 
-    struct Logs;
+    struct State;
     std::filesystem::path folder_;
-    std::unique_ptr<Logs> logs_;
+    std::unique_ptr<State> state_;
 };
 
 // One rebuild that reads every daily log.

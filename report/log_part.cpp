@@ -1,43 +1,32 @@
 #include "log_part.h"
 
 #include "daily_logs.h"
+#include "page_tally.h"
 #include "probe_record.h"
 #include "stamp.h"
 
 namespace vellomar::report {
 namespace {
 
-constexpr std::string_view kSummaryPrefix = "-----;-----; ;";
-
-std::string SummaryRow(std::string_view day, std::int64_t dailyTotal)
-{
-    std::string row(kSummaryPrefix);
-    return row.append(day).append(";").append(FormatDuration(dailyTotal)).append("\r\n");
-}
-
-// Adds the row of an outage, if it spans any time, to rows and total.
-void EndOutage(const KeptStamp& first, const KeptStamp& last, std::string* rows, std::int64_t& total, PageTally* page)
-{
-    if (first.Text() == last.Text()) {
-        return;  // a single timed-out record, or several with one stamp: no span to report
-    }
-    if (rows != nullptr) {
-        *rows += OutageRow(first, last);
-    }
-    if (page != nullptr) {
-        page->AddOutage(first, last);
-    }
-    total += last.seconds - first.seconds;
-}
-
-// A row of the log's own, with what the page needs of it.
+// A row of the log's own, with what the page needs of it, when the outage
+// spans any time: a single timed-out record, or several with one stamp, has
+// no span to report.
 void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
 {
-    const std::size_t before = part.rows.size();
-    EndOutage(first, last, &part.rows, part.rowsTotal, nullptr);
-    if (part.rows.size() != before) {
-        ++part.rowsCount;
-        KeepLongest(part.longest, PageOutage {first, last});
+    if (first.Text() == last.Text()) {
+        return;
+    }
+    part.rows += OutageRow(first, last);
+    part.rowsTotal += last.seconds - first.seconds;
+    ++part.rowsCount;
+    KeepLongest(part.longest, PageOutage {first, last});
+}
+
+void Join(FoldedLog& folded, const KeptStamp& first, const KeptStamp& last)
+{
+    if (first.Text() != last.Text()) {
+        folded.joined[folded.joinedCount++] = OutageSpan {first, last};
+        folded.total += last.seconds - first.seconds;
     }
 }
 
@@ -101,37 +90,26 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
     return part;
 }
 
-void OutageFold::AddLog(const LogPart& part, std::string* rows, PageTally* page)
+FoldedLog OutageFold::AddLog(const LogPart& part)
 {
-    std::int64_t total = 0;
+    FoldedLog folded;
     if (part.hasRecords) {
         const bool joins =
             open_ && part.opensWithTimeout && ContinuesOutage(openLast_.seconds, part.firstRecord.seconds);
         if (open_ && !joins) {
-            EndOutage(openFirst_, openLast_, rows, total, page);
+            Join(folded, openFirst_, openLast_);
         }
         const KeptStamp firstOutageStart = joins ? openFirst_ : part.firstRecord;
         if (part.opensWithTimeout && part.firstOutageEnded) {
-            EndOutage(firstOutageStart, part.firstOutageLast, rows, total, page);
+            Join(folded, firstOutageStart, part.firstOutageLast);
         }
-        if (rows != nullptr) {
-            *rows += part.rows;
-        }
-        total += part.rowsTotal;
+        folded.total += part.rowsTotal;
         open_ = part.endsInOutage;
         const bool firstOutageStillOpen = part.opensWithTimeout && !part.firstOutageEnded;
         openFirst_ = firstOutageStillOpen ? firstOutageStart : part.openFirst;
         openLast_ = part.openLast;
     }
-    if (rows != nullptr) {
-        *rows += SummaryRow(part.day, total);
-    }
-    if (page != nullptr) {
-        page->AddOutages(part.rowsCount, part.longest);
-        const KeptStamp* last = part.readWhole ? &part.lastRecord : &part.firstRecord;
-        page->AddLog(part.day, total, part.lines, part.hasRecords ? &part.firstRecord : nullptr,
-                     part.hasRecords ? last : nullptr, part.rtt);
-    }
+    return folded;
 }
 
 }  // namespace vellomar::report

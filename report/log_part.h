@@ -10,11 +10,14 @@
 // long as its log is unchanged, whatever happens to the logs around it.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "line_reader.h"
 #include "outage_page.h"
@@ -59,12 +62,28 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
 
 std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 
-// Folds the parts of the logs, in name order, into the rows of the report.
+// An outage from its first timed-out record to its last.
+struct OutageSpan {
+    KeptStamp first;
+    KeptStamp last;
+};
+
+// What one log adds to the outages once the logs before it are folded: the
+// outages its part could not close alone (the one the logs before it left
+// open, and its first outage, which may continue that one), in the order
+// they end and only when they span some time; and the log's outage time,
+// its own rows included.
+struct FoldedLog {
+    std::array<OutageSpan, 2> joined;
+    std::size_t joinedCount = 0;
+    std::int64_t total = 0;
+};
+
+// Folds the parts of the logs, in name order, carrying an outage open at
+// the end of one log into the next.
 class OutageFold {
 public:
-    // Appends the log's rows and its summary row to rows, where given, and
-    // tells the page what they hold, where given.
-    void AddLog(const LogPart& part, std::string* rows, PageTally* page = nullptr);
+    FoldedLog AddLog(const LogPart& part);
 
 private:
     bool open_ = false;  // an outage is open where the next log begins

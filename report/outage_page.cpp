@@ -43,15 +43,25 @@ constexpr DayColour kDayColours[] = {
 };
 constexpr const char* kNoLogColour = "#e5e5e5";
 
-// Appends printf-formatted text: one call per element, no temporaries.
+// Appends printf-formatted text, whole however long: most fragments fit the
+// buffer on the stack, the rest are formatted again in place.
 [[gnu::format(printf, 2, 3)]] void Append(std::string& html, const char* format, ...)
 {
     char text[256];
-    va_list arguments;
+    va_list arguments, again;
     va_start(arguments, format);
+    va_copy(again, arguments);
     const int length = std::vsnprintf(text, sizeof text, format, arguments);
     va_end(arguments);
-    html.append(text, static_cast<std::size_t>(std::clamp(length, 0, static_cast<int>(sizeof text) - 1)));
+    if (length > 0 && static_cast<std::size_t>(length) < sizeof text) {
+        html.append(text, static_cast<std::size_t>(length));
+    } else if (length > 0) {
+        const std::size_t at = html.size();
+        html.resize(at + static_cast<std::size_t>(length) + 1);
+        std::vsnprintf(html.data() + at, static_cast<std::size_t>(length) + 1, format, again);
+        html.resize(at + static_cast<std::size_t>(length));
+    }
+    va_end(again);
 }
 
 // A coordinate, to a tenth of a pixel.
@@ -283,122 +293,6 @@ void AppendLongest(std::string& html, const OutagePage& page)
 }
 
 }  // namespace
-
-void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage)
-{
-    if (longest.size() == kLongestOutages && outage.Seconds() <= longest.back().Seconds()) {
-        return;
-    }
-    const auto at = std::upper_bound(longest.begin(), longest.end(), outage.Seconds(),
-                                     [](std::int64_t seconds, const PageOutage& o) { return seconds > o.Seconds(); });
-    longest.insert(at, std::move(outage));
-    if (longest.size() > kLongestOutages) {
-        longest.pop_back();
-    }
-}
-
-void PageTally::AddOutage(const KeptStamp& first, const KeptStamp& last)
-{
-    if (first.Text() == last.Text()) {
-        return;
-    }
-    ++page_.outageCount;
-    KeepLongest(page_.longest, PageOutage {first, last});
-}
-
-void PageTally::AddOutages(std::int64_t count, const std::vector<PageOutage>& longest)
-{
-    page_.outageCount += count;
-    for (const PageOutage& outage : longest) {
-        KeepLongest(page_.longest, outage);
-    }
-}
-
-void PageTally::AddLog(std::string_view day, std::int64_t outageSeconds, std::int64_t lines, const KeptStamp* first,
-                       const KeptStamp* last, const std::vector<RttSlot>& rtt)
-{
-    page_.outageSeconds += outageSeconds;
-    page_.monitoredSeconds += lines * kSecondsPerTick;
-    if (day.size() == kDateLength) {
-        if (const auto number = ParseDate(day.data())) {
-            page_.days.push_back(PageDay {*number, outageSeconds});
-        }
-    }
-    if (first != nullptr && (page_.firstStamp.empty() || first->seconds < firstSeconds_)) {
-        page_.firstStamp = first->Text();
-        firstSeconds_ = first->seconds;
-    }
-    if (last != nullptr && (page_.lastStamp.empty() || last->seconds > lastSeconds_)) {
-        page_.lastStamp = last->Text();
-        lastSeconds_ = last->seconds;
-    }
-    page_.recentRtt.insert(page_.recentRtt.end(), rtt.begin(), rtt.end());
-}
-
-OutagePage PageTally::Page(std::string hostName, std::string address, std::string madeAt) const
-{
-    OutagePage page = page_;
-    page.hostName = std::move(hostName);
-    page.address = std::move(address);
-    page.madeAt = std::move(madeAt);
-    // Two logs of one day (names that differ in case) share a calendar cell.
-    std::stable_sort(page.days.begin(), page.days.end(),
-                     [](const PageDay& a, const PageDay& b) { return a.day < b.day; });
-    std::vector<PageDay> days;
-    for (const PageDay& day : page.days) {
-        if (!days.empty() && days.back().day == day.day) {
-            days.back().outageSeconds += day.outageSeconds;
-        } else {
-            days.push_back(day);
-        }
-    }
-    page.days = std::move(days);
-    std::stable_sort(page.recentRtt.begin(), page.recentRtt.end(),
-                     [](const RttSlot& a, const RttSlot& b) { return a.start < b.start; });
-    if (!page.recentRtt.empty()) {
-        const StampSeconds since = page.recentRtt.back().start + kRttSlotSeconds - kRttDays * kSecondsPerDay;
-        std::erase_if(page.recentRtt, [since](const RttSlot& slot) { return slot.start < since; });
-    }
-    return page;
-}
-
-void RttSlots::Add(StampSeconds at, bool replied, bool timedOut, std::int32_t roundTripMs)
-{
-    const StampSeconds start = at - (at % kRttSlotSeconds + kRttSlotSeconds) % kRttSlotSeconds;
-    if (!open_ || slots_.back().start != start) {
-        Close();
-        slots_.push_back(RttSlot {start, 0, 0, 0, 0});
-        open_ = true;
-    }
-    RttSlot& slot = slots_.back();
-    if (replied) {
-        ++slot.replies;
-        times_.push_back(roundTripMs);
-    }
-    slot.timeouts += timedOut;
-}
-
-void RttSlots::Close()
-{
-    if (!open_) {
-        return;
-    }
-    RttSlot& slot = slots_.back();
-    if (!times_.empty()) {
-        const auto middle = times_.begin() + static_cast<std::ptrdiff_t>(times_.size() / 2);
-        std::nth_element(times_.begin(), middle, times_.end());
-        slot.medianMs = *middle;
-        slot.maxMs = *std::max_element(times_.begin(), times_.end());
-    }
-    times_.clear();
-    open_ = false;
-}
-
-std::vector<RttSlot> RttSlots::Take()
-{
-    Close();
-    return std::move(slots_);
-}
 
 std::string EscapeHtml(std::string_view text)
 {

@@ -52,44 +52,9 @@ inline constexpr int kCalendarDays = 366;
 inline constexpr int kRttDays = 7;
 inline constexpr StampSeconds kRttSlotSeconds = 600;
 
-// Gathers the page's numbers as the daily logs are folded in name order.
-class PageTally {
-public:
-    // Outages keep a row in the report exactly when they span some time.
-    void AddOutage(const KeptStamp& first, const KeptStamp& last);
-    // A log's own outages: how many, and the longest of them.
-    void AddOutages(std::int64_t count, const std::vector<PageOutage>& longest);
-    // A daily log: its day ("yyyy/mm/dd"), what its outages added up to, its
-    // lines (each stands for one ten-second tick of the monitor), the
-    // earliest and latest stamps read in it, and its round-trip times.
-    void AddLog(std::string_view day, std::int64_t outageSeconds, std::int64_t lines, const KeptStamp* first,
-                const KeptStamp* last, const std::vector<RttSlot>& rtt);
-    // The page, with its heading.
-    OutagePage Page(std::string hostName, std::string address, std::string madeAt) const;
-
-private:
-    OutagePage page_;
-    StampSeconds firstSeconds_ = 0, lastSeconds_ = 0;
-};
-
-// Keeps the longest outages, longest first, the earlier first among equals.
-void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage);
-
-// Ten-minute slots of round-trip times, from records in the order read.
-class RttSlots {
-public:
-    void Add(StampSeconds at, bool replied, bool timedOut, std::int32_t roundTripMs);
-    std::vector<RttSlot> Take();
-
-private:
-    void Close();
-    std::vector<RttSlot> slots_;
-    std::vector<std::int32_t> times_;  // of the slot still open
-    bool open_ = false;
-};
-
 inline constexpr std::int64_t kSecondsPerTick = 10;
 
+// The page, as one text.
 std::string RenderOutagePage(const OutagePage& page);
 
 // Text made safe to stand in HTML, in an element or a quoted attribute.

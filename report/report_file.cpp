@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "diagnostics.h"
 #include "files.h"
 
 namespace vellomar::report {
@@ -21,12 +22,19 @@ ReportFile::~ReportFile()
     }
 }
 
+bool ReportFile::Failed(const std::filesystem::path& file, const std::string& reason)
+{
+    const std::u8string name = file.filename().u8string();
+    problem_.assign(name.begin(), name.end()).append(": ").append(reason);
+    return false;
+}
+
 bool ReportFile::Create()
 {
     // A report the user made read-only stays as it is, although the folder
     // would let a new file take its place.
-    if (!MayWrite(reportPath_)) {
-        return false;
+    if (!platform::MayWrite(reportPath_)) {
+        return Failed(reportPath_, platform::LastErrorText());
     }
     std::error_code missing;
     const std::filesystem::file_status old = std::filesystem::status(reportPath_, missing);
@@ -35,13 +43,13 @@ bool ReportFile::Create()
     }
     file_ = platform::File::CreateEmpty(temporaryPath_);
     created_ = file_.IsOpen();
-    return created_;
+    return created_ || Failed(temporaryPath_, platform::LastErrorText());
 }
 
 bool ReportFile::Write(std::string_view piece)
 {
     if (!file_.WriteAll(piece)) {
-        return false;
+        return Failed(temporaryPath_, platform::LastErrorText());
     }
     file_.StartFlush();
     return true;
@@ -53,17 +61,17 @@ bool ReportFile::Commit()
     // the renamed report could turn up empty after a crash. It costs little,
     // as the report is small and rebuilt only every ten minutes or so.
     if (!file_.Flush() || !file_.Close()) {
-        return false;
+        return Failed(temporaryPath_, platform::LastErrorText());
     }
     std::error_code error;
     if (oldPermissions_) {
         std::filesystem::permissions(temporaryPath_, *oldPermissions_, error);
     }
     if (error) {
-        return false;
+        return Failed(temporaryPath_, error.message());
     }
     committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_);
-    return committed_;
+    return committed_ || Failed(reportPath_, platform::LastErrorText());
 }
 
 }  // namespace vellomar::report

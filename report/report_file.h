@@ -5,10 +5,11 @@
 
 #include <filesystem>
 #include <optional>
+#include <string>
 #include <string_view>
 
 #include "files.h"
-#include "folder_access.h"
+#include "folder_listing.h"
 
 namespace vellomar::report {
 
@@ -32,14 +33,20 @@ public:
     // untouched, when any step failed.
     bool Commit();
     bool Commit(std::string_view text) { return Write(text) && Commit(); }
+    // Why the step that failed failed, one line for the user: the file's
+    // name and the system's reason ("ERR_list.csv: Permission denied...").
+    const std::string& Problem() const { return problem_; }
 
 private:
+    bool Failed(const std::filesystem::path& file, const std::string& reason);
+
     std::filesystem::path reportPath_;
     std::filesystem::path temporaryPath_;
     std::optional<std::filesystem::perms> oldPermissions_;
     platform::File file_;
     bool created_ = false;
     bool committed_ = false;
+    std::string problem_;
 };
 
 }  // namespace vellomar::report

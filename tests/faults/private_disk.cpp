@@ -33,10 +33,10 @@ bool EnterPrivateMounts()
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 
-PrivateDisk::PrivateDisk(std::filesystem::path folder, const std::string& size)
-    : folder_(std::move(folder)), size_(size)
+PrivateDisk::PrivateDisk(std::filesystem::path folder, const std::string& size, std::string type)
+    : folder_(std::move(folder)), size_(size), type_(std::move(type))
 {
-    mounted_ = ::mount("vellomar-test", folder_.c_str(), "tmpfs", 0, ("size=" + size_).c_str()) == 0;
+    mounted_ = ::mount("vellomar-test", folder_.c_str(), type_.c_str(), 0, ("size=" + size_).c_str()) == 0;
 }
 
 PrivateDisk::~PrivateDisk()
@@ -48,7 +48,7 @@ PrivateDisk::~PrivateDisk()
 bool PrivateDisk::SetReadOnly(bool readOnly)
 {
     unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
-    return ::mount("vellomar-test", folder_.c_str(), "tmpfs", flags, ("size=" + size_).c_str()) == 0;
+    return ::mount("vellomar-test", folder_.c_str(), type_.c_str(), flags, ("size=" + size_).c_str()) == 0;
 }
 
 bool PrivateDisk::Fill()

@@ -13,8 +13,9 @@ bool EnterPrivateMounts();
 
 class PrivateDisk {
 public:
-    // Mounts a tmpfs of the given size (e.g. "64k") on folder, which must exist.
-    PrivateDisk(std::filesystem::path folder, const std::string& size);
+    // Mounts a tmpfs of the given size (e.g. "64k") on folder, which must
+    // exist, or a file system of another type (ramfs ignores the size).
+    PrivateDisk(std::filesystem::path folder, const std::string& size, std::string type = "tmpfs");
     ~PrivateDisk();
     PrivateDisk(const PrivateDisk&) = delete;
     PrivateDisk& operator=(const PrivateDisk&) = delete;
@@ -29,6 +30,7 @@ public:
 private:
     std::filesystem::path folder_;
     std::string size_;
+    std::string type_;
     bool mounted_ = false;
 };
 

@@ -9,9 +9,9 @@
 #include <memory>
 #include <utility>
 
-#include "folder_access.h"
+#include "folder_listing.h"
 
-namespace vellomar::report {
+namespace vellomar::platform {
 namespace {
 
 std::int64_t Nanoseconds(const timespec& time)
@@ -164,4 +164,4 @@ bool MayWrite(const std::filesystem::path& file)
     return true;
 }
 
-}  // namespace vellomar::report
+}  // namespace vellomar::platform

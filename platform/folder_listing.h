@@ -1,6 +1,6 @@
-// What the report does with a folder beyond reading and writing files (those
+// What the program needs of a folder beyond reading and writing files (those
 // are the platform's File): list it, tell one version of a file from another,
-// watch it, and check what the user may do with the report. One source per
+// watch it, and check what the user may do with a file. One source per
 // platform implements it.
 #pragma once
 
@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vellomar::report {
+namespace vellomar::platform {
 
 // What tells one version of a file from another without reading it. The
 // change time is part of it because nobody can set it back: a rewrite whose
@@ -66,4 +66,4 @@ private:
 // Whether the user may open file for writing; true when it does not exist.
 bool MayWrite(const std::filesystem::path& file);
 
-}  // namespace vellomar::report
+}  // namespace vellomar::platform

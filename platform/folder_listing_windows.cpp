@@ -1,4 +1,4 @@
-// The report's files on Windows: W functions throughout, so that folders and
+// Folders on Windows: W functions throughout, so that folders and
 // names outside the ANSI code page work.
 #include <windows.h>
 
@@ -6,10 +6,10 @@
 #include <memory>
 #include <utility>
 
-#include "folder_access.h"
+#include "folder_listing.h"
 #include "wide_text.h"
 
-namespace vellomar::report {
+namespace vellomar::platform {
 namespace {
 
 constexpr DWORD kNotOrdinary =
@@ -114,4 +114,4 @@ bool MayWrite(const std::filesystem::path& file)
     return true;
 }
 
-}  // namespace vellomar::report
+}  // namespace vellomar::platform
