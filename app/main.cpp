@@ -3,7 +3,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "icmp_platform.h"
+#include "files.h"
+#include "privileges.h"
 #include "vellomar_window.h"
 
 namespace {
@@ -37,7 +38,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName("Vellomar");
 
     vellomar::WindowSeams seams;
-    seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    seams.programFolder = vellomar::platform::ProgramFolder();
     vellomar::Vellomar monitor(std::move(seams));
     monitor.show();
     monitor.Logic().Form_Load();
