@@ -384,6 +384,7 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingH
     ASSERT_TRUE(grantedHelper.Install(PING_ONCE, "ping_once") && grantedHelper.Install(PING_HELPER, kHelper, true));
     ASSERT_TRUE(plainHelper.Install(PING_ONCE, "ping_once") && plainHelper.Install(PING_HELPER, kHelper));
 
+    // Where nothing can ping, the user is told why and what to do.
     const auto noEcho = [](const ProgramFolder& folder) {
         const std::string helper = (folder.Path() / kHelper).string();
         return "vellomar: no ping can be sent, so every record gets the status -1: this user's group may not use "
