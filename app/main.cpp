@@ -6,7 +6,7 @@
 
 #include "diagnostics.h"
 #include "files.h"
-#include "icmp_platform.h"
+#include "privileges.h"
 #include "single_instance.h"
 #include "vellomar_window.h"
 
@@ -60,7 +60,7 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName("Vellomar");
 
     vellomar::WindowSeams seams;
-    seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
+    seams.programFolder = vellomar::platform::ProgramFolder();
     vellomar::Vellomar monitor(std::move(seams));
     monitor.show();
     const auto showRequests = claim.ListenForShowRequests([&monitor] { monitor.ShowAndRaise(); });

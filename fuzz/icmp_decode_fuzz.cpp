@@ -34,12 +34,11 @@ using Bytes = std::vector<uint8_t>;
 
 constexpr size_t kHeadSize = 20;
 
-struct Scene {
-    bool repairChecksum = false;
-    icmp::EchoRequestId request;
-    uint32_t sender = 0;
-    icmp::QueuedError queued;
-};
+void Require(bool holds)
+{
+    if (!holds)
+        std::abort();
+}
 
 uint32_t Word(const uint8_t* p)
 {
@@ -48,20 +47,18 @@ uint32_t Word(const uint8_t* p)
     return word;
 }
 
-Scene ReadScene(const uint8_t* head)
-{
-    Scene scene;
-    scene.repairChecksum = head[0] & 1;
-    scene.request = {LoadBe16(head + 1), LoadBe16(head + 3), Word(head + 5)};
-    scene.sender = (head[0] & 2) ? scene.request.destination : Word(head + 9);
-    scene.queued.fromIcmp = head[0] & 4;
-    scene.queued.type = head[13];
-    scene.queued.code = head[14];
-    scene.queued.errnoValue = head[15];
-    scene.queued.offender = Word(head + 16);
-    scene.queued.originalDestination = (head[0] & 8) ? scene.request.destination : Word(head + 16);
-    return scene;
-}
+struct Scene {
+    explicit Scene(const uint8_t* head)
+        : repairChecksum(head[0] & 1), request {LoadBe16(head + 1), LoadBe16(head + 3), Word(head + 5)},
+          sender((head[0] & 2) ? request.destination : Word(head + 9)),
+          queued {(head[0] & 4) != 0, head[13],        head[14],
+                  head[15],           Word(head + 16), (head[0] & 8) ? request.destination : Word(head + 16)}
+    {}
+    bool repairChecksum;
+    icmp::EchoRequestId request;
+    uint32_t sender;
+    icmp::QueuedError queued;
+};
 
 // Writes the right checksum into the ICMP message at [offset, end), if it has a header.
 void RepairChecksum(Bytes& packet, size_t offset, size_t end)
@@ -69,46 +66,20 @@ void RepairChecksum(Bytes& packet, size_t offset, size_t end)
     if (end > packet.size() || offset + icmp::kIcmpHeaderSize > end)
         return;
     packet[offset + 2] = packet[offset + 3] = 0;
-    const uint16_t sum = icmp::InternetChecksum(packet.data() + offset, end - offset);
-    packet[offset + 2] = static_cast<uint8_t>(sum >> 8);
-    packet[offset + 3] = static_cast<uint8_t>(sum);
-}
-
-// Where the ICMP message of a raw packet lies, by its IPv4 header: [offset, end).
-struct Span {
-    size_t offset = 0;
-    size_t end = 0;
-};
-
-Span IcmpSpanOfRaw(const Bytes& packet)
-{
-    if (packet.size() < icmp::kMinIpHeaderSize)
-        return {};
-    const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
-    return {offset, std::min<size_t>(packet.size(), LoadBe16(&packet[2]))};
+    StoreBe16(&packet[offset + 2], icmp::InternetChecksum(packet.data() + offset, end - offset));
 }
 
 bool IsIcmpErrorStatus(int32_t status)
 {
-    switch (status) {
-    case kIpDestNetUnreachable:
-    case kIpDestHostUnreachable:
-    case kIpDestProtocolUnreachable:
-    case kIpDestPortUnreachable:
-    case kIpTtlExpiredTransit:
-    case kIpTtlExpiredReassembly:
-    case kIpParameterProblem:
-    case kIpSourceQuench:
-        return true;
-    default:
-        return false;
-    }
+    constexpr int32_t kKnown[] = {kIpDestNetUnreachable,  kIpDestHostUnreachable, kIpDestProtocolUnreachable,
+                                  kIpDestPortUnreachable, kIpTtlExpiredTransit,   kIpTtlExpiredReassembly,
+                                  kIpParameterProblem,    kIpSourceQuench};
+    return std::find(std::begin(kKnown), std::end(kKnown), status) != std::end(kKnown);
 }
 
 bool IsErrorType(uint8_t type)
 {
-    return type == icmp::kTypeDestUnreachable || type == icmp::kTypeSourceQuench || type == icmp::kTypeTimeExceeded ||
-           type == icmp::kTypeParameterProblem;
+    return type == 3 || type == 4 || type == 11 || type == 12;
 }
 
 // "Not ours" claims nothing: no status and no echoed data.
@@ -120,24 +91,18 @@ bool ClaimsNothing(const Decoded& d)
 // What any answer about the ICMP message at [offset, end) of packet must satisfy.
 void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t end, const Scene& scene)
 {
+    const uint8_t* message = packet.data() + offset;
     switch (d.verdict) {
     case Verdict::NotOurs:
-        if (!ClaimsNothing(d))
-            std::abort();
-        return;
-    case Verdict::Reply: {
-        const uint8_t* message = packet.data() + offset;
-        if (d.status != kIpSuccess || d.from != scene.sender || scene.sender != scene.request.destination ||
-            d.dataOffset != offset + icmp::kIcmpHeaderSize || d.dataOffset + d.dataSize != end ||
-            message[0] != icmp::kTypeEchoReply || LoadBe16(message + 4) != scene.request.identifier ||
-            LoadBe16(message + 6) != scene.request.sequence)
-            std::abort();
-        return;
-    }
+        return Require(ClaimsNothing(d));
+    case Verdict::Reply:
+        return Require(d.status == kIpSuccess && d.from == scene.sender && scene.sender == scene.request.destination &&
+                       d.dataOffset == offset + icmp::kIcmpHeaderSize && d.dataOffset + d.dataSize == end &&
+                       message[0] == icmp::kTypeEchoReply && LoadBe16(message + 4) == scene.request.identifier &&
+                       LoadBe16(message + 6) == scene.request.sequence);
     case Verdict::Error:
-        if (!IsIcmpErrorStatus(d.status) || d.from != scene.sender || !IsErrorType(packet[offset]) || d.dataSize != 0)
-            std::abort();
-        return;
+        return Require(IsIcmpErrorStatus(d.status) && d.from == scene.sender && IsErrorType(message[0]) &&
+                       d.dataSize == 0);
     }
     std::abort();  // a verdict outside the three
 }
@@ -149,54 +114,47 @@ Decoded DecodeCopy(const Bytes& packet, SocketKind kind, const Scene& scene)
 }
 
 // A raw packet that concerns us says the same as its ICMP message alone.
-void CheckRaw(const Bytes& input, const Scene& scene)
+void CheckRaw(Bytes packet, const Scene& scene)
 {
-    Bytes packet(input);
-    const Span span = IcmpSpanOfRaw(packet);
+    if (packet.size() < icmp::kMinIpHeaderSize)
+        return Require(DecodeCopy(packet, SocketKind::Raw, scene).verdict == Verdict::NotOurs);
+    const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
+    const size_t end = std::min<size_t>(packet.size(), LoadBe16(&packet[2]));
     if (scene.repairChecksum)
-        RepairChecksum(packet, span.offset, span.end);
+        RepairChecksum(packet, offset, end);
     const Decoded raw = DecodeCopy(packet, SocketKind::Raw, scene);
-    CheckAnswer(raw, packet, span.offset, span.end, scene);
+    CheckAnswer(raw, packet, offset, end, scene);
     if (raw.verdict == Verdict::NotOurs)
         return;
-    if (raw.ttl != packet[8] || raw.tos != packet[1])
-        std::abort();
-
-    const Bytes message(packet.begin() + static_cast<long>(span.offset), packet.begin() + static_cast<long>(span.end));
-    const Decoded alone = DecodeCopy(message, SocketKind::Datagram, scene);
-    if (alone.verdict != raw.verdict || alone.status != raw.status || alone.dataSize != raw.dataSize)
-        std::abort();
+    Require(raw.ttl == packet[8] && raw.tos == packet[1]);
+    const Decoded alone =
+        DecodeCopy(Bytes(packet.begin() + static_cast<long>(offset), packet.begin() + static_cast<long>(end)),
+                   SocketKind::Datagram, scene);
+    Require(alone.verdict == raw.verdict && alone.status == raw.status && alone.dataSize == raw.dataSize);
 }
 
-void CheckDatagram(const Bytes& input, const Scene& scene)
+// A ping socket delivers the ICMP message alone, without TTL or TOS.
+void CheckDatagram(Bytes packet, const Scene& scene)
 {
-    Bytes packet(input);
     if (scene.repairChecksum)
         RepairChecksum(packet, 0, packet.size());
     const Decoded datagram = DecodeCopy(packet, SocketKind::Datagram, scene);
     CheckAnswer(datagram, packet, 0, packet.size(), scene);
-    if (datagram.ttl != 0 || datagram.tos != 0)  // a ping socket delivers no IPv4 header
-        std::abort();
+    Require(datagram.ttl == 0 && datagram.tos == 0);
 }
 
 // The bytes as the quote of an error-queue entry: the start of our failed request.
-void CheckQueued(const Bytes& input, const Scene& scene)
+void CheckQueued(const Bytes& quote, const Scene& scene)
 {
-    const Bytes quote(input);
     const Decoded d = icmp::DecodeQueuedError(quote.data(), quote.size(), scene.queued, scene.request);
-    if (d.verdict == Verdict::NotOurs) {
-        if (!ClaimsNothing(d))
-            std::abort();
-        return;
-    }
-    if (d.verdict != Verdict::Error || scene.queued.originalDestination != scene.request.destination ||
-        !(IsIcmpErrorStatus(d.status) || d.status == kIpGeneralFailure))
-        std::abort();
-    if (scene.queued.fromIcmp &&
-        (d.from != scene.queued.offender || quote.size() < icmp::kIcmpHeaderSize ||
-         quote[0] != icmp::kTypeEchoRequest || LoadBe16(&quote[4]) != scene.request.identifier ||
-         LoadBe16(&quote[6]) != scene.request.sequence))
-        std::abort();
+    if (d.verdict == Verdict::NotOurs)
+        return Require(ClaimsNothing(d));
+    Require(d.verdict == Verdict::Error && scene.queued.originalDestination == scene.request.destination &&
+            (IsIcmpErrorStatus(d.status) || d.status == kIpGeneralFailure));
+    Require(!scene.queued.fromIcmp ||
+            (d.from == scene.queued.offender && quote.size() >= icmp::kIcmpHeaderSize &&
+             quote[0] == icmp::kTypeEchoRequest && LoadBe16(&quote[4]) == scene.request.identifier &&
+             LoadBe16(&quote[6]) == scene.request.sequence));
 }
 
 }  // namespace
@@ -205,7 +163,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < kHeadSize)
         return 0;
-    const Scene scene = ReadScene(data);
+    const Scene scene(data);
     const Bytes packet(data + kHeadSize, data + size);
     CheckRaw(packet, scene);
     CheckDatagram(packet, scene);

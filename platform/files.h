@@ -68,7 +68,11 @@ private:
 // target is replaced when it exists. On failure both stay as they were.
 bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target);
 
-// The folder that holds the running executable.
+// The running executable, as the system names it (any bytes on Linux); empty
+// when the system will not say.
+std::filesystem::path ProgramPath();
+// The folder that holds it: where the program keeps its files, and its ping
+// helper. The working folder when the executable's own path is unknown.
 std::filesystem::path ProgramFolder();
 
 }  // namespace vellomar::platform

@@ -115,11 +115,18 @@ bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem:
     return true;
 }
 
-std::filesystem::path ProgramFolder()
+std::filesystem::path ProgramPath()
 {
     std::error_code error;
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return error ? std::filesystem::current_path(error) : executable.parent_path();
+    return error ? std::filesystem::path() : executable;
+}
+
+std::filesystem::path ProgramFolder()
+{
+    const std::filesystem::path executable = ProgramPath();
+    std::error_code error;
+    return executable.empty() ? std::filesystem::current_path(error) : executable.parent_path();
 }
 
 }  // namespace vellomar::platform

@@ -117,7 +117,7 @@ bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem:
     return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
 
-std::filesystem::path ProgramFolder()
+std::filesystem::path ProgramPath()
 {
     // Long paths exist: grow the buffer until the whole name fits.
     std::vector<wchar_t> name(MAX_PATH);
@@ -126,9 +126,16 @@ std::filesystem::path ProgramFolder()
         if (length == 0)
             return {};
         if (length < name.size())
-            return std::filesystem::path(std::wstring(name.data(), length)).parent_path();
+            return std::filesystem::path(std::wstring(name.data(), length));
         name.resize(name.size() * 2);
     }
+}
+
+std::filesystem::path ProgramFolder()
+{
+    const std::filesystem::path executable = ProgramPath();
+    std::error_code error;
+    return executable.empty() ? std::filesystem::current_path(error) : executable.parent_path();
 }
 
 }  // namespace vellomar::platform

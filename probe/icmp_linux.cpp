@@ -4,6 +4,7 @@
 
 #include "byte_order.h"
 #include "diagnostics.h"
+#include "echo_reply.h"
 
 #include <algorithm>
 #include <array>
@@ -12,6 +13,7 @@
 #include <climits>
 #include <cstring>
 #include <optional>
+#include <string>
 #include <type_traits>
 
 #include <arpa/inet.h>
@@ -19,7 +21,6 @@
 #include <linux/filter.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <sys/capability.h>
 #include <sys/random.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -48,15 +49,30 @@ int Descriptor(intptr_t native)
     return static_cast<int>(native);
 }
 
+// A socket that refuses an option still carries the exchange, only less well:
+// what that costs is said when it first happens, not every ten seconds.
+void SetOption(int fd, int level, int name, const void* value, socklen_t size, RecurringProblem& refused,
+               const std::string& cost)
+{
+    if (::setsockopt(fd, level, name, value, size) == 0) {
+        refused.Clear();
+        return;
+    }
+    const std::string why = LastErrorText();
+    refused.Report(cost + " (" + why + ")");
+}
+
 // Asks a ping socket to report ICMP errors through its error queue, and the
 // TTL and TOS of what it receives.
 void EnableDatagramReports(int fd)
 {
+    static RecurringProblem noErrors, noTtl, noTos;
     const int on = 1;
-    // Should one of these fail, the exchange still works; it only learns less.
-    ::setsockopt(fd, SOL_IP, IP_RECVERR, &on, sizeof on);
-    ::setsockopt(fd, SOL_IP, IP_RECVTTL, &on, sizeof on);
-    ::setsockopt(fd, SOL_IP, IP_RECVTOS, &on, sizeof on);
+    SetOption(fd, SOL_IP, IP_RECVERR, &on, sizeof on, noErrors,
+              "the ping socket will not pass on ICMP error messages (IP_RECVERR), so an unreachable host is "
+              "logged as a time-out");
+    SetOption(fd, SOL_IP, IP_RECVTTL, &on, sizeof on, noTtl, "the ping socket will not tell a reply's TTL");
+    SetOption(fd, SOL_IP, IP_RECVTOS, &on, sizeof on, noTos, "the ping socket will not tell a reply's TOS");
 }
 
 // A fresh identifier and sequence for every request, so that a late answer to
@@ -109,8 +125,10 @@ void AttachAnswerFilter(int fd, const icmp::EchoRequestId& request)
     };
     static_assert(std::extent_v<decltype(code)> == kQueue + 1);
     const sock_fprog program {static_cast<unsigned short>(std::size(code)), code};
-    // Without the filter the exchange still works, only less well under a flood.
-    ::setsockopt(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program);
+    static RecurringProblem noFilter;
+    SetOption(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program, noFilter,
+              "the raw ICMP socket takes no filter (SO_ATTACH_FILTER), so under a flood of other ICMP traffic a "
+              "reply may be lost and logged as a time-out");
 }
 
 bool SendTo(int fd, const uint8_t* packet, size_t size, uint32_t destination)
@@ -286,29 +304,23 @@ std::optional<Answer> AwaitAnswer(int fd, SocketKind kind, const icmp::EchoReque
 void FillReply(EchoReply& reply, const std::optional<Answer>& answer, Clock::time_point sentAt,
                const uint8_t* received = nullptr)
 {
-    reply.Address = 0;
-    reply.Status = kIpRequestTimedOut;
-    reply.RoundTripTime = 0;
-    reply.DataSize = 0;
-    reply.Options.Ttl = 0;
-    reply.Options.Tos = 0;
-    if (!answer)
-        return;
-
-    const icmp::Decoded& decoded = answer->decoded;
-    reply.Address = decoded.from;
-    reply.Status = decoded.status;
-    if (answer->receivedAt) {
-        reply.RoundTripTime = static_cast<int32_t>(
-            std::chrono::duration_cast<std::chrono::milliseconds>(*answer->receivedAt - sentAt).count());
+    EchoOutcome outcome;
+    if (answer) {
+        const icmp::Decoded& decoded = answer->decoded;
+        outcome.address = decoded.from;
+        outcome.status = decoded.status;
+        if (answer->receivedAt) {
+            outcome.roundTripTime = static_cast<int32_t>(
+                std::chrono::duration_cast<std::chrono::milliseconds>(*answer->receivedAt - sentAt).count());
+        }
+        outcome.ttl = decoded.ttl;
+        outcome.tos = decoded.tos;
+        if (received != nullptr && decoded.verdict == icmp::Verdict::Reply) {
+            outcome.data = received + decoded.dataOffset;
+            outcome.dataSize = decoded.dataSize;
+        }
     }
-    reply.Options.Ttl = decoded.ttl;
-    reply.Options.Tos = decoded.tos;
-    if (received != nullptr && decoded.verdict == icmp::Verdict::Reply) {
-        const size_t copied = std::min(decoded.dataSize, sizeof reply.ReplyData);
-        std::memcpy(reply.ReplyData, received + decoded.dataOffset, copied);
-        reply.DataSize = static_cast<uint16_t>(copied);
-    }
+    RecordEchoOutcome(outcome, reply);
 }
 
 }  // namespace
@@ -320,16 +332,6 @@ bool StartSocketLibrary()
 
 void ReleaseSocketLibrary()
 {}
-
-bool DropPrivileges()
-{
-    cap_t none = ::cap_init();
-    if (none == nullptr)
-        return false;
-    const bool dropped = ::cap_set_proc(none) == 0;
-    ::cap_free(none);
-    return dropped;
-}
 
 uint32_t InetAddr(const char* text)
 {

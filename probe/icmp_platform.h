@@ -17,10 +17,6 @@ inline constexpr uint8_t kEchoPayload[] = {'h', 'e', 'l', 'l', 'o'};
 bool StartSocketLibrary();
 void ReleaseSocketLibrary();
 
-// Gives up every privilege the process was started with. False when that
-// failed and the process still holds some.
-bool DropPrivileges();
-
 // One echo exchange carried out by the privileged helper program beside the
 // executable, for a process that may open no ICMP endpoint itself. False, with
 // reply untouched, when no request was sent (no helper, or the helper may not

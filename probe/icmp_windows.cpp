@@ -11,9 +11,9 @@
 #include <icmpapi.h>
 
 #include <algorithm>
-#include <cstring>
 
 #include "diagnostics.h"
+#include "echo_reply.h"
 
 namespace vellomar::platform {
 
@@ -29,21 +29,18 @@ HANDLE Handle(intptr_t native)
     return reinterpret_cast<HANDLE>(native);
 }
 
-// The 64-bit record of the library into the program's own: every field the
-// two have in common, the echoed data as far as it fits.
-void CopyReply(const ICMP_ECHO_REPLY& from, EchoReply& to)
+// What the library's 64-bit record says, for the program's own.
+EchoOutcome OutcomeIn(const ICMP_ECHO_REPLY& from)
 {
-    to.Address = from.Address;
-    to.Status = static_cast<int32_t>(from.Status);
-    to.RoundTripTime = static_cast<int32_t>(from.RoundTripTime);
-    to.DataSize = from.DataSize;
-    to.Reserved = from.Reserved;
-    to.Options.Ttl = from.Options.Ttl;
-    to.Options.Tos = from.Options.Tos;
-    to.Options.Flags = from.Options.Flags;
-    to.Options.OptionsSize = from.Options.OptionsSize;
-    if (from.Data != nullptr)
-        std::memcpy(to.ReplyData, from.Data, std::min<size_t>(from.DataSize, sizeof to.ReplyData));
+    return {from.Address,
+            static_cast<int32_t>(from.Status),
+            static_cast<int32_t>(from.RoundTripTime),
+            from.Options.Ttl,
+            from.Options.Tos,
+            from.Options.Flags,
+            from.Options.OptionsSize,
+            from.Data,
+            from.DataSize};
 }
 
 }  // namespace
@@ -64,13 +61,7 @@ uint32_t InetAddr(const char* text)
     return ::inet_addr(text);
 }
 
-// The ICMP library pings for any user: there is no privilege to give up, and
-// no helper to ask.
-bool DropPrivileges()
-{
-    return true;
-}
-
+// The ICMP library pings for any user: there is no helper to ask.
 bool SendEchoThroughHelper(uint32_t, int32_t, EchoReply&)
 {
     return false;
@@ -108,7 +99,7 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
         const DWORD error = ::GetLastError();
         answer->Status = error >= IP_STATUS_BASE ? error : IP_GENERAL_FAILURE;
     }
-    CopyReply(*answer, reply);
+    RecordEchoOutcome(OutcomeIn(*answer), reply);
 }
 
 }  // namespace vellomar::platform

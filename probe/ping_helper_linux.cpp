@@ -11,12 +11,13 @@
 #include <cerrno>
 #include <chrono>
 #include <climits>
-#include <cstring>
 #include <filesystem>
 #include <string>
 #include <system_error>
 
 #include "diagnostics.h"
+#include "echo_reply.h"
+#include "files.h"
 #include "icmp_platform.h"
 #include "ping_helper.h"
 
@@ -31,9 +32,7 @@ constexpr auto kHelperGrace = std::chrono::seconds(2);
 
 std::filesystem::path HelperBesideExecutable()
 {
-    std::error_code error;
-    const std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
-    return executable.parent_path() / ping_helper::kProgramName;
+    return ProgramFolder() / ping_helper::kProgramName;
 }
 
 class Pipe {
@@ -119,16 +118,12 @@ bool Spawn(const std::filesystem::path& helper, uint32_t destination, int32_t ti
     return spawned;
 }
 
-// The fields an exchange writes; the rest of the caller's record stays as it was.
-void CopyExchange(const EchoReply& from, EchoReply& to)
+// What the helper's record says; its DataSize is not trusted to fit.
+EchoOutcome OutcomeIn(const EchoReply& helper)
 {
-    to.Address = from.Address;
-    to.Status = from.Status;
-    to.RoundTripTime = from.RoundTripTime;
-    to.DataSize = std::min<uint16_t>(from.DataSize, sizeof to.ReplyData);
-    to.Options.Ttl = from.Options.Ttl;
-    to.Options.Tos = from.Options.Tos;
-    std::memcpy(to.ReplyData, from.ReplyData, to.DataSize);
+    return {helper.Address,     helper.Status,        helper.RoundTripTime,       helper.Options.Ttl,
+            helper.Options.Tos, helper.Options.Flags, helper.Options.OptionsSize, helper.ReplyData,
+            helper.DataSize};
 }
 
 }  // namespace
@@ -164,7 +159,7 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
     const int exitCode = ExitCodeOf(child);
 
     if (complete && exitCode == ping_helper::kExitExchanged) {
-        CopyExchange(answer, reply);
+        RecordEchoOutcome(OutcomeIn(answer), reply);
         return true;
     }
     if (exitCode == ping_helper::kExitNoRequestSent) {
@@ -172,9 +167,9 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
         return false;
     }
     // The helper failed once the request may have gone out: that is an outcome.
-    EchoReply failed;
-    failed.Status = kIpGeneralFailure;
-    CopyExchange(failed, reply);
+    EchoOutcome failed;
+    failed.status = kIpGeneralFailure;
+    RecordEchoOutcome(failed, reply);
     return true;
 }
 

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "icmp_platform.h"
 #include "ping_helper.h"
+#include "privileges.h"
 
 namespace {
 

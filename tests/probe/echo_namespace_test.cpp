@@ -1,23 +1,18 @@
 // Real echo exchanges, all inside the network namespace that main() makes for
 // this process: loopback, a veth pair of its own, and nothing beyond.
-#include <fcntl.h>
 #include <netinet/in.h>
 #include <poll.h>
-#include <signal.h>
-#include <spawn.h>
 #include <sys/socket.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <memory>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -64,8 +59,7 @@ public:
         for (ssize_t size; (size = ::recv(fd_, packet, sizeof packet, 0)) >= 0;) {
             const uint8_t* icmp = packet + (packet[0] & 0x0f) * 4;
             if (packet + size == icmp + 13 && icmp[0] == icmp::kTypeEchoRequest && !std::memcmp(icmp + 8, "hello", 5)) {
-                SeenRequest seen {0, 0, static_cast<uint16_t>(icmp[4] << 8 | icmp[5]),
-                                  static_cast<uint16_t>(icmp[6] << 8 | icmp[7])};
+                SeenRequest seen {0, 0, LoadBe16(icmp + 4), LoadBe16(icmp + 6)};
                 std::memcpy(&seen.source, packet + 12, 4);
                 std::memcpy(&seen.destination, packet + 16, 4);
                 return seen;
@@ -89,18 +83,16 @@ private:
 };
 
 // Floods loopback, from a thread of its own, with packets that each miss the
-// answer to the request it saw by one detail. Given answerAfter, it also sends
-// the true reply that long after it saw the request. The rate is fixed rather
-// than whatever the CPU allows, so that a test states what it proves even on a
-// small, busy machine: a round every millisecond, 15 packets a round, 15,000
-// packets a second.
+// answer to the request it saw by one detail; given answerAfter, it also sends
+// the true reply that long after the request. The rate is fixed, so that a pass
+// proves the same on a small busy machine: 15 packets every millisecond.
 class LoopbackImpostor {
 public:
     static constexpr auto kRoundInterval = 1ms;
     static constexpr int kPacketsPerRound = 15;
     // Half of what it sends over wait: a flood that reached that many ran all
-    // the while the probe waited, so a pass means the probe sorted through it.
-    static int HalfTheFloodOf(std::chrono::milliseconds wait)
+    // the while the probe waited.
+    static int HalfTheFloodOf(Clock::duration wait)
     {
         return static_cast<int>(wait / kRoundInterval) * kPacketsPerRound / 2;
     }
@@ -134,8 +126,7 @@ private:
             }
             if (answerAfter && requestsSeen > 0 && answersSent == 0 && Clock::now() - seenAt >= *answerAfter)
                 answersSent += Send(own_.Descriptor(), IcmpMessage(0, 0, request.id, request.seq), request.source);
-            // A round that starts late is not made up for: the rate is never exceeded.
-            nextRound = std::max(nextRound + kRoundInterval, Clock::now());
+            nextRound = std::max(nextRound + kRoundInterval, Clock::now());  // a late round is not made up for
             std::this_thread::sleep_until(nextRound);
         }
     }
@@ -192,53 +183,72 @@ protected:
     }
 };
 
-TEST_P(EchoPath, LoopbackAnswersEveryFormOfItsAddress)
+// Every outcome the loopback can give, many times over: each is right every
+// time, and none leaves a descriptor open.
+TEST_P(EchoPath, EveryOutcomeComesRightAndLeavesNoDescriptorOpen)
 {
-    for (const auto& [text, answerer] : {std::pair {"127.0.0.1", "127.0.0.1"},
-                                         {"127.1", "127.0.0.1"},
-                                         {"0x7f.1", "127.0.0.1"},
-                                         {"127.0.0.2", "127.0.0.2"}}) {
-        SCOPED_TRACE(text);
-        const Timed ping(text, 1000);
-        ASSERT_EQ(ping.status, kIpSuccess);
-        EXPECT_EQ(ping.reply.Address, ::inet_addr(answerer));
-        EXPECT_GE(ping.reply.RoundTripTime, 0);
-        EXPECT_LE(ping.reply.RoundTripTime, ping.elapsedMs);
-        EXPECT_EQ(std::string(ping.reply.ReplyData, ping.reply.DataSize), "hello");
-        EXPECT_GT(ping.reply.Options.Ttl, 0);
+    const struct {
+        const char* text;
+        int32_t timeoutMs, status;
+        const char* answerer;
+    } cases[] = {
+        {"127.0.0.1", 1000, kIpSuccess, "127.0.0.1"},
+        {"127.1", 1000, kIpSuccess, "127.0.0.1"},
+        {"0x7f.1", 1000, kIpSuccess, "127.0.0.1"},
+        {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2"},
+        {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0"},  // no time to wait at all
+        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0"},
+        {"IP", 1000, kNoRequestSent, "0.0.0.0"},
+    };
+    const int before = testing::OpenHandleCount();
+    for (int round = 0; round < 150 && !HasFailure(); ++round) {
+        for (const auto& c : cases) {
+            SCOPED_TRACE(c.text);
+            const Timed ping(c.text, c.timeoutMs);
+            EXPECT_EQ(ping.status, c.status);
+            EXPECT_EQ(ping.reply.Address, ::inet_addr(c.answerer));
+            EXPECT_LE(ping.reply.RoundTripTime, ping.elapsedMs);
+            EXPECT_GE(ping.reply.RoundTripTime, 0);
+            EXPECT_EQ(std::string(ping.reply.ReplyData, ping.reply.DataSize), c.status == kIpSuccess ? "hello" : "");
+            EXPECT_EQ(ping.reply.Options.Ttl > 0, c.status == kIpSuccess);
+        }
     }
+    EXPECT_EQ(testing::OpenHandleCount(), before);
 }
 
-TEST_P(EchoPath, SilenceEndsInTimeOutAfterTheTimeOutEvenUnderAFlood)
+// The host itself never answers; the impostor floods, and may answer late.
+TEST_P(EchoPath, UnderAFloodTheTrueReplyIsFoundAndSilenceStillEndsAtTheTimeOut)
 {
+    const struct {
+        const char* when;
+        bool flood;
+        std::optional<Clock::duration> answerAfter;
+        int32_t timeoutMs, status;
+        long minMs, maxMs;
+    } cases[] = {
+        {"in silence", false, {}, 300, kIpRequestTimedOut, 300, 400},
+        {"under a flood", true, {}, 300, kIpRequestTimedOut, 300, 400},
+        {"under a flood, answered 50 ms late", true, 50ms, 1000, kIpSuccess, 50, 150},
+    };
     ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "1"));
-    const Timed silent("127.0.0.1", 300);
-    LoopbackImpostor impostor;
-    const Timed flooded("127.0.0.1", 300);
-    impostor.Stop();
-    for (const auto& [when, ping] : {std::pair {"in silence", silent}, {"under a flood", flooded}}) {
-        SCOPED_TRACE(when);
-        EXPECT_EQ(ping.status, kIpRequestTimedOut);
-        EXPECT_EQ(ping.reply.Address, 0u);
-        EXPECT_GE(ping.elapsedMs, 300);
-        EXPECT_LT(ping.elapsedMs, 400);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.when);
+        std::optional<LoopbackImpostor> impostor;
+        if (c.flood)
+            impostor.emplace(c.answerAfter);
+        const Timed ping("127.0.0.1", c.timeoutMs);
+        if (impostor)
+            impostor->Stop();
+        EXPECT_EQ(ping.status, c.status);
+        EXPECT_EQ(ping.reply.Address, c.status == kIpSuccess ? ::inet_addr("127.0.0.1") : 0u);
+        EXPECT_GE(c.status == kIpSuccess ? ping.reply.RoundTripTime : ping.elapsedMs, c.minMs);
+        EXPECT_LT(ping.elapsedMs, c.maxMs);
+        if (impostor) {
+            EXPECT_EQ(impostor->requestsSeen.load(), 1);
+            EXPECT_EQ(impostor->answersSent.load(), c.answerAfter ? 1 : 0);
+            EXPECT_GE(impostor->nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(c.minMs * 1ms));
+        }
     }
-    EXPECT_EQ(impostor.requestsSeen.load(), 1);
-    EXPECT_GE(impostor.nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(300ms));
-}
-
-TEST_P(EchoPath, NearMissesDoNotHideTheTrueReply)
-{
-    ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "1"));  // the impostor answers, 50 ms late
-    LoopbackImpostor impostor(50ms);
-    const Timed ping("127.0.0.1", 1000);
-    impostor.Stop();
-    EXPECT_EQ(ping.status, kIpSuccess);
-    EXPECT_EQ(ping.reply.Address, ::inet_addr("127.0.0.1"));
-    EXPECT_GE(ping.reply.RoundTripTime, 50);
-    EXPECT_LT(ping.elapsedMs, 150);  // found within 100 ms of its arrival
-    EXPECT_EQ(impostor.answersSent.load(), 1);
-    EXPECT_GE(impostor.nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(50ms));
 }
 
 // Without a route the kernel refuses the request at once. Behind a veth pair of
@@ -265,21 +275,6 @@ TEST_P(EchoPath, UnreachableDestinationsAreReportedAsTheKernelSees)
     EXPECT_LT(silent.elapsedMs, 3000);
 }
 
-TEST_P(EchoPath, ThousandProbesLeaveNoDescriptorOpen)
-{
-    const int before = testing::OpenHandleCount();
-    int unexpected = 0;
-    for (int i = 0; i < 250; ++i) {
-        EchoReply reply;
-        unexpected += SendPing("127.0.0.1", 1000, reply) != kIpSuccess;
-        unexpected += SendPing("127.0.0.1", 0, reply) != kIpRequestTimedOut;  // no time to wait at all
-        unexpected += SendPing("IP", 1000, reply) != kNoRequestSent;
-        unexpected += SendPing("10.255.0.1", 1000, reply) != kIpDestNetUnreachable;
-    }
-    EXPECT_EQ(unexpected, 0);
-    EXPECT_EQ(testing::OpenHandleCount(), before);
-}
-
 INSTANTIATE_TEST_SUITE_P(Sockets, EchoPath, ::testing::Values(SocketKind::Datagram, SocketKind::Raw),
                          [](const auto& info) { return info.param == SocketKind::Datagram ? "Datagram" : "Raw"; });
 
@@ -304,92 +299,70 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
     EXPECT_EQ(watcher.CountRequests(), 1);
 }
 
-// Runs program as user and group nobody, with its standard output and error on a pipe.
-class AsNobody {
-public:
-    explicit AsNobody(std::vector<std::string> command, std::vector<std::string> environment = {})
-    {
-        command.insert(command.begin(), {"setpriv", "--reuid=65534", "--regid=65534", "--clear-groups"});
-        std::vector<char*> argv, envp;
-        for (std::string& word : command)
-            argv.push_back(word.data());
-        for (std::string& setting : environment)
-            envp.push_back(setting.data());
-        argv.push_back(nullptr);
-        envp.push_back(nullptr);
-        int fds[2];
-        if (::pipe2(fds, O_CLOEXEC) != 0)
-            return;
-        posix_spawn_file_actions_t actions;
-        ::posix_spawn_file_actions_init(&actions);
-        ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
-        ::posix_spawn_file_actions_adddup2(&actions, fds[1], STDERR_FILENO);
-        if (::posix_spawnp(&pid_, "setpriv", &actions, nullptr, argv.data(), envp.data()) != 0)
-            pid_ = -1;
-        ::posix_spawn_file_actions_destroy(&actions);
-        ::close(fds[1]);
-        output_ = fds[0];
+// With no room for socket options, the raw socket takes no filter: the probe
+// still works, and says what that costs once, not at every probe.
+TEST(RefusedSocketOption, IsSaidOnceWhileItLastsAndTheProbeStillWorks)
+{
+    REQUIRE_PRIVATE_NETWORK();
+    ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "0"));
+    ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", "1 0"));
+    const std::string optionRoom = testing::ReadBytes("/proc/sys/net/core/optmem_max");
+    ASSERT_TRUE(testing::WriteSysctl("net/core/optmem_max", "0"));
+    ::testing::internal::CaptureStderr();
+    for (int i = 0; i < 3; ++i) {
+        EchoReply reply;
+        EXPECT_EQ(SendPing("127.0.0.1", 1000, reply), kIpSuccess);
     }
-    ~AsNobody()
-    {
-        Stop();
-        ::close(output_);
-    }
+    const std::string said = ::testing::internal::GetCapturedStderr();
+    ASSERT_TRUE(testing::WriteSysctl("net/core/optmem_max", optionRoom));
+    EXPECT_EQ(std::count(said.begin(), said.end(), '\n'), 1) << said;
+    EXPECT_NE(said.find("vellomar: the raw ICMP socket takes no filter (SO_ATTACH_FILTER)"), std::string::npos) << said;
+}
 
-    // The capability sets of the running process, as /proc shows them ("CapEff:\t0000000000000000").
-    std::string Capabilities() const
-    {
-        std::ifstream status("/proc/" + std::to_string(pid_) + "/status");
-        std::string line, sets;
-        while (std::getline(status, line))
-            if (line.rfind("CapPrm:", 0) == 0 || line.rfind("CapEff:", 0) == 0)
-                sets += line + "\n";
-        return sets;
-    }
-    std::string ReadAll()
-    {
-        std::string bytes;
+// Runs a shell script as user and group nobody, with nothing in its
+// environment but PATH and settings, and gives what it printed, errors included.
+std::string AsNobody(const std::string& script, const std::string& settings = "")
+{
+    const std::string command = "setpriv --reuid=65534 --regid=65534 --clear-groups env -i PATH=/usr/bin:/bin " +
+                                settings + " sh -c '" + script + "' 2>&1";
+    std::string output;
+    if (FILE* pipe = ::popen(command.c_str(), "r")) {
         char chunk[512];
-        for (ssize_t n; (n = ::read(output_, chunk, sizeof chunk)) > 0;)
-            bytes.append(chunk, static_cast<size_t>(n));
-        return bytes;
+        for (size_t n; (n = std::fread(chunk, 1, sizeof chunk, pipe)) > 0;)
+            output.append(chunk, n);
+        ::pclose(pipe);
     }
-    void Stop()
-    {
-        if (pid_ > 0 && ::kill(pid_, SIGTERM) == 0)
-            ::waitpid(pid_, nullptr, 0);
-        pid_ = -1;
-    }
+    return output;
+}
 
-private:
-    pid_t pid_ = -1;
-    int output_ = -1;
-};
-
+// What the script prints for the capability sets of the program it started last.
+constexpr char kShowCapabilities[] = "grep -E \"^Cap(Prm|Eff)\" /proc/$!/status";
 constexpr char kNoCapabilities[] = "CapPrm:\t0000000000000000\nCapEff:\t0000000000000000\n";
+constexpr char kHelper[] = "vellomar-ping";
 
-// A folder in the build tree that nobody may use: /tmp may be mounted nosuid,
-// which ignores file capabilities. Programs are copied in, some given
-// cap_net_raw, as an installation would have them.
+// A program folder as an installation would leave it, in the build tree
+// (/tmp may be mounted nosuid, which ignores file capabilities), owned by
+// nobody, and named with bytes that are not UTF-8: the programs must find each
+// other and their files by the name the system gave, not by a text made of it.
 class ProgramFolder {
 public:
     ProgramFolder()
     {
-        std::string pattern = PING_ONCE "-XXXXXX";
+        std::string pattern = PING_ONCE "-\xff\xfe-XXXXXX";
         if (::mkdtemp(pattern.data()) != nullptr)
             path_ = pattern;
-        std::filesystem::permissions(path_, std::filesystem::perms(0755));
-        ownedByNobody_ = ::chown(path_.c_str(), 65534, 65534) == 0;
+        ownedByNobody_ = ::chmod(path_.c_str(), 0755) == 0 && ::chown(path_.c_str(), 65534, 65534) == 0;
     }
     ~ProgramFolder() { std::filesystem::remove_all(path_); }
 
-    // Copies program in under name; true when it is there, with the capability if asked for.
+    // Copies program in under name; true when it is there, with cap_net_raw if asked for.
     bool Install(const char* program, const std::string& name, bool withCapNetRaw = false) const
     {
         return ownedByNobody_ && std::filesystem::copy_file(program, path_ / name) &&
-               (!withCapNetRaw || testing::RunCommand("setcap cap_net_raw+ep " + (path_ / name).string()));
+               (!withCapNetRaw || testing::RunCommand("setcap cap_net_raw+ep " + (*this / name)));
     }
-    std::string operator/(const std::string& name) const { return (path_ / name).string(); }
+    // The path of name inside, double-quoted for a shell.
+    std::string operator/(const std::string& name) const { return '"' + (path_ / name).string() + '"'; }
     const std::filesystem::path& Path() const { return path_; }
 
 private:
@@ -397,13 +370,12 @@ private:
     bool ownedByNobody_ = false;
 };
 
-constexpr char kHelper[] = "vellomar-ping";
-
 // An unprivileged user pings through a datagram socket where ping_group_range
 // admits the group, through a raw one where the process holds cap_net_raw, and
 // through the ping helper where the helper beside the executable holds it; with
-// none of these, not at all. ping_once prints "<status> <ICMP handle the process
-// itself may open> <written|untouched>".
+// none of these, not at all, and is told why once although ping_once tries
+// twice. ping_once prints "<status> <ICMP handle the process itself may open>
+// <written|untouched>".
 TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingHelper)
 {
     REQUIRE_PRIVATE_NETWORK();
@@ -413,15 +385,15 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingH
     ASSERT_TRUE(grantedHelper.Install(PING_ONCE, "ping_once") && grantedHelper.Install(PING_HELPER, kHelper, true));
     ASSERT_TRUE(plainHelper.Install(PING_ONCE, "ping_once") && plainHelper.Install(PING_HELPER, kHelper));
 
-    // Where nothing can ping, the user is told why and what to do, once
-    // although ping_once tries twice.
+    // Where nothing can ping, the user is told why and what to do.
     const auto noEcho = [](const ProgramFolder& folder) {
+        const std::string helper = (folder.Path() / kHelper).string();
         return "vellomar: no ping can be sent, so every record gets the status -1: this user's group may not use "
                "ping sockets (net.ipv4.ping_group_range), and the ping helper " +
-               folder / kHelper +
+               helper +
                " is missing or may not open a raw socket either. Give the helper cap_net_raw: sudo "
                "scripts/grant-ping.sh " +
-               folder / kHelper + "\n";
+               helper + "\n";
     };
     const struct {
         const char* pingGroups;
@@ -440,7 +412,7 @@ TEST(LeastPrivilege, NobodyPingsOnlyThroughThePingGroupAFileCapabilityOrThePingH
         SCOPED_TRACE(c.program + " with ping_group_range " + c.pingGroups);
         ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", c.pingGroups));
         std::string printed, explained;
-        std::istringstream output(AsNobody({c.program, "127.0.0.1"}).ReadAll());
+        std::istringstream output(AsNobody(c.program + " 127.0.0.1"));
         for (std::string line; std::getline(output, line);)
             (line.rfind("vellomar: ", 0) == 0 ? explained : printed) += line + "\n";
         EXPECT_EQ(printed, c.printed);
@@ -456,50 +428,40 @@ TEST(LeastPrivilege, PingHelperAnswersTimesOutAndSortsThroughAFloodWithoutPrivil
     ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", "1 0"));
     const ProgramFolder folder;
     ASSERT_TRUE(folder.Install(PING_HELPER, kHelper, true));
-
     const struct {
         const char* when;
         const char* ignoreEcho;
-        bool impostor;
+        std::optional<Clock::duration> impostorAnswersAfter;
         const char* timeoutMs;
         int32_t status;
         long minMs, maxMs;
     } cases[] = {
-        {"answered", "0", false, "1000", kIpSuccess, 0, 100},
-        {"in silence", "1", false, "500", kIpRequestTimedOut, 500, 650},
-        {"under a flood, answered 250 ms late", "1", true, "1000", kIpSuccess, 250, 400},
+        {"in silence", "1", {}, "500", kIpRequestTimedOut, 500, 650},
+        {"under a flood, answered 250 ms late", "1", 250ms, "1000", kIpSuccess, 250, 400},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.when);
         ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, c.ignoreEcho));
         std::optional<LoopbackImpostor> impostor;
-        if (c.impostor)
-            impostor.emplace(250ms);
+        if (c.impostorAnswersAfter)
+            impostor.emplace(c.impostorAnswersAfter);
         const auto start = Clock::now();
-        AsNobody helper({folder / kHelper, "127.0.0.1", c.timeoutMs});
-        std::string capabilities;
-        if (c.minMs > 0) {
-            std::this_thread::sleep_for(150ms);
-            capabilities = helper.Capabilities();
-        }
-        const std::string output = helper.ReadAll();
+        const std::string capabilities = AsNobody(folder / kHelper + " 127.0.0.1 " + c.timeoutMs + " >" +
+                                                  folder / "reply" + " & sleep 0.2; " + kShowCapabilities + "; wait");
         const long elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
+        const std::string output = testing::ReadBytes(folder.Path() / "reply");
         ASSERT_EQ(output.size(), sizeof(EchoReply));
         EchoReply reply;
         std::memcpy(&reply, output.data(), sizeof reply);
         EXPECT_EQ(reply.Status, c.status);
         EXPECT_GE(elapsedMs, c.minMs);
         EXPECT_LT(elapsedMs, c.maxMs);
-        if (c.minMs > 0) {
-            EXPECT_EQ(capabilities, kNoCapabilities);
-        }
-        if (c.status == kIpSuccess) {
-            EXPECT_EQ(std::string(reply.ReplyData, reply.DataSize), "hello");
-        }
+        EXPECT_EQ(capabilities, kNoCapabilities);
+        EXPECT_EQ(std::string(reply.ReplyData, reply.DataSize), c.status == kIpSuccess ? "hello" : "");
         if (impostor) {
             impostor->Stop();
             EXPECT_EQ(impostor->requestsSeen.load(), 1);
-            EXPECT_GE(impostor->nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(250ms));
+            EXPECT_GE(impostor->nearMissesSent.load(), LoopbackImpostor::HalfTheFloodOf(c.minMs * 1ms));
         }
     }
 }
@@ -507,32 +469,27 @@ TEST(LeastPrivilege, PingHelperAnswersTimesOutAndSortsThroughAFloodWithoutPrivil
 // The whole monitor, installed as run.sh would leave it on a system whose
 // ping_group_range leaves the user out: the helper holds cap_net_raw, and so
 // does the monitor, as an older installation gave it. The window's process
-// must hold nothing while it runs, and still log replies.
-TEST(LeastPrivilege, WindowProcessHoldsNoCapabilityAndStillLogsReplies)
+// must hold nothing while it runs, and still log replies in its own folder.
+TEST(LeastPrivilege, WindowProcessHoldsNoCapabilityAndStillLogsRepliesBesideItself)
 {
     REQUIRE_PRIVATE_NETWORK();
     ASSERT_TRUE(testing::WriteSysctl(kIgnoreEcho, "0"));
     ASSERT_TRUE(testing::WriteSysctl("net/ipv4/ping_group_range", "1 0"));
     const ProgramFolder folder;
     ASSERT_TRUE(folder.Install(VELLOMAR, "vellomar", true) && folder.Install(PING_HELPER, kHelper, true));
-    {
-        std::ofstream ini(folder / "Vellomar.ini", std::ios::binary);
-        ini << "Loopback, 127.0.0.1\r\n";
-    }
+    testing::WriteBytes(folder.Path() / "Vellomar.ini", "Loopback, 127.0.0.1\r\n");
 
-    AsNobody window({folder / "vellomar"}, {"QT_QPA_PLATFORM=offscreen", "HOME=" + folder.Path().string()});
+    const std::string printed =
+        AsNobody(folder / "vellomar" + " & for i in $(seq 100); do sleep 0.05; ls " + folder / "" +
+                     "PING_* >/dev/null && break; done; sleep 0.1; " + kShowCapabilities + "; kill $!; wait",
+                 "QT_QPA_PLATFORM=offscreen HOME=" + folder / "");
     std::string log;
-    for (int waited = 0; waited < 100 && log.empty(); ++waited) {
-        std::this_thread::sleep_for(50ms);
-        for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
-            if (entry.path().filename().string().rfind("PING_", 0) == 0)
-                log = testing::ReadBytes(entry.path());
-    }
-    const std::string capabilities = window.Capabilities();
-    window.Stop();
+    for (const auto& entry : std::filesystem::directory_iterator(folder.Path()))
+        if (entry.path().filename().string().rfind("PING_", 0) == 0)
+            log = testing::ReadBytes(entry.path());
     ASSERT_FALSE(log.empty()) << "no daily log within 5 s";
     EXPECT_EQ(log.substr(log.size() - 4), ",0\r\n") << log;
-    EXPECT_EQ(capabilities, kNoCapabilities);
+    EXPECT_NE(printed.find(kNoCapabilities), std::string::npos) << printed;
 }
 
 }  // namespace

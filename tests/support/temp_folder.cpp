@@ -2,56 +2,42 @@
 
 #include <fstream>
 #include <iterator>
+#include <random>
 #include <stdexcept>
 
 #ifdef _WIN32
 #include <windows.h>
-
-#include <random>
-#else
-#include <cstdlib>
 #endif
 
 namespace vellomar::testing {
 
 namespace fs = std::filesystem;
 
-#ifdef _WIN32
 fs::path MakeScratchFolder(const std::string& prefix)
 {
-    // create_directory fails on a name that exists, as mkdtemp does.
+    // create_directory fails on a name that exists, as mkdtemp does; the
+    // folder is then made the test's alone, as mkdtemp's is.
     std::random_device random;
     for (int attempt = 0; attempt < 100; ++attempt) {
         fs::path candidate = fs::temp_directory_path() / (prefix + std::to_string(random()));
-        if (fs::create_directory(candidate))
+        if (fs::create_directory(candidate)) {
+            fs::permissions(candidate, fs::perms::owner_all);
             return candidate;
+        }
     }
     throw std::runtime_error("no scratch folder could be made");
 }
 
 int OpenHandleCount()
 {
+#ifdef _WIN32
     DWORD count = 0;
     ::GetProcessHandleCount(::GetCurrentProcess(), &count);
     return static_cast<int>(count);
-}
 #else
-fs::path MakeScratchFolder(const std::string& prefix)
-{
-    std::string pattern = (fs::temp_directory_path() / (prefix + "XXXXXX")).string();
-    if (::mkdtemp(pattern.data()) == nullptr)
-        throw std::runtime_error("mkdtemp failed for " + pattern);
-    return pattern;
-}
-
-int OpenHandleCount()
-{
-    int count = 0;
-    for ([[maybe_unused]] const auto& entry : fs::directory_iterator("/proc/self/fd"))
-        ++count;
-    return count;
-}
+    return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 #endif
+}
 
 TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-"))
 {}
