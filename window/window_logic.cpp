@@ -54,6 +54,7 @@ WindowLogic::~WindowLogic()
 
 void WindowLogic::Form_Load()
 {
+    tray_.Show();
     bool configured = false;
     try {
         configured = ReadHostConfiguration();
@@ -79,6 +80,7 @@ bool WindowLogic::ReadHostConfiguration()
 
 void WindowLogic::ShowStartupFailure()
 {
+    tray_.ScheduleRunning(false);
     face_.ShowMessageBox(kStartupFailureText, kApplicationTitle);
 }
 
@@ -86,6 +88,7 @@ void WindowLogic::RestartSchedule()
 {
     face_.SetTimerInterval(kTickPeriodMs);
     face_.SetTimerEnabled(true);
+    tray_.ScheduleRunning(true);
 }
 
 void WindowLogic::cmdStart_Click()
@@ -101,6 +104,7 @@ void WindowLogic::cmdStop_Click()
     face_.SetTimerInterval(0);
     face_.SetTimerEnabled(false);
     DropHeldTicks();
+    tray_.ScheduleRunning(false);
 }
 
 // The message box is modal but the schedule goes on behind it: a tick that
@@ -306,6 +310,7 @@ void WindowLogic::ListClear()
 void WindowLogic::ListAddItem(const std::string& line)
 {
     face_.ListAddItem(line);
+    tray_.RecordWritten(line);
 }
 
 }  // namespace vellomar

@@ -13,6 +13,7 @@
 
 #include "err_list.h"
 #include "probe_log.h"
+#include "tray_status.h"
 #include "window_face.h"
 
 namespace vellomar {
@@ -100,6 +101,7 @@ private:
     int16_t tickCount_ = 0;
     bool inFlight_ = false;
     std::deque<Handler> held_;
+    TrayStatus tray_ {face_};
 };
 
 }  // namespace vellomar

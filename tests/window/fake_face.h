@@ -30,6 +30,8 @@ public:
     // What the window events pending at the start of a cycle do, if anything.
     std::function<void()> pendingEvents;
     std::function<void()> whileMessageBoxOpen;
+    std::vector<TrayState> trayStates;
+    std::vector<std::pair<std::string, std::string>> notices;  // title, text
 
     bool Running() const { return enabled && interval == 10000; }
 
@@ -63,6 +65,8 @@ public:
         if (whileMessageBoxOpen)
             std::exchange(whileMessageBoxOpen, nullptr)();
     }
+    void ShowTrayState(const TrayState& state) override { trayStates.push_back(state); }
+    void Notify(const std::string& title, const std::string& text) override { notices.emplace_back(title, text); }
     void RunPendingEvents() override
     {
         if (pendingEvents)
