@@ -2,6 +2,7 @@
 
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 
 #include "icmp_platform.h"
 #include "vellomar_window.h"
@@ -15,6 +16,14 @@ bool DisplayAvailable()
         return value && *value;
     };
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
+}
+
+bool StartMinimized(int argc, char* argv[])
+{
+    for (int i = 1; i < argc; ++i)
+        if (std::strcmp(argv[i], "--minimized") == 0)
+            return true;
+    return false;
 }
 
 }  // namespace
@@ -39,7 +48,7 @@ int main(int argc, char* argv[])
     vellomar::WindowSeams seams;
     seams.programFolder = QCoreApplication::applicationDirPath().toStdString();
     vellomar::Vellomar monitor(std::move(seams));
-    monitor.show();
+    monitor.ShowAtStart(StartMinimized(argc, argv));
     monitor.Logic().Form_Load();
     return application.exec();
 }

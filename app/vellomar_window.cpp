@@ -46,8 +46,19 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
     setWindowIcon(AppIcon());
     setFixedSize(8640 / 15, 4515 / 15);
     CreateControls();
+    const std::filesystem::path programFolder = seams.programFolder;
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
     ConnectControls();
+    if (TrayIcon::Available())
+        tray_ = new TrayIcon(*this, *logic_, programFolder);
+}
+
+void Vellomar::ShowAtStart(bool minimized)
+{
+    if (!minimized)
+        show();
+    else if (!tray_)
+        showMinimized();
 }
 
 // The logic goes first, while the controls that its last reply may touch still exist.
@@ -163,6 +174,18 @@ void Vellomar::ShowMessageBox(const std::string& text, const std::string& captio
 void Vellomar::RunPendingEvents()
 {
     QCoreApplication::processEvents();
+}
+
+void Vellomar::ShowTrayState(const TrayState& state)
+{
+    if (tray_)
+        tray_->Show(state);
+}
+
+void Vellomar::Notify(const std::string& title, const std::string& text)
+{
+    if (tray_)
+        tray_->Notify(title, text);
 }
 
 void Vellomar::Post(std::function<void()> closure)

@@ -9,6 +9,7 @@
 #include <memory>
 #include <string>
 
+#include "tray_icon.h"
 #include "window_logic.h"
 
 class QLabel;
@@ -28,6 +29,9 @@ public:
     ~Vellomar() override;
 
     WindowLogic& Logic() { return *logic_; }
+    // Shows the window, or with minimized only its tray icon (a minimised
+    // window where the desktop has no tray).
+    void ShowAtStart(bool minimized);
 
 private:
     void CreateControls();
@@ -45,6 +49,8 @@ private:
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void RunPendingEvents() override;
     void Post(std::function<void()> closure) override;
+    void ShowTrayState(const TrayState& state) override;
+    void Notify(const std::string& title, const std::string& text) override;
 
     MessageBoxShower messageBox_;
     QPushButton* cmdStart = nullptr;
@@ -56,6 +62,7 @@ private:
     QPushButton* cmdHelp = nullptr;
     QTimer* Timer1 = nullptr;
     std::unique_ptr<WindowLogic> logic_;
+    TrayIcon* tray_ = nullptr;  // none where the desktop has no tray
 };
 
 }  // namespace vellomar

@@ -11,6 +11,7 @@ packages=(
   iproute2 libcap2-bin libcap-dev
   desktop-file-utils chromium fonts-dejavu-core python3
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
+  trayer imagemagick x11-utils xdotool
 )
 
 missing=()
