@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "win32_tray.h"
 #include "window_logic.h"
 
 namespace vellomar {
@@ -24,6 +25,9 @@ public:
 
     HWND Handle() const { return window_; }
     WindowLogic& Logic() { return *logic_; }
+    // Shows the window as asked, or with minimized only its tray icon (a
+    // minimised window where the taskbar has no notification area).
+    void ShowAtStart(int show, bool minimized);
     // Runs the window until it is closed; returns the process's exit code.
     int RunMessageLoop();
 
@@ -57,6 +61,8 @@ private:
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void RunPendingEvents() override;
     void Post(std::function<void()> closure) override;
+    void ShowTrayState(const TrayState& state) override;
+    void Notify(const std::string& title, const std::string& text) override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -75,6 +81,7 @@ private:
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
 
+    std::unique_ptr<Win32Tray> tray_;
     std::unique_ptr<WindowLogic> logic_;  // last: goes first, while the window still stands
 };
 
