@@ -70,8 +70,9 @@ wait_for 10 "trayer shows its panel" sh -c 'xwininfo -root -tree | grep -q "(\"p
 "$folder/vellomar" --minimized >"$scratch/monitor.log" 2>&1 &
 pids+=($!)
 
-icon_geometry() {  # the embedded icon's WIDTHxHEIGHT+X+Y on the screen
-  xwininfo -root -tree | awk '/"Vellomar": \("vellomar" "Vellomar"\)/ {print $(NF-1) $NF; exit}' |
+icon_geometry() {  # the embedded icon's WIDTHxHEIGHT+X+Y on the screen: the monitor's window inside the panel's
+  xwininfo -root -tree |
+    awk '/"Vellomar": \("vellomar" "Vellomar"\)/ && match($0, /^ +/) && RLENGTH > 5 {print $(NF-1) $NF; exit}' |
     sed -E 's/^([0-9]+x[0-9]+)\+-?[0-9]+\+-?[0-9]+\+/\1+/'
 }
 icon_pixels() {  # how many of the icon's pixels are of the tile colour $1
@@ -107,6 +108,7 @@ check "the window is still not shown during the outage" test "$(window_state)" !
 sysctl -qw net.ipv4.icmp_echo_ignore_all=0
 wait_for 20 "the icon turns green again once pings are answered" icon_is "$green"
 
+check "before the click the window is still not shown" test "$(window_state)" != IsViewable
 geometry=$(icon_geometry)
 read -r x y < <(echo "$geometry" | sed -E 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3+\1\/2 \4+\2\/2/' |
   awk '{split($1, a, /[+\/]/); split($2, b, /[+\/]/); print a[1] + int(a[2] / a[3]), b[1] + int(b[2] / b[3])}')
@@ -117,4 +119,19 @@ check "a click on the tray icon shows the window" wait_for 5 "the window is show
 statuses=$(cut -d, -f3 "$folder"/PING_*.txt | tr -d '\r' | uniq | tr '\n' ' ')
 check "the log holds replies, then time-outs, then replies ($statuses)" \
   grep -Eq '^0 -10 0 $' <<<"$statuses"
+
+# Without Vellomar.ini a --minimized start still shows the start-up message,
+# and the icon is grey while the monitor waits for Start.
+kill "${pids[-1]}"
+wait "${pids[-1]}" 2>/dev/null || true
+wait_for 10 "the first monitor's icon goes" test -z "$(icon_geometry)"
+rm "$folder/Vellomar.ini"
+"$folder/vellomar" --minimized >"$scratch/monitor2.log" 2>&1 &
+pids+=($!)
+message_shown() { xdotool search --onlyvisible --name '^Vellomar$' >/dev/null; }
+check "without Vellomar.ini the start-up message shows" wait_for 10 "the start-up message shows" message_shown
+check "the icon is grey while the monitor waits" wait_for 5 "the icon turns grey" icon_is '#808080'
+xdotool key Return  # the message box has the keyboard's focus
+check "closing the message leaves the monitor running" \
+  sh -c "sleep 1; ! xdotool search --onlyvisible --name '^Vellomar\$' >/dev/null && kill -0 ${pids[-1]}"
 checks_summary
