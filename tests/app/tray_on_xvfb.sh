@@ -115,6 +115,10 @@ read -r x y < <(echo "$geometry" | sed -E 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9
 xdotool mousemove --sync "$x" "$y" click 1
 check "a click on the tray icon shows the window" wait_for 5 "the window is shown" \
   sh -c "xwininfo -name 'Vellomar & logging' 2>/dev/null | grep -q IsViewable"
+sleep 1  # two clicks closer together are a double click
+xdotool click 1  # the pointer is still on the icon
+check "a second click, with the window in front, hides it" wait_for 5 "the window is hidden" \
+  sh -c "xwininfo -name 'Vellomar & logging' 2>/dev/null | grep -q IsUnMapped"
 
 statuses=$(cut -d, -f3 "$folder"/PING_*.txt | tr -d '\r' | uniq | tr '\n' ' ')
 check "the log holds replies, then time-outs, then replies ($statuses)" \
