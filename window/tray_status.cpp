@@ -57,8 +57,8 @@ std::string Duration(const report::KeptStamp& first, const report::KeptStamp& la
     return report::FormatDuration(last.seconds - first.seconds);
 }
 
-}  // namespace
-
+// The tooltip's line for one record of the daily log (a probe record or the
+// socket failure line), for the state of the outage it may belong to.
 std::string DescribeRecord(const std::string& line, const report::OutageTracker& outages)
 {
     if (line == daily_log::kSocketFailureLine)
@@ -79,6 +79,8 @@ std::string DescribeRecord(const std::string& line, const report::OutageTracker&
     const char* name = FailureName(*status);
     return (name ? std::string(name) : "Napaka " + std::to_string(*status)) + " (" + stamp + ")";
 }
+
+}  // namespace
 
 TrayStatus::TrayStatus(WindowFace& face, SteadyClock now)
     : face_(face), now_(std::move(now)),

@@ -24,6 +24,8 @@ public:
     using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
 
     explicit TrayStatus(WindowFace& face, SteadyClock now = std::chrono::steady_clock::now);
+    TrayStatus(const TrayStatus&) = delete;  // its outage tracker reports to this one
+    TrayStatus& operator=(const TrayStatus&) = delete;
 
     // A line the probe cycle has just written to the daily log.
     void RecordWritten(const std::string& line);
@@ -53,9 +55,5 @@ private:
     std::optional<Notice> pending_;
     std::optional<std::chrono::steady_clock::time_point> lastNotified_;
 };
-
-// The tooltip's line for one record of the daily log (a probe record or the
-// socket failure line), for the state of the given outage.
-std::string DescribeRecord(const std::string& line, const report::OutageTracker& outages);
 
 }  // namespace vellomar

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The real monitor on a virtual display with trayer as the system tray, inside
-# a network namespace of the test's own that watches its own loopback:
+# network and mount namespaces of the test's own that watches its own loopback:
 # started with --minimized it shows only its tray icon, the icon turns red
 # while the loopback ignores pings and green again after, and a click on it
 # shows the window. Screenshots of the green and the red icon are left in
@@ -23,15 +23,22 @@ if [ -z "${TRAY_TEST_IN_NAMESPACE:-}" ]; then
   for tool in Xvfb trayer import convert xwininfo xdotool; do
     command -v "$tool" >/dev/null || cannot_run "$tool is not installed (scripts/install-deps.sh)"
   done
-  TRAY_TEST_IN_NAMESPACE=1 exec unshare --net bash "$0" "$@" || cannot_run "no network namespace"
+  TRAY_TEST_IN_NAMESPACE=1 exec unshare --net --mount bash "$0" "$@" || cannot_run "no network namespace"
 fi
+# The display's socket in a folder of this test's own: another X server that
+# ends meanwhile on this machine cannot take it away.
+mkdir -p /tmp/.X11-unix
+mount -t tmpfs -o size=1m,mode=1777 tmpfs /tmp/.X11-unix
 
 scratch=$(mktemp -d)
 pids=()
 cleanup() {
+  local status=$?
+  [ "$status" -eq 0 ] || tail -n 5 "$scratch"/*.log >&2 || true
   for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
   for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
   rm -rf "$scratch"
+  exit "$status"
 }
 trap cleanup EXIT
 
