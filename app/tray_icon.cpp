@@ -99,11 +99,12 @@ void TrayIcon::Activated(QSystemTrayIcon::ActivationReason reason)
         ShowWindow();
 }
 
-// A minimised window goes to the tray; it is hidden once the minimising is
-// over, since hiding within the state change leaves it minimised when shown.
+// A minimised window goes to the tray, where the desktop has one now; it is
+// hidden once the minimising is over, since hiding within the state change
+// leaves it minimised when shown.
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &window_ && event->type() == QEvent::WindowStateChange && window_.isMinimized())
+    if (watched == &window_ && event->type() == QEvent::WindowStateChange && window_.isMinimized() && Available())
         QTimer::singleShot(0, &window_, [this] {
             if (window_.isMinimized())
                 window_.hide();

@@ -24,7 +24,8 @@ class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    // Whether the desktop shows tray icons now.
+    // Whether the desktop shows tray icons now. The icon is made either way,
+    // and appears when a tray does.
     static bool Available();
 
     TrayIcon(QWidget& window, WindowLogic& logic, std::filesystem::path programFolder);

@@ -49,15 +49,15 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
     const std::filesystem::path programFolder = seams.programFolder;
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
     ConnectControls();
-    if (TrayIcon::Available())
-        tray_ = new TrayIcon(*this, *logic_, programFolder);
+    // Made even when the desktop has no tray yet: the icon appears once one does.
+    tray_ = new TrayIcon(*this, *logic_, programFolder);
 }
 
 void Vellomar::ShowAtStart(bool minimized)
 {
     if (!minimized)
         show();
-    else if (!tray_)
+    else if (!TrayIcon::Available())
         showMinimized();
 }
 
@@ -178,14 +178,12 @@ void Vellomar::RunPendingEvents()
 
 void Vellomar::ShowTrayState(const TrayState& state)
 {
-    if (tray_)
-        tray_->Show(state);
+    tray_->Show(state);
 }
 
 void Vellomar::Notify(const std::string& title, const std::string& text)
 {
-    if (tray_)
-        tray_->Notify(title, text);
+    tray_->Notify(title, text);
 }
 
 void Vellomar::Post(std::function<void()> closure)

@@ -62,7 +62,7 @@ private:
     QPushButton* cmdHelp = nullptr;
     QTimer* Timer1 = nullptr;
     std::unique_ptr<WindowLogic> logic_;
-    TrayIcon* tray_ = nullptr;  // none where the desktop has no tray
+    TrayIcon* tray_ = nullptr;  // a child of the window
 };
 
 }  // namespace vellomar

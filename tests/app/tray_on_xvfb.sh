@@ -69,16 +69,20 @@ Xvfb -displayfd 3 -screen 0 640x240x24 -nolisten tcp 3>"$scratch/display" 2>"$sc
 pids+=($!)
 wait_for 10 "Xvfb starts" test -s "$scratch/display"
 export DISPLAY=:$(cat "$scratch/display")
-trayer --edge top --align right --widthtype request --height 32 --SetDockType false --transparent false \
-  --tint 0xffffff >"$scratch/trayer.log" 2>&1 &
-pids+=($!)
-wait_for 10 "trayer shows its panel" sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
+start_tray() {
+  trayer --edge top --align right --widthtype request --height 32 --SetDockType false --transparent false \
+    --tint 0xffffff >>"$scratch/trayer.log" 2>&1 &
+  tray=$!
+  pids+=($tray)
+  wait_for 10 "trayer shows its panel" sh -c 'xwininfo -root -tree | grep -q "(\"panel\" \"trayer\")"'
+}
+start_tray
 
 "$folder/vellomar" --minimized >"$scratch/monitor.log" 2>&1 &
 pids+=($!)
 
 icon_geometry() {  # the embedded icon's WIDTHxHEIGHT+X+Y on the screen: the monitor's window inside the panel's
-  xwininfo -root -tree |
+  xwininfo -root -tree 2>/dev/null |
     awk '/"Vellomar": \("vellomar" "Vellomar"\)/ && match($0, /^ +/) && RLENGTH > 5 {print $(NF-1) $NF; exit}' |
     sed -E 's/^([0-9]+x[0-9]+)\+-?[0-9]+\+-?[0-9]+\+/\1+/'
 }
@@ -96,6 +100,7 @@ icon_is() {  # the tile colour covers a quarter of the icon
   size=$(echo "$geometry" | sed -E 's/^([0-9]+)x([0-9]+).*/\1 * \2/')
   [ -n "$size" ] && [ "$(icon_pixels "$1")" -ge $(($size / 4)) ]
 }
+icon_gone() { [ -z "$(icon_geometry)" ]; }
 window_state() {
   xwininfo -name 'Vellomar & logging' 2>/dev/null | awk '/Map State:/ {print $3}'
 }
@@ -135,7 +140,7 @@ check "the log holds replies, then time-outs, then replies ($statuses)" \
 # and the icon is grey while the monitor waits for Start.
 kill "${pids[-1]}"
 wait "${pids[-1]}" 2>/dev/null || true
-wait_for 10 "the first monitor's icon goes" test -z "$(icon_geometry)"
+wait_for 10 "the first monitor's icon goes" icon_gone
 rm "$folder/Vellomar.ini"
 "$folder/vellomar" --minimized >"$scratch/monitor2.log" 2>&1 &
 pids+=($!)
@@ -145,4 +150,11 @@ check "the icon is grey while the monitor waits" wait_for 5 "the icon turns grey
 xdotool key Return  # the message box has the keyboard's focus
 check "closing the message leaves the monitor running" \
   sh -c "sleep 1; ! xdotool search --onlyvisible --name '^Vellomar\$' >/dev/null && kill -0 ${pids[-1]}"
+
+# A tray that ends and starts again (the desktop's panel restarted) gets the
+# icon back.
+kill "$tray"
+wait_for 10 "the icon goes with the tray" icon_gone
+start_tray
+check "a tray started again shows the icon again" wait_for 10 "the icon is back" icon_is '#808080'
 checks_summary
