@@ -187,12 +187,35 @@ bool Win32Tray::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 void Win32Tray::ShowWindow()
 {
     ::ShowWindow(window_, IsIconic(window_) || !IsWindowVisible(window_) ? SW_RESTORE : SW_SHOW);
+    // On top of the others even where the system refuses it the focus.
+    SetWindowPos(window_, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     SetForegroundWindow(window_);
+}
+
+// A click on the notification area makes the taskbar the foreground window,
+// so "in front" is read from the stacking order instead: no ordinary window
+// above this one covers any of it.
+bool Win32Tray::InFront() const
+{
+    if (!IsWindowVisible(window_) || IsIconic(window_))
+        return false;
+    RECT own {};
+    GetWindowRect(window_, &own);
+    for (HWND above = GetWindow(window_, GW_HWNDPREV); above; above = GetWindow(above, GW_HWNDPREV)) {
+        const auto extended = GetWindowLongPtrW(above, GWL_EXSTYLE);
+        if (!IsWindowVisible(above) || IsIconic(above) || (extended & (WS_EX_TOPMOST | WS_EX_TOOLWINDOW)))
+            continue;  // the taskbar, tooltips and other windows that stay on top of everything
+        RECT other {}, overlap {};
+        GetWindowRect(above, &other);
+        if (IntersectRect(&overlap, &own, &other))
+            return false;
+    }
+    return true;
 }
 
 void Win32Tray::Toggle()
 {
-    if (IsWindowVisible(window_) && !IsIconic(window_) && GetForegroundWindow() == window_)
+    if (InFront())
         ::ShowWindow(window_, SW_HIDE);
     else
         ShowWindow();

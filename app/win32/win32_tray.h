@@ -47,6 +47,7 @@ public:
 private:
     bool Add();
     NOTIFYICONDATAW Data(UINT flags) const;
+    bool InFront() const;
     void Toggle();
     void ShowMenu(POINT at);
     void Open(const std::filesystem::path& path);

@@ -102,12 +102,30 @@ TEST_F(TrayTest, ComesBackWhenTheTaskbarIsCreatedAgain)
     EXPECT_TRUE(icon->Show({TrayColour::Green, "again"}));
 }
 
-TEST_F(TrayTest, AClickShowsTheWindow)
+TEST_F(TrayTest, AClickShowsTheWindowOrHidesItWhenInFront)
 {
+    auto click = [this] { SendMessageW(window, Win32Tray::kCallbackMessage, 0, MAKELPARAM(NIN_SELECT, 1)); };
     ASSERT_FALSE(IsWindowVisible(window));
-    SendMessageW(window, Win32Tray::kCallbackMessage, 0, MAKELPARAM(NIN_SELECT, 1));
-    EXPECT_TRUE(IsWindowVisible(window));
-    SendMessageW(window, WM_NULL, 0, 0);
+    click();
+    EXPECT_TRUE(IsWindowVisible(window)) << "hidden: shown";
+    click();
+    EXPECT_FALSE(IsWindowVisible(window)) << "in front: hidden";
+    click();
+    ShowWindow(window, SW_MINIMIZE);
+    click();
+    EXPECT_TRUE(IsWindowVisible(window) && !IsIconic(window)) << "minimised: restored";
+
+    // Another window over it: the click brings it to the front instead.
+    HWND cover = MakeWindow();
+    ShowWindow(cover, SW_SHOWNOACTIVATE);
+    SetWindowPos(cover, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+    click();
+    EXPECT_TRUE(IsWindowVisible(window)) << "covered: still shown";
+    bool windowAbove = false;
+    for (HWND w = GetWindow(cover, GW_HWNDPREV); w; w = GetWindow(w, GW_HWNDPREV))
+        windowAbove = windowAbove || w == window;
+    EXPECT_TRUE(windowAbove) << "covered: raised above the other window";
+    DestroyWindow(cover);
     EXPECT_EQ(starts + stops, 0) << "a click starts or stops nothing";
 }
 
