@@ -38,8 +38,9 @@ bool TrayIcon::Available()
 }
 
 TrayIcon::TrayIcon(QWidget& window, WindowLogic& logic, std::filesystem::path programFolder)
-    : QObject(&window), window_(window), programFolder_(std::move(programFolder))
+    : QObject(&window), window_(window), programFolder_(std::move(programFolder)), icon_(this)
 {
+    icon_.setObjectName("trayIcon");
     for (TrayColour colour : {TrayColour::Grey, TrayColour::Green, TrayColour::Amber, TrayColour::Red})
         icons_[static_cast<size_t>(colour)] = AppIcon(TintFor(colour));
     BuildMenu(logic);
