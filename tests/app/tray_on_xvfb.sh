@@ -124,11 +124,16 @@ check "before the click the window is still not shown" test "$(window_state)" !=
 geometry=$(icon_geometry)
 read -r x y < <(echo "$geometry" | sed -E 's/^([0-9]+)x([0-9]+)\+([0-9]+)\+([0-9]+)$/\3+\1\/2 \4+\2\/2/' |
   awk '{split($1, a, /[+\/]/); split($2, b, /[+\/]/); print a[1] + int(a[2] / a[3]), b[1] + int(b[2] / b[3])}')
-xdotool mousemove --sync "$x" "$y" click 1
+bounded() {  # runs an input step for at most 10 s
+  local step=$1
+  shift
+  timeout 10 "$@" || { echo "FAILED: $step: did not finish within 10 s" >&2; return 1; }
+}
+bounded "the click on the icon" xdotool mousemove --sync "$x" "$y" click 1
 check "a click on the tray icon shows the window" wait_for 5 "the window is shown" \
   sh -c "xwininfo -name 'Vellomar & logging' 2>/dev/null | grep -q IsViewable"
 sleep 1  # two clicks closer together are a double click
-xdotool click 1  # the pointer is still on the icon
+bounded "the second click" xdotool click 1  # the pointer is still on the icon
 check "a second click, with the window in front, hides it" wait_for 5 "the window is hidden" \
   sh -c "xwininfo -name 'Vellomar & logging' 2>/dev/null | grep -q IsUnMapped"
 
@@ -147,7 +152,7 @@ pids+=($!)
 message_shown() { xdotool search --onlyvisible --name '^Vellomar$' >/dev/null; }
 check "without Vellomar.ini the start-up message shows" wait_for 10 "the start-up message shows" message_shown
 check "the icon is grey while the monitor waits" wait_for 5 "the icon turns grey" icon_is '#808080'
-xdotool key Return  # the message box has the keyboard's focus
+bounded "Return on the message" xdotool key Return  # the message box has the keyboard's focus
 check "closing the message leaves the monitor running" \
   sh -c "sleep 1; ! xdotool search --onlyvisible --name '^Vellomar\$' >/dev/null && kill -0 ${pids[-1]}"
 
