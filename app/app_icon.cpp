@@ -7,11 +7,11 @@
 
 namespace vellomar {
 
-QIcon AppIcon()
+QIcon AppIcon(IconTint tint)
 {
     QIcon icon;
     for (int size : kAppIconSizes) {
-        const RgbaImage image = DrawAppIcon(size);
+        const RgbaImage image = DrawAppIcon(size, tint);
         QImage view(image.pixels.data(), image.width, image.height, image.width * 4, QImage::Format_RGBA8888);
         icon.addPixmap(QPixmap::fromImage(view.copy()));
     }

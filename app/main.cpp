@@ -21,10 +21,10 @@ bool DisplayAvailable()
     return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
 }
 
-bool HasArgument(int argc, char* argv[], const char* wanted)
+bool StartMinimized(int argc, char* argv[])
 {
     for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], wanted) == 0)
+        if (std::strcmp(argv[i], "--minimized") == 0)
             return true;
     return false;
 }
@@ -45,7 +45,7 @@ int main(int argc, char* argv[])
     // leaves the running window as it is.
     vellomar::platform::FolderClaim claim(vellomar::platform::ProgramFolder());
     if (claim.outcome() == vellomar::platform::FolderClaim::Outcome::HeldByAnother) {
-        if (!HasArgument(argc, argv, "--minimized"))
+        if (!StartMinimized(argc, argv))
             claim.AskHolderToShow();
         return 0;
     }
@@ -62,7 +62,7 @@ int main(int argc, char* argv[])
     vellomar::WindowSeams seams;
     seams.programFolder = vellomar::platform::ProgramFolder();
     vellomar::Vellomar monitor(std::move(seams));
-    monitor.show();
+    monitor.ShowAtStart(StartMinimized(argc, argv));
     const auto showRequests = claim.ListenForShowRequests([&monitor] { monitor.ShowAndRaise(); });
     monitor.Logic().Form_Load();
     return application.exec();

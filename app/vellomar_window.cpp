@@ -57,10 +57,21 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
     setWindowIcon(AppIcon());
     setFixedSize(Pixels(form::kClientWidth), Pixels(form::kClientHeight));
     CreateControls();
+    const std::filesystem::path programFolder = seams.programFolder;
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
     for (form::Id button : {form::Id::cmdStart, form::Id::cmdStop, form::Id::cmdHelp})
         ConnectButton(button);
     connect(Timer1, &QTimer::timeout, this, [logic = logic_.get()] { logic->Timer1_Timer(); });
+    // Made even when the desktop has no tray yet: the icon appears once one does.
+    tray_ = new TrayIcon(*this, *logic_, programFolder);
+}
+
+void Vellomar::ShowAtStart(bool minimized)
+{
+    if (!minimized)
+        show();
+    else if (!TrayIcon::Available())
+        showMinimized();
 }
 
 // The logic goes first, while the controls that its last reply may touch still exist.
@@ -169,6 +180,16 @@ void Vellomar::ShowMessageBox(const std::string& text, const std::string& captio
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                     this);
     box.exec();
+}
+
+void Vellomar::ShowTrayState(const TrayState& state)
+{
+    tray_->Show(state);
+}
+
+void Vellomar::Notify(const std::string& title, const std::string& text)
+{
+    tray_->Notify(title, text);
 }
 
 void Vellomar::Post(std::function<void()> closure)

@@ -11,6 +11,7 @@
 #include <string>
 
 #include "form.h"
+#include "tray_icon.h"
 #include "window_logic.h"
 
 class QLabel;
@@ -32,6 +33,9 @@ public:
     // Brings the window back from the tray or from minimised, to the front.
     // May be called from any thread: the window does it on its own.
     void ShowAndRaise();
+    // Shows the window, or with minimized only its tray icon (a minimised
+    // window where the desktop has no tray).
+    void ShowAtStart(bool minimized);
 
 private:
     void CreateControls();
@@ -48,12 +52,15 @@ private:
     void SetTimerEnabled(bool enabled) override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Post(std::function<void()> closure) override;
+    void ShowTrayState(const TrayState& state) override;
+    void Notify(const std::string& title, const std::string& text) override;
 
     MessageBoxShower messageBox_;
     std::array<QWidget*, form::kControlCount> controls_ {};  // in the form's order
     QListWidget* List1 = nullptr;
     QTimer* Timer1 = nullptr;
     std::unique_ptr<WindowLogic> logic_;
+    TrayIcon* tray_ = nullptr;  // a child of the window
 };
 
 }  // namespace vellomar

@@ -26,6 +26,27 @@ struct Colour {
 constexpr Colour kTileGreen {0x1f, 0x7a, 0x4d};
 constexpr Colour kWhite {0xff, 0xff, 0xff};
 constexpr Colour kAmber {0xff, 0xc8, 0x3d};
+
+struct Palette {
+    Colour tile;
+    Colour gap;  // the dotted stretch where the pulse drops out
+};
+
+// Each tint keeps the white pulse and a gap that stands out from its tile.
+Palette PaletteFor(IconTint tint)
+{
+    switch (tint) {
+    case IconTint::Red:
+        return {{0xc6, 0x28, 0x28}, kAmber};
+    case IconTint::Amber:
+        return {{0xd9, 0x82, 0x00}, {0x4a, 0x2a, 0x00}};
+    case IconTint::Grey:
+        return {{0x80, 0x80, 0x80}, {0xd8, 0xd8, 0xd8}};
+    case IconTint::Green:
+        break;
+    }
+    return {kTileGreen, kAmber};
+}
 constexpr int kSamplesPerSide = 4;  // 16 samples a pixel for the antialiasing
 
 double DistanceToSegment(Point p, const Segment& s)
@@ -103,8 +124,9 @@ void Composite(const Layer (&layers)[3], uint8_t* out)
 
 }  // namespace
 
-RgbaImage DrawAppIcon(int size)
+RgbaImage DrawAppIcon(int size, IconTint tint)
 {
+    const Palette palette = PaletteFor(tint);
     const double s = size;
     const RoundedSquare tile {s, s * 0.18};
     const Stroke pulse {{{{s * 0.10, s * 0.55}, {s * 0.25, s * 0.55}},
@@ -127,8 +149,9 @@ RgbaImage DrawAppIcon(int size)
                     onOutage += outage.Covers(p);
                 }
             }
-            Composite({{kTileGreen, onTile / kSamples}, {kWhite, onPulse / kSamples}, {kAmber, onOutage / kSamples}},
-                      &image.pixels[(static_cast<size_t>(y) * size + x) * 4]);
+            Composite(
+                {{palette.tile, onTile / kSamples}, {kWhite, onPulse / kSamples}, {palette.gap, onOutage / kSamples}},
+                &image.pixels[(static_cast<size_t>(y) * size + x) * 4]);
         }
     }
     return image;

@@ -12,6 +12,7 @@ packages=(
   desktop-file-utils chromium fonts-dejavu-core python3
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   nsis zip
+  trayer imagemagick x11-utils xdotool
 )
 
 missing=()

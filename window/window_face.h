@@ -6,6 +6,8 @@
 #include <functional>
 #include <string>
 
+#include "tray_state.h"
+
 namespace vellomar {
 
 enum class Label { HostName, IPAddress, OutFile };  // lblHostName, lblIPAddress, lblOutFile
@@ -33,6 +35,11 @@ public:
     // order posted. May be called from any thread. Closures still pending when
     // the window is destroyed are dropped.
     virtual void Post(std::function<void()> closure) = 0;
+
+    // The tray icon, on a face that has one: its colour and tooltip, and a
+    // notification shown beside it.
+    virtual void ShowTrayState(const TrayState&) {}
+    virtual void Notify(const std::string& /*title*/, const std::string& /*text*/) {}
 };
 
 }  // namespace vellomar

@@ -68,6 +68,7 @@ WindowLogic::~WindowLogic()
 
 void WindowLogic::Form_Load()
 {
+    tray_.Show();
     bool configured = false;
     try {
         configured = ReadHostConfiguration();
@@ -94,6 +95,7 @@ bool WindowLogic::ReadHostConfiguration()
 
 void WindowLogic::ShowStartupFailure()
 {
+    tray_.ScheduleRunning(false);
     face_.ShowMessageBox(kStartupFailureText, kApplicationTitle);
 }
 
@@ -101,6 +103,7 @@ void WindowLogic::RestartSchedule()
 {
     face_.SetTimerInterval(kTickPeriodMs);
     face_.SetTimerEnabled(true);
+    tray_.ScheduleRunning(true);
 }
 
 void WindowLogic::cmdStart_Click()
@@ -116,6 +119,7 @@ void WindowLogic::cmdStop_Click()
     face_.SetTimerInterval(0);
     face_.SetTimerEnabled(false);
     DropHeldTicks();
+    tray_.ScheduleRunning(false);
 }
 
 // The message box is modal but the schedule goes on behind it: a tick that
@@ -192,6 +196,7 @@ void WindowLogic::ShowLogged(const LogEntry& entry)
 {
     if (!entry.logFileName.empty())
         face_.SetCaption(Label::OutFile, entry.logFileName);
+    tray_.RecordWritten(entry.line);  // the icon follows the probe even when the log is out of reach
     if (!entry.opened)
         return;
     if (face_.ListCount() > kListClearedPast)

@@ -14,6 +14,7 @@
 #include "diagnostics.h"
 #include "err_list.h"
 #include "probe_log.h"
+#include "tray_status.h"
 #include "window_face.h"
 
 namespace vellomar {
@@ -102,6 +103,7 @@ private:
     std::string reportProblem_;
     platform::RecurringProblem reportProblemSaid_;
     platform::RecurringProblem cycleProblem_;
+    TrayStatus tray_ {face_};
 };
 
 }  // namespace vellomar

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <string_view>
 
@@ -12,27 +13,27 @@
 
 namespace {
 
-bool HasArgument(std::wstring_view commandLine, std::wstring_view wanted)
+bool StartMinimized()
 {
-    while (!commandLine.empty()) {
-        const size_t end = commandLine.find_first_of(L" \t");
-        if (commandLine.substr(0, end) == wanted)
-            return true;
-        commandLine.remove_prefix(end == std::wstring_view::npos ? commandLine.size() : end + 1);
-    }
-    return false;
+    int count = 0;
+    LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
+    bool minimized = false;
+    for (int i = 1; arguments && i < count; ++i)
+        minimized = minimized || std::wstring_view(arguments[i]) == L"--minimized";
+    LocalFree(arguments);
+    return minimized;
 }
 
 }  // namespace
 
-int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show)
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
     // One monitor per folder: a later start hands over to the running one and
     // ends before it reads, probes or writes anything. One started at login
     // leaves the running window as it is.
     vellomar::platform::FolderClaim claim(vellomar::platform::ProgramFolder());
     if (claim.outcome() == vellomar::platform::FolderClaim::Outcome::HeldByAnother) {
-        if (!HasArgument(commandLine, L"--minimized"))
+        if (!StartMinimized())
             claim.AskHolderToShow();
         return 0;
     }
@@ -47,8 +48,7 @@ int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR commandLine, int show)
     vellomar::Win32Window window(instance, std::move(seams));
     if (!window.Handle())
         return 1;
-    ShowWindow(window.Handle(), show);
-    UpdateWindow(window.Handle());
+    window.ShowAtStart(show, StartMinimized());
     const auto showRequests = claim.ListenForShowRequests([&window] { window.ShowAndRaise(); });
     window.Logic().Form_Load();
     return window.RunMessageLoop();

@@ -91,7 +91,21 @@ Win32Window::Win32Window(HINSTANCE instance, WindowSeams seams) : instance_(inst
         return;
     CreateControls();
     LayOut(GetDpiForWindow(window_));
+    const std::filesystem::path programFolder = seams.programFolder;
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
+    WindowLogic* logic = logic_.get();
+    tray_ = std::make_unique<Win32Tray>(
+        window_, programFolder,
+        TrayActions {[logic] { logic->cmdStart_Click(); }, [logic] { logic->cmdStop_Click(); }});
+}
+
+void Win32Window::ShowAtStart(int show, bool minimized)
+{
+    if (!minimized)
+        ShowWindow(window_, show);
+    else if (!tray_->Added())
+        ShowWindow(window_, SW_SHOWMINNOACTIVE);
+    UpdateWindow(window_);
 }
 
 Win32Window::~Win32Window()
@@ -159,6 +173,8 @@ LRESULT CALLBACK Win32Window::WindowProc(HWND window, UINT message, WPARAM wPara
 
 LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
 {
+    if (tray_ && tray_->OnMessage(message, wParam, lParam))
+        return 0;
     switch (message) {
     case WM_COMMAND:
         if (HIWORD(wParam) == BN_CLICKED)
@@ -181,7 +197,12 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:  // the window hands its focus on to the first control in tab order
         SetFocus(GetNextDlgTabItem(window_, nullptr, FALSE));
         return 0;
+    case WM_SIZE:  // a minimised window goes to the tray, where there is one
+        if (wParam == SIZE_MINIMIZED && tray_ && tray_->Added())
+            ShowWindow(window_, SW_HIDE);
+        return 0;
     case WM_DESTROY:
+        tray_.reset();
         KillTimer(window_, kTimer1);
         PostQuitMessage(0);
         return 0;
@@ -246,6 +267,18 @@ void Win32Window::Post(std::function<void()> closure)
         posted_.push_back(std::move(closure));
     }
     PostMessageW(window_, kRunPostedClosures, 0, 0);
+}
+
+void Win32Window::ShowTrayState(const TrayState& state)
+{
+    if (tray_)
+        tray_->Show(state);
+}
+
+void Win32Window::Notify(const std::string& title, const std::string& text)
+{
+    if (tray_)
+        tray_->Notify(title, text);
 }
 
 HWND Win32Window::LabelFor(Label label) const

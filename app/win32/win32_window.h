@@ -12,6 +12,7 @@
 #include <string>
 
 #include "form.h"
+#include "win32_tray.h"
 #include "window_logic.h"
 
 namespace vellomar {
@@ -28,6 +29,9 @@ public:
     // Brings the window back from the tray or from minimised, to the front.
     // May be called from any thread: the window does it on its own.
     void ShowAndRaise();
+    // Shows the window as asked, or with minimized only its tray icon (a
+    // minimised window where the taskbar has no notification area).
+    void ShowAtStart(int show, bool minimized);
     // Runs the window until it is closed; returns the process's exit code.
     int RunMessageLoop();
 
@@ -53,6 +57,8 @@ private:
     void SetTimerEnabled(bool enabled) override;
     void ShowMessageBox(const std::string& text, const std::string& caption) override;
     void Post(std::function<void()> closure) override;
+    void ShowTrayState(const TrayState& state) override;
+    void Notify(const std::string& title, const std::string& text) override;
 
     HINSTANCE instance_;
     HWND window_ = nullptr;
@@ -65,6 +71,7 @@ private:
     std::mutex postedMutex_;
     std::deque<std::function<void()>> posted_;
 
+    std::unique_ptr<Win32Tray> tray_;
     std::unique_ptr<WindowLogic> logic_;  // last: goes first, while the window still stands
 };
 

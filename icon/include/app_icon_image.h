@@ -20,7 +20,11 @@ struct RgbaImage {
 
 inline constexpr std::array<int, 4> kAppIconSizes {16, 32, 48, 256};
 
+// The tile's colour: the icon's own green, or the tray's colours for the
+// connection's state.
+enum class IconTint { Green, Red, Amber, Grey };
+
 // The icon drawn at size x size pixels, antialiased.
-RgbaImage DrawAppIcon(int size);
+RgbaImage DrawAppIcon(int size, IconTint tint = IconTint::Green);
 
 }  // namespace vellomar

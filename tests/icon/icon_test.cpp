@@ -53,6 +53,23 @@ TEST(Icon, EverySizeHasTransparentCornersAGreenTileAndAPulseWithAGap)
     }
 }
 
+// The tray's variants are the same drawing: only the tile and the gap change colour.
+TEST(Icon, TintsRecolourTheTileAndKeepTheShape)
+{
+    struct Case {
+        IconTint tint;
+        const char* tile;
+    };
+    for (const Case& c : {Case {IconTint::Green, "1f7a4dff"}, Case {IconTint::Red, "c62828ff"},
+                          Case {IconTint::Amber, "d98200ff"}, Case {IconTint::Grey, "808080ff"}}) {
+        const RgbaImage tinted = DrawAppIcon(32, c.tint), green = DrawAppIcon(32);
+        EXPECT_EQ(Rgba(tinted, 16, 27), c.tile);
+        EXPECT_EQ(Rgba(tinted, 5, 17.6), "ffffffff") << "the pulse stays white";
+        for (size_t alpha = 3; alpha < green.pixels.size(); alpha += 4)
+            ASSERT_EQ(tinted.pixels[alpha], green.pixels[alpha]) << "pixel " << alpha / 4;
+    }
+}
+
 TEST(IconFiles, IcoAndPngParseBackToTheImages)
 {
     EXPECT_EQ(Crc32("123456789"), 0xcbf43926u);
