@@ -9,21 +9,8 @@ set -euo pipefail
 enter_private_namespaces "$@"
 program=$1
 
-fail() {
-  echo "minimized: $*" >&2
-  exit 1
-}
-
-display_file=$(mktemp)
-Xvfb -displayfd 3 -nolisten tcp -screen 0 1024x768x24 3>"$display_file" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { kill $xvfb; fail "Xvfb did not start"; }
-export DISPLAY=":$(cat "$display_file")"
-rm -f "$display_file"
-
-start_fresh_wine
-cleanup_extra='kill ${monitor:-} $xvfb 2>/dev/null || true'
+start_fresh_wine with_display
+cleanup_extra='kill ${monitor:-} 2>/dev/null || true'
 set_echo_ignored 0
 
 # Map state of the monitor's window once its start-up probe is logged.
@@ -35,11 +22,11 @@ window_after_start_up() {
   printf 'Loopback, 127.0.0.1\r\n' >"$folder/Vellomar.ini"
   (cd "$folder" && exec wine "./$(basename "$program")" "$@") >"$scratch/output" 2>&1 &
   monitor=$!
-  for _ in $(seq 240); do
+  for _ in $(seq $((program_seconds * 4))); do
     [ -n "$(cat "$folder"/PING_*.txt 2>/dev/null)" ] && break
     sleep 0.25
   done
-  [ -n "$(cat "$folder"/PING_*.txt 2>/dev/null)" ] || fail "no start-up record within 60 s ($*)"
+  [ -n "$(cat "$folder"/PING_*.txt 2>/dev/null)" ] || fail "timed out after $program_seconds s: the start-up record ($*)"
   sleep 1
   xwininfo -name 'Vellomar & logging' 2>/dev/null | awk '/Map State:/ {print $3}'
   kill "$monitor" 2>/dev/null || true

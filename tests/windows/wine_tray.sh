@@ -7,17 +7,7 @@ set -euo pipefail
 enter_private_namespaces "$@"
 program=$1
 
-display_file=$(mktemp)
-Xvfb -displayfd 3 -nolisten tcp -screen 0 800x600x24 3>"$display_file" 2>/dev/null &
-xvfb=$!
-for _ in $(seq 50); do [ -s "$display_file" ] && break; sleep 0.1; done
-[ -s "$display_file" ] || { kill $xvfb; echo "tray: Xvfb did not start" >&2; exit 1; }
-export DISPLAY=":$(cat "$display_file")"
-rm -f "$display_file"
-
-cleanup_extra='kill $xvfb 2>/dev/null || true'
-start_fresh_wine
+start_fresh_wine with_display
 status=0
-timeout 60 wine "$program" || status=$?
-[ "$status" -ne 124 ] || echo "tray: the tests under wine did not end within 60 s" >&2
+bounded "$program_seconds" "the tray's tests under wine" wine "$program" || status=$?
 exit "$status"
