@@ -1,5 +1,4 @@
-// The outage report: stamps and line reading at their edges, then whole
-// rebuilds of ERR_list.csv and its page from daily logs in a scratch folder.
+// The outage report: stamps and line reading at their edges, then whole rebuilds of ERR_list.csv and its page.
 #include <gtest/gtest.h>
 #ifndef _WIN32
 #include <sys/fsuid.h>
@@ -36,9 +35,8 @@ Lines Split(const std::string& text, char separator = '|')
 {
     Lines parts;
     std::istringstream in(text);
-    for (std::string part; std::getline(in, part, separator);) {
+    for (std::string part; std::getline(in, part, separator);)
         parts.push_back(part);
-    }
     return parts;
 }
 
@@ -60,8 +58,7 @@ TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSki
 {
     const vellomar::testing::TempFolder folder;
     std::ofstream(folder / "lines.txt", std::ios::binary) << "ab\r\ncd-efg\nhijklm-nopqrstu\nxy\r\n\nq-\nlast";
-    // Room for so many bytes; every line, or after the first only lines that
-    // hold a '-'. "ab\r" fills 3, so nothing asks for marked lines before "".
+    // Room for so many bytes; every line, or after the first only lines holding '-' ("ab\r" fills 3).
     const std::tuple<std::size_t, const char*, const char*> cases[] = {
         {1024, "ab|cd-efg|hijklm-nopqrstu|xy||q-|last", "ab|cd-efg|hijklm-nopqrstu|q-"},
         {8, "ab|cd-efg|xy||q-|last", "ab|cd-efg|q-"},
@@ -95,9 +92,8 @@ std::string ById(const std::string& page, const std::string& id)
     return at == std::string::npos ? "(no " + id + ")" : page.substr(begin, page.find('<', begin) - begin);
 }
 
-// The page beside the report must tell what the report tells: as many
-// outages, the same outage time, each day's total in its calendar cell, and
-// the longest outages, longest first.
+// The page must tell what the report tells: as many outages, the same outage
+// time, each day's total in its calendar cell, the longest outages first.
 void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 {
     std::int64_t total = 0;
@@ -127,19 +123,16 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 std::string Csv(const std::string& rows)
 {
     std::string text = "Prekinitve Telemach interneta\r\nOd;Do;\310as;Dan;Dnevno\r\n";  // "Č" in Windows-1250
-    for (const auto& row : Split(rows)) {
+    for (const auto& row : Split(rows))
         text += (row.starts_with('=') ? "-----;-----; ;" + row.substr(1) : row) + "\r\n";
-    }
     return text;
 }
 
-// "U hh:mm:ss" and "D hh:mm:ss" stand for an answered and a timed-out record
-// stamped with the date in the log's name; other lines are written as given.
+// "U hh:mm:ss" and "D hh:mm:ss": a reply and a time-out on the log's day; other lines as given.
 std::string Expand(const std::string& name, const std::string& line)
 {
-    if (line.size() != 10 || line[1] != ' ') {
+    if (line.size() != 10 || line[1] != ' ')
         return line;
-    }
     const std::string file = fs::path(name).filename().string();
     const std::string date = file.substr(5, 4) + "/" + file.substr(9, 2) + "/" + file.substr(11, 2);
     return date + line.substr(1) + (line[0] == 'U' ? ",23,0" : ",0,-10");
@@ -152,9 +145,8 @@ struct Progress : ReportProgress {
     Lines items;
 };
 
-// Permissions as an ordinary user meets them, for this thread and the threads
-// it starts: as root, the folder goes to nobody and so does the file-system
-// user id, which sets aside root's power to read and write anything.
+// Permissions as an ordinary user meets them, for this thread and those it starts: as root, the
+// folder and the file-system user id go to nobody, which sets aside root's power over every file.
 struct AsOrdinaryUser {
 #ifdef _WIN32  // no root to set aside
     explicit AsOrdinaryUser(const fs::path&)
@@ -163,9 +155,8 @@ struct AsOrdinaryUser {
     explicit AsOrdinaryUser(const fs::path& folder)
     {
         if (::geteuid() == 0) {
-            for (const auto& entry : fs::recursive_directory_iterator(folder)) {
+            for (const auto& entry : fs::recursive_directory_iterator(folder))
                 EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
-            }
             EXPECT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
             ::setfsgid(65534), ::setfsuid(65534);  // nobody
         }
@@ -185,17 +176,15 @@ protected:
     {
         fs::create_directories((dir_ / name).parent_path());
         std::ofstream out(dir_ / name, std::ios::binary | mode);
-        for (const auto& line : Split(lines)) {
+        for (const auto& line : Split(lines))
             out << Expand(name, line) << "\r\n";
-        }
     }
     // Logs split at '\n', each as "name: lines"; a name ending in "/" is a folder.
     void WriteOnly(const std::string& logs)
     {
         vellomar::testing::RemoveAll(dir_), fs::create_directories(dir_);
-        for (const auto& log : Split(logs, '\n')) {
+        for (const auto& log : Split(logs, '\n'))
             Write(log.substr(0, log.find(": ")), log.substr(log.find(": ") + 2));
-        }
     }
     std::string Report() const { return vellomar::testing::ReadBytes(dir_ / "ERR_list.csv"); }
     std::string Page() const { return vellomar::testing::ReadBytes(dir_ / "ERR_list.html"); }
@@ -275,9 +264,8 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
          "=2014/12/31;00:00:00|=2015/01/27;00:00:00|2015/01/27 23:59:50;2015/01/28 00:00:00;00:00:10|"
          "=2015/01/28;00:00:10|=2015/12/30;00:00:00"},
     };
-    for (const auto& [what, logs, rows] : cases) {
+    for (const auto& [what, logs, rows] : cases)
         EXPECT_EQ(Rebuild(logs), Csv(rows)) << what;
-    }
 }
 
 // A rebuild by an ErrList that read the logs before they changed must be the
@@ -285,8 +273,7 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
 TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
 {
     const fs::path report = dir_ / "ERR_list.csv", path27 = dir_ / "PING_20150127.txt";
-    // An outage from the 26th into the 27th, one within the 27th; the log of
-    // the 30th is a link to a file in a folder of its own.
+    // An outage from the 26th into the 27th, one within the 27th; the 30th's log links to another folder.
     const std::string lines27 = "D 00:00:00|U 00:00:10|D 10:00:00|D 10:00:10|U 10:00:20";
     const std::string sameSize27 = "D 00:00:05" + lines27.substr(10);  // the outage from the 26th ends 5 s later
     const std::string logs = "PING_20150126.txt: U 10:00:00|D 23:59:40|D 23:59:50\nPING_20150127.txt: " + lines27 +
@@ -352,10 +339,8 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     }
 }
 
-// What the page shows beyond the report: the host as text, never as markup;
-// monitored time from the lines of the logs; round-trip
-// times of the last days in ten-minute slots (median and maximum of the
-// replies, time-outs).
+// What the page shows beyond the report: the host as text, never as markup; monitored time from
+// the logs' lines; round trips of the last days in ten-minute slots (median, maximum, time-outs).
 TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords)
 {
     Write("PING_20150126.txt", "2015/01/26 10:00:00,7,0|2015/01/26 10:00:10,3,0|2015/01/26 10:00:20,0,-10|"
@@ -378,20 +363,17 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
     const int records[][4] = {{36000, 1, 0, 7}, {36010, 1, 0, 3},  {36020, 0, 1, 0}, {36030, 1, 0, 5},
                               {36599, 0, 0, 0}, {36600, 1, 0, 40}, {36000, 1, 0, 1}};
     report::RttSlots slots;
-    for (const auto& [at, replied, timedOut, ms] : records) {
+    for (const auto& [at, replied, timedOut, ms] : records)
         slots.Add(at, replied != 0, timedOut != 0, ms);
-    }
     std::vector<std::array<std::int64_t, 5>> taken;
-    for (const report::RttSlot& s : slots.Take()) {
+    for (const report::RttSlot& s : slots.Take())
         taken.push_back({s.start, s.replies, s.timeouts, s.medianMs, s.maxMs});
-    }
     EXPECT_EQ(taken, (std::vector<std::array<std::int64_t, 5>> {
                          {36000, 3, 1, 5, 7}, {36600, 1, 0, 40, 40}, {36000, 1, 0, 1, 1}}));
 }
 
-// A rebuild that fails keeps the report byte for byte, leaves no temporary
-// file, and says why in one line, the same while the cause lasts; once the
-// cause is gone the same ErrList rebuilds as from nothing.
+// A failed rebuild keeps the report byte for byte, leaves no temporary file, and says why in one line,
+// the same while the cause lasts; once it is gone the same ErrList rebuilds as from nothing.
 TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
 {
     WriteOnly("PING_20150126.txt: D 10:00:00|D 10:00:10|U 10:00:20\nPING_20150128.txt: U 10:00:00");
