@@ -84,12 +84,11 @@ std::int64_t Seconds(const std::string& duration)
     return (duration.starts_with('-') ? -1 : 1) * (seconds + std::stoll(duration.substr(colon + 4)));
 }
 
-// The text of the element with the given id.
+// The text of the element with the given id, or "" if there is none.
 std::string ById(const std::string& page, const std::string& id)
 {
-    const std::size_t at = page.find("id=\"" + id + "\">");
-    const std::size_t begin = at + id.size() + 6;
-    return at == std::string::npos ? "(no " + id + ")" : page.substr(begin, page.find('<', begin) - begin);
+    const std::size_t at = page.find("id=\"" + id + "\">"), begin = at + id.size() + 6;
+    return at == std::string::npos ? "" : page.substr(begin, page.find('<', begin) - begin);
 }
 
 // The page must tell what the report tells: as many outages, the same outage
@@ -349,10 +348,10 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
     Write("PING_20150118.txt", "2015/01/18 23:59:50,1,0");  // more than a week before: no round trips shown
     Progress progress;
     EXPECT_TRUE(MakeErrList(dir_, progress,
-                            PageHeading {"<script>alert('x')</script> & Co", "\"192.0.2.1\"", "2015/01/26 10:20:00"}));
+                            PageHeading {"<script>alert('x')</script> & Čo", "\"192.0.2.1\"", "2015/01/26 10:20:00"}));
     const std::string page = Page();
     EXPECT_EQ(page.find("<script"), std::string::npos);
-    const std::string host = "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Co";
+    const std::string host = "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Čo";
     EXPECT_NE(page.find("<title>Prekinitve: " + host + "</title>"), std::string::npos);
     EXPECT_NE(page.find("<h1>Prekinitve povezave: " + host + " (&quot;192.0.2.1&quot;)</h1>"), std::string::npos);
     EXPECT_EQ(ById(page, "period"), "2015/01/18 23:59:50 – 2015/01/26 10:10:00");
