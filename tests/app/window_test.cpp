@@ -1,5 +1,4 @@
-// The Qt face over the window logic, under the offscreen platform: what only a
-// real event loop shows. The behaviour itself is tested against a fake face.
+// The Qt face under the offscreen platform: what only a real event loop shows; the behaviour has a fake face.
 #include "vellomar_window.h"
 
 #include <gtest/gtest.h>
@@ -11,7 +10,6 @@
 #include <QPushButton>
 #include <QTimer>
 
-#include <atomic>
 #include <memory>
 #include <thread>
 
@@ -22,22 +20,13 @@
 namespace vellomar {
 namespace {
 
-// Counts the paint events that a widget gets while a probe is out.
-class PaintCounter : public QObject {
-public:
-    explicit PaintCounter(std::atomic<int>& probesRunning) : probesRunning_(probesRunning) {}
-    int paintsDuringProbe = 0;
-
-protected:
+struct PaintCounter : QObject {
     bool eventFilter(QObject*, QEvent* event) override
     {
-        if (event->type() == QEvent::Paint && probesRunning_ > 0)
-            ++paintsDuringProbe;
+        paints += event->type() == QEvent::Paint;
         return false;
     }
-
-private:
-    std::atomic<int>& probesRunning_;
+    int paints = 0;
 };
 
 bool RunEventsUntil(const std::function<bool()>& done)
@@ -49,7 +38,7 @@ bool RunEventsUntil(const std::function<bool()>& done)
     return done();
 }
 
-TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutAndStopsOnceItIsBack)
+TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBackAndComesBackWhenAsked)
 {
     testing::TempFolder folder;
     testing::WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
@@ -58,8 +47,7 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutAndStopsOnceItIsB
     seams.programFolder = folder.path();
     seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
     seams.sockets.sendPing = [&](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); };
-    int messages = 0;
-    Vellomar window(std::move(seams), [&](const std::string&, const std::string&) { ++messages; });
+    Vellomar window(std::move(seams), [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
     window.show();
     std::shared_ptr<void> releaseOnExit(nullptr, [&](void*) { probe.Release(); });  // before the window waits
 
@@ -77,45 +65,29 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutAndStopsOnceItIsB
     auto* list = window.findChild<QListWidget*>("List1");
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "2015/01/26 10:00:00,3,0");
-    EXPECT_EQ(messages, 0);
 
     auto* timer = window.findChild<QTimer*>("Timer1");
-    EXPECT_TRUE(timer->isActive());
-    EXPECT_EQ(timer->interval(), 10000);
-    EXPECT_EQ(timer->timerType(), Qt::PreciseTimer);
+    EXPECT_TRUE(timer->isActive() && timer->interval() == 10000 && timer->timerType() == Qt::PreciseTimer);
     timer->setInterval(20);  // a shortened period; the handler is the real one
     EXPECT_TRUE(RunEventsUntil([&] { return window.Logic().TickCount() >= 3; }));
 
     // The next tick's probe is held: the window still paints, and Stop waits for the reply.
-    PaintCounter counter(probe.running);
-    window.installEventFilter(&counter);
     probe.Hold();
     ASSERT_TRUE(RunEventsUntil([&] { return probe.running == 1; }));
+    PaintCounter counter;
+    window.installEventFilter(&counter);
     window.update();
-    EXPECT_TRUE(RunEventsUntil([&] { return counter.paintsDuringProbe > 0; }));
+    EXPECT_TRUE(RunEventsUntil([&] { return counter.paints > 0; }));
     window.findChild<QPushButton*>("cmdStop")->click();
     EXPECT_TRUE(timer->isActive()) << "Stop ran while the reply was awaited";
     probe.Release();
-    ASSERT_TRUE(RunEventsUntil([&] { return !timer->isActive() && !window.Logic().CycleInFlight(); }));
-    EXPECT_EQ(timer->interval(), 0);
-}
+    EXPECT_TRUE(RunEventsUntil([&] { return !timer->isActive() && !window.Logic().CycleInFlight(); }));
 
-// Asked from another thread (as a later start's request arrives), whatever
-// state the window is in.
-TEST(QtWindow, ShowAndRaiseBringsTheWindowBackFromAnyThread)
-{
-    const std::pair<const char*, std::function<void(QWidget&)>> states[] = {
-        {"hidden, as in the tray", [](QWidget& w) { w.hide(); }},
-        {"minimised", [](QWidget& w) { w.showMinimized(); }},
-    };
-    for (const auto& [what, put] : states) {
-        testing::TempFolder folder;
-        WindowSeams seams;
-        seams.programFolder = folder.path();
-        Vellomar window(std::move(seams));
-        put(window);
+    // Asked from another thread (as a later start's request arrives), hidden as in the tray or minimised.
+    for (bool minimised : {false, true}) {
+        minimised ? window.showMinimized() : window.hide();
         std::thread([&] { window.ShowAndRaise(); }).join();
-        EXPECT_TRUE(RunEventsUntil([&] { return window.isVisible() && !window.isMinimized(); })) << what;
+        EXPECT_TRUE(RunEventsUntil([&] { return window.isVisible() && !window.isMinimized(); })) << minimised;
     }
 }
 

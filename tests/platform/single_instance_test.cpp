@@ -1,11 +1,12 @@
-// One monitor per program folder: who holds a folder, when it is let go, and
-// how a later start reaches the holder.
+// One monitor per program folder: who holds a folder, when it is let go, how a later start reaches the holder.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <chrono>
-#include <string>
+#include <optional>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "single_instance.h"
 #include "temp_folder.h"
@@ -22,142 +23,86 @@ namespace {
 
 namespace fs = std::filesystem;
 using Outcome = FolderClaim::Outcome;
-using testing::PathFromUtf8;
-using testing::TempFolder;
 
-// Waits up to five seconds for count to reach wanted.
+// Waits five seconds at least for count to reach wanted.
 bool Reaches(const std::atomic<int>& count, int wanted)
 {
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
-    while (count.load() < wanted && std::chrono::steady_clock::now() < deadline)
+    for (int i = 0; i < 500 && count < wanted; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return count.load() >= wanted;
+    return count >= wanted;
 }
 
-struct Folders {
-    TempFolder root;
-    fs::path held = root.path() / PathFromUtf8("Čedomir Жанна");
-    fs::path inside = held / "inside";
-    Folders() { fs::create_directories(inside); }
-};
-
-TEST(FolderClaim, ASecondClaimOnTheHeldFolderByAnyPathFailsOthersSucceed)
+// The same folder by any path (a link too) is held, the folders around it are not; a later start's request
+// reaches its own folder's holder, even one not yet listening, and no other; the folder is free once it goes.
+TEST(FolderClaim, OneHolderPerFolderReachedByLaterStartsAndFreeOnceItGoes)
 {
-    Folders folders;
-    FolderClaim first(folders.held);
-    ASSERT_EQ(first.outcome(), Outcome::Holder) << first.Problem();
-    EXPECT_EQ(first.Problem(), "");
-
-    struct Case {
-        const char* what;
-        fs::path folder;
-        Outcome expected;
-    };
-    const Case cases[] = {
-        {"the same path", folders.held, Outcome::HeldByAnother},
-        {"through a dot", folders.held / ".", Outcome::HeldByAnother},
-        {"down and up again", folders.inside / "..", Outcome::HeldByAnother},
-        {"a folder inside it", folders.inside, Outcome::Holder},
-        {"the folder above it", folders.root.path(), Outcome::Holder},
+    testing::TempFolder root;
+    const fs::path held = root.path() / testing::PathFromUtf8("Čedomir Жанна"), inside = held / "inside";
+    fs::create_directories(inside);
+    std::optional<FolderClaim> holder(held);
+    ASSERT_EQ(holder->outcome(), Outcome::Holder) << holder->Problem();
+    const Outcome kHeld = Outcome::HeldByAnother, kFree = Outcome::Holder;
+    std::vector<std::pair<fs::path, Outcome>> cases {
+        {held, kHeld}, {held / ".", kHeld}, {inside / "..", kHeld}, {inside, kFree}, {root.path(), kFree}};
 #ifdef _WIN32
-        {"in other case", folders.root.path() / PathFromUtf8("ČEDOMIR ЖАННА"), Outcome::HeldByAnother},
+    cases.push_back({root.path() / testing::PathFromUtf8("ČEDOMIR ЖАННА"), kHeld});  // in other case
+#else
+    fs::create_directory_symlink(held, root / "link");
+    cases.push_back({root / "link", kHeld});
+    FolderClaim missing(root / "missing");
+    EXPECT_EQ(missing.outcome(), Outcome::NotAvailable);
+    EXPECT_NE(missing.Problem().find("No such file"), std::string::npos) << missing.Problem();
 #endif
-    };
-    for (const Case& c : cases) {
-        FolderClaim second(c.folder);
-        EXPECT_EQ(second.outcome(), c.expected) << c.what << ": " << second.Problem();
-    }
-}
+    for (const auto& [folder, expected] : cases)
+        EXPECT_EQ(FolderClaim(folder).outcome(), expected) << testing::Utf8(folder);
 
-TEST(FolderClaim, TheFolderIsFreeAgainOnceItsHolderGoes)
-{
-    Folders folders;
-    auto first = std::make_unique<FolderClaim>(folders.held);
-    ASSERT_EQ(first->outcome(), Outcome::Holder);
-    EXPECT_EQ(FolderClaim(folders.held).outcome(), Outcome::HeldByAnother);
-    first.reset();
-    FolderClaim again(folders.held);
-    EXPECT_EQ(again.outcome(), Outcome::Holder);
-    EXPECT_EQ(again.Problem(), "");
-}
-
-TEST(FolderClaim, RequestsReachOnlyTheirOwnFoldersHolderEvenWhenSentBeforeItListens)
-{
-    Folders folders;
-    FolderClaim held(folders.held);
-    FolderClaim other(folders.inside);
-    ASSERT_EQ(held.outcome(), Outcome::Holder);
-    ASSERT_EQ(other.outcome(), Outcome::Holder);
-
-    FolderClaim early(folders.held);
-    ASSERT_EQ(early.outcome(), Outcome::HeldByAnother);
+    FolderClaim other(inside), early(held);
+    EXPECT_EQ(other.Problem(), "") << "each holder listens under a name of its own";
     EXPECT_TRUE(early.AskHolderToShow());  // before the holder's window is up
-
     std::atomic<int> heldShown {0}, otherShown {0};
     {
-        ShowRequestListener heldListener = held.ListenForShowRequests([&] { ++heldShown; });
+        ShowRequestListener heldListener = holder->ListenForShowRequests([&] { ++heldShown; });
         ShowRequestListener otherListener = other.ListenForShowRequests([&] { ++otherShown; });
         EXPECT_TRUE(Reaches(heldShown, 1));
-        FolderClaim late(folders.inside / "..");  // the same folder by another path
-        ASSERT_EQ(late.outcome(), Outcome::HeldByAnother);
-        EXPECT_TRUE(late.AskHolderToShow());
-        EXPECT_TRUE(Reaches(heldShown, 2));
+        FolderClaim late(inside / ".."), otherLate(inside);  // the first by another path
+        EXPECT_TRUE(late.AskHolderToShow() && otherLate.AskHolderToShow());
+        EXPECT_TRUE(Reaches(heldShown, 2) && Reaches(otherShown, 1));
     }
-    EXPECT_EQ(heldShown.load(), 2);
-    EXPECT_EQ(otherShown.load(), 0);
-    EXPECT_FALSE(held.AskHolderToShow()) << "the holder has no one to ask";
+    EXPECT_EQ(std::pair(heldShown.load(), otherShown.load()), std::pair(2, 1)) << "each request reached one holder";
+    EXPECT_FALSE(holder->AskHolderToShow()) << "the holder has no one to ask";
+    holder.reset();
+    FolderClaim again(held);
+    EXPECT_TRUE(again.outcome() == Outcome::Holder && again.Problem().empty()) << again.Problem();
 }
 
 #ifndef _WIN32
-TEST(FolderClaim, AFolderThatCannotBeOpenedIsNotClaimedAndSaysWhy)
-{
-    TempFolder root;
-    FolderClaim claim(root / "missing");
-    EXPECT_EQ(claim.outcome(), Outcome::NotAvailable);
-    EXPECT_NE(claim.Problem().find("No such file"), std::string::npos) << claim.Problem();
-}
-
-TEST(FolderClaim, ALinkToTheHeldFolderIsTheSameFolder)
-{
-    Folders folders;
-    fs::create_directory_symlink(folders.held, folders.root / "link");
-    FolderClaim first(folders.root / "link");
-    ASSERT_EQ(first.outcome(), Outcome::Holder);
-    EXPECT_EQ(FolderClaim(folders.held).outcome(), Outcome::HeldByAnother);
-}
-
-// A holder killed outright, while a program it started still runs (as the
-// ping helper may), leaves the folder free and its listening name unused.
+// A holder killed outright while a program it started runs on (as the ping helper may) leaves the folder free.
 TEST(FolderClaim, AHolderKilledWithSigkillLetsGoEvenWhileItsChildRuns)
 {
-    Folders folders;
+    testing::TempFolder folder;
     int ready[2];
     ASSERT_EQ(pipe(ready), 0);
     const pid_t holder = fork();
     ASSERT_GE(holder, 0);
-    if (holder == 0) {
-        FolderClaim claim(folders.held);
+    if (holder == 0) {  // claims, starts a child that outlives it, says the child's id and waits for the kill
+        FolderClaim claim(folder.path());
         pid_t child = -1;
-        char sleepName[] = "sleep", seconds[] = "30";
-        char* arguments[] = {sleepName, seconds, nullptr};
-        if (claim.outcome() != Outcome::Holder || posix_spawnp(&child, "sleep", nullptr, nullptr, arguments, environ))
-            _exit(1);
-        (void)!write(ready[1], &child, sizeof child);
-        pause();
-        _exit(0);
+        char* arguments[] = {const_cast<char*>("sleep"), const_cast<char*>("30"), nullptr};
+        if (claim.outcome() == Outcome::Holder &&
+            posix_spawnp(&child, "sleep", nullptr, nullptr, arguments, environ) == 0 &&
+            write(ready[1], &child, sizeof child) == sizeof child)
+            pause();
+        _exit(1);
     }
     close(ready[1]);
     pid_t child = -1;
-    const bool started = read(ready[0], &child, sizeof child) == sizeof child;
-    close(ready[0]);
-    EXPECT_EQ(FolderClaim(folders.held).outcome(), Outcome::HeldByAnother);
+    ASSERT_EQ(read(ready[0], &child, sizeof child), static_cast<ssize_t>(sizeof child)) << "the holder never started";
+    EXPECT_EQ(FolderClaim(folder.path()).outcome(), Outcome::HeldByAnother);
     kill(holder, SIGKILL);
     waitpid(holder, nullptr, 0);
-    ASSERT_TRUE(started);
 
-    FolderClaim next(folders.held);
-    EXPECT_EQ(next.outcome(), Outcome::Holder);
-    EXPECT_EQ(next.Problem(), "") << "the child still holds the listening name";
+    FolderClaim next(folder.path());
+    EXPECT_TRUE(next.outcome() == Outcome::Holder && next.Problem().empty()) << "the child kept the lock or the name";
     kill(child, SIGKILL);  // no longer this process's grandchild to wait for
 }
 #endif

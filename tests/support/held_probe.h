@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -14,22 +12,20 @@
 
 namespace vellomar::testing {
 
-class HeldProbe {
-public:
+struct HeldProbe {
     std::atomic<int32_t> status {0};
-    std::atomic<bool> throws {false};
+    std::atomic<bool> throws {false}, held {false};
     std::atomic<int> sent {0}, running {0}, maxRunning {0};
-    std::string lastAddress;
+    std::string lastAddress;  // read once the answer has been passed back
     std::thread::id thread;
 
-    void Hold() { SetHeld(true); }
-    void Release() { SetHeld(false); }
+    void Hold() { held = true; }
+    void Release() { held = false, held.notify_all(); }
 
     int32_t operator()(const std::string& address, EchoReply& reply)
     {
         maxRunning = std::max(maxRunning.load(), ++running);
-        std::unique_lock lock(mutex_);
-        released_.wait(lock, [this] { return !held_; });
+        held.wait(true);
         lastAddress = address;
         thread = std::this_thread::get_id();
         ++sent, --running;
@@ -38,18 +34,6 @@ public:
         reply.RoundTripTime = 3;
         return status;
     }
-
-private:
-    void SetHeld(bool held)
-    {
-        std::lock_guard lock(mutex_);
-        held_ = held;
-        released_.notify_all();
-    }
-
-    std::mutex mutex_;
-    std::condition_variable released_;
-    bool held_ = false;
 };
 
 }  // namespace vellomar::testing

@@ -13,76 +13,53 @@ namespace vellomar {
 namespace {
 
 using Outcome = HostConfig::Outcome;
-using testing::TempFolder;
 
-HostConfig Read(const std::string& bytes)
-{
-    std::istringstream in(bytes);
-    return ReadHostConfig(in);
-}
-
+// Comments, blank lines and lines under six characters once trimmed of spaces (a tab is no space) are
+// skipped. The name ends at the first comma, the address takes the rest; only the first host line counts,
+// and one without a comma fails. CR LF, a lone CR and a lone LF each end a line. The text is UTF-8 (with
+// or without a byte order mark) or Windows-1250, read as UTF-8. Junk, huge lines and huge files end cleanly.
 TEST(HostLine, FoundReadAndSplitAsWritten)
 {
     struct Case {
         std::string text;
         Outcome outcome;
-        std::string name, address;
+        std::string name = "", address = "";
     };
     const Outcome kHost = Outcome::HostLine, kNone = Outcome::NoHostLine, kFailed = Outcome::Failed;
     const std::string longName(100000, 'x');
-    std::string manyComments;
-    for (int i = 0; i < 200000; ++i)
-        manyComments += "; comment line number " + std::to_string(i) + "\r\n";
-    for (const Case& c :
-         {// Comments, blank and short lines (under six characters once trimmed) are skipped.
-          Case {"; my router\r\nRouter, 192.168.1.1\r\n", kHost, "Router", "192.168.1.1"},
-          Case {"\r\n   \r\nabcde\r\n  x,y  \r\nabcdef,1.2.3.4\r\n", kHost, "abcdef", "1.2.3.4"},
-          Case {"   ; still a comment, 1.1.1.1\r\nHost A , 10.0.0.1 \r\n", kHost, "Host A", "10.0.0.1"},
-          Case {"a,1.2\r\n", kNone, "", ""}, Case {"    a,1.2    \r\n", kNone, "", ""},
-          Case {"a,1.23\r\n", kHost, "a", "1.23"}, Case {"čšž,1\r\n", kNone, "", ""},
-          Case {"čšž,12\r\n", kHost, "čšž", "12"},  // characters, not bytes
-                                                    // A tab is an ordinary character.
-          Case {"\t; Box, 127.0.0.1\r\n", kHost, "\t; Box", "127.0.0.1"},
-          Case {"Box ,\t127.0.0.1\r\n", kHost, "Box", "\t127.0.0.1"},
-          // The name ends at the first comma; the address takes the rest.
-          Case {",127.0.0.1\r\n", kHost, "", "127.0.0.1"}, Case {"Gateway,\r\n", kHost, "Gateway", ""},
-          Case {"Name, 1.2.3.4, extra,more\r\n", kHost, "Name", "1.2.3.4, extra,more"},
-          // Only the first host line counts; a host line without a comma fails.
-          Case {"First, 1.1.1.1\r\nno comma in this later line\r\n", kHost, "First", "1.1.1.1"},
-          Case {"; comment\r\nJust a name here\r\n", kFailed, "", ""}, Case {"", kNone, "", ""},
-          Case {"; only comments\r\n;x, 1.2.3.4\r\n\r\n", kNone, "", ""},
-          // CR LF, a lone CR and a lone LF each end a line.
-          Case {"; a\rHost, 1.2.3.4\rOther, 5.6.7.8", kHost, "Host", "1.2.3.4"},
-          Case {"; a\nHost, 1.2.3.4\n", kHost, "Host", "1.2.3.4"},
-          Case {"; comment\r\n\r\nHost, 1.2.3.4\r\n", kHost, "Host", "1.2.3.4"},
-          // UTF-8 (with or without a byte order mark) or Windows-1250, shown as UTF-8.
-          Case {"Pošta Črnomelj, 10.1.1.1\r\n", kHost, "Pošta Črnomelj", "10.1.1.1"},
-          Case {"Po\x9Ata \xC8rnomelj, 10.1.1.1\r\n", kHost, "Pošta Črnomelj", "10.1.1.1"},
-          Case {"\xEF\xBB\xBF; byte order mark\r\nHost, 1.2.3.4\r\n", kHost, "Host", "1.2.3.4"},
-          // Junk, huge lines and huge files end cleanly.
-          Case {std::string("\0\0\0\0\0\0,\x01\x02", 9), kHost, std::string(6, '\0'), "\x01\x02"},
-          Case {longName + "\r\n", kFailed, "", ""}, Case {longName + ",1.2.3.4\r\n", kHost, longName, "1.2.3.4"},
-          Case {manyComments + "Far, 9.9.9.9\r\n", kHost, "Far", "9.9.9.9"}}) {
+    for (const Case& c : {Case {"; my router\r\nRouter, 192.168.1.1\r\n", kHost, "Router", "192.168.1.1"},
+                          Case {"\r\n   \r\nabcde\r\n  x,y  \r\nabcdef,1.2.3.4\r\n", kHost, "abcdef", "1.2.3.4"},
+                          Case {"   ; still a comment, 1.1.1.1\r\nHost A , 10.0.0.1 \r\n", kHost, "Host A", "10.0.0.1"},
+                          Case {"a,1.2\r\n    a,1.2    \r\nčšž,1\r\n; only comments\r\n;x, 1.2.3.4\r\n\r\n", kNone},
+                          Case {"a,1.23\r\n", kHost, "a", "1.23"},
+                          Case {"\t; Box, 127.0.0.1\r\n", kHost, "\t; Box", "127.0.0.1"},
+                          Case {"Box ,\t127.0.0.1\r\n", kHost, "Box", "\t127.0.0.1"},
+                          Case {",127.0.0.1\r\n", kHost, "", "127.0.0.1"},
+                          Case {"Gateway,\r\n", kHost, "Gateway", ""},
+                          Case {"Name, 1.2.3.4, extra,more\r\n", kHost, "Name", "1.2.3.4, extra,more"},
+                          Case {"First, 1.1.1.1\r\nno comma in this later line\r\n", kHost, "First", "1.1.1.1"},
+                          Case {"; comment\r\nJust a name here\r\n", kFailed},
+                          Case {"", kNone},
+                          Case {"abc\rdef\nghi\r\n\r\nHost, 1.2.3.4\rOther, 5.6.7.8", kHost, "Host", "1.2.3.4"},
+                          Case {"Pošta Črnomelj, 10.1.1.1\r\n", kHost, "Pošta Črnomelj", "10.1.1.1"},
+                          Case {"Po\x9Ata \xC8rnomelj, 10.1.1.1\r\n", kHost, "Pošta Črnomelj", "10.1.1.1"},
+                          Case {"\xEF\xBB\xBF; byte order mark\r\nHost, 1.2.3.4\r\n", kHost, "Host", "1.2.3.4"},
+                          Case {std::string("\0\0\0\0\0\0,\x01\x02", 9), kHost, std::string(6, '\0'), "\x01\x02"},
+                          Case {longName + "\r\n", kFailed},
+                          Case {longName + ",1.2.3.4\r\n", kHost, longName, "1.2.3.4"},
+                          Case {std::string(400000, '\n') + "Far, 9.9.9.9\r\n", kHost, "Far", "9.9.9.9"}}) {
         SCOPED_TRACE(c.text.substr(0, 40));
-        const HostConfig config = Read(c.text);
+        std::istringstream in(c.text);
+        const HostConfig config = ReadHostConfig(in);
         EXPECT_EQ(config.outcome, c.outcome);
         EXPECT_EQ(config.hostName, c.name);
         EXPECT_EQ(config.address, c.address);
     }
 }
 
-TEST(HostLine, TheRestOfTheFileIsNeverRead)
-{
-    std::istringstream in("First, 1.1.1.1\r\nSecond, 2.2.2.2\r\n");
-    ReadHostConfig(in);
-    std::string rest;
-    std::getline(in, rest);
-    EXPECT_EQ(rest, "Second, 2.2.2.2\r");
-}
-
 TEST(ConfigFile, MissingFolderOrPipeIsAFailureWithoutHanging)
 {
-    TempFolder folder;
+    testing::TempFolder folder;
     EXPECT_EQ(ReadHostConfig(folder / "Vellomar.ini").outcome, Outcome::Failed);
     std::filesystem::create_directory(folder / "Vellomar.ini");
     EXPECT_EQ(ReadHostConfig(folder / "Vellomar.ini").outcome, Outcome::Failed);

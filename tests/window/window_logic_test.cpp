@@ -8,6 +8,7 @@
 #include <map>
 #include <memory>
 #include <system_error>
+#include <tuple>
 
 #include "held_probe.h"
 #include "temp_folder.h"
@@ -17,22 +18,35 @@ namespace {
 
 using testing::ReadBytes;
 using Lines = std::vector<std::string>;
+using Handler = void (WindowLogic::*)();
+constexpr Handler kLoad = &WindowLogic::Form_Load, kStart = &WindowLogic::cmdStart_Click,
+                  kStop = &WindowLogic::cmdStop_Click, kHelp = &WindowLogic::cmdHelp_Click,
+                  kTick = &WindowLogic::Timer1_Timer;
 
-// A window face without a screen: it keeps the captions, the list and the
-// timer's settings, writes down what was done to it in order, and queues
-// posted closures until the test pumps them as an event loop would.
-class FakeFace : public WindowFace {
+// The window logic in a folder of its own, over a face without a screen that writes down timer starts and
+// stops, message boxes and list changes in order and queues posted closures until the test pumps them. The
+// clock moves five seconds at every reading (two readings a cycle); the probe answers as told.
+class Monitor : public WindowFace {
 public:
-    std::map<Label, std::string> captions {
-        {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
-    std::vector<std::string> list;
-    int interval = 0;
-    bool enabled = false;
-    std::vector<std::pair<std::string, std::string>> messages;
-    // Stops, message boxes and list changes, in the order they came.
-    std::vector<std::string> trace;
-
-    bool Running() const { return enabled && interval == 10000; }
+    explicit Monitor(const char* ini = "Home, 127.0.0.1\r\n")
+    {
+        if (ini)
+            testing::WriteBytes(folder / "Vellomar.ini", ini);
+        auto clock = [this] {
+            int seconds = 10 * 3600 + 5 * readings++;
+            return platform::LocalDateTime {2015, 1, 26, seconds / 3600, seconds / 60 % 60, seconds % 60};
+        };
+        SocketCalls sockets {[this] { return ++socketsStarted, socketsStart; },
+                             [this](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); },
+                             [this] { ++socketsReleased; }};
+        auto startThread = [this](std::function<void()> work) {
+            if (threadStartsBeforeFailure-- == 0)
+                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+            return std::thread(std::move(work));
+        };
+        window = std::make_unique<WindowLogic>(*this, WindowSeams {folder.path(), clock, sockets, startThread});
+    }
+    ~Monitor() override { probe.Release(), window.reset(); }
 
     std::string Caption(Label label) const override { return captions.at(label); }
     void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
@@ -41,357 +55,224 @@ public:
     void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
     void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
     void SetTimerEnabled(bool on) override { enabled = on, trace.push_back(on ? "started" : "stopped"); }
-    void ShowMessageBox(const std::string& text, const std::string& caption) override
+    void ShowMessageBox(const std::string& text, const std::string& title) override
     {
-        messages.emplace_back(text, caption);
-        trace.push_back("box " + caption);
+        trace.push_back(title + ": " + text);
     }
     void Post(std::function<void()> closure) override
     {
-        std::lock_guard lock(mutex_);
-        posted_.push_back(std::move(closure));
-        arrived_.notify_one();
+        std::lock_guard lock(mutex);
+        posted.push_back(std::move(closure));
+        arrived.notify_one();
     }
 
-    // Runs posted closures one at a time until done() holds; false when none
-    // arrives for ten seconds.
+    // Runs posted closures in order until done() holds; false when none arrives for ten seconds.
     bool PumpUntil(const std::function<bool()>& done)
     {
         while (!done()) {
-            std::function<void()> next;
-            {
-                std::unique_lock lock(mutex_);
-                if (!arrived_.wait_for(lock, std::chrono::seconds(10), [this] { return !posted_.empty(); }))
-                    return false;
-                next = std::move(posted_.front());
-                posted_.pop_front();
-            }
+            std::unique_lock lock(mutex);
+            if (!arrived.wait_for(lock, std::chrono::seconds(10), [this] { return !posted.empty(); }))
+                return false;
+            std::function<void()> next = std::move(posted.front());
+            posted.pop_front();
+            lock.unlock();
             next();
         }
         return true;
     }
-
-private:
-    std::mutex mutex_;
-    std::condition_variable arrived_;
-    std::deque<std::function<void()>> posted_;
-};
-
-// The window logic in a folder of its own, with a clock that moves five
-// seconds at every reading (two readings a cycle), a fake face and a probe
-// that answers as told.
-class Monitor {
-public:
-    explicit Monitor(const char* ini = "Home, 127.0.0.1\r\n")
+    // Calls the handlers, then lets the posted events run until no cycle is in flight; as often as told.
+    void Run(std::initializer_list<Handler> handlers, int times = 1)
     {
-        if (ini)
-            testing::WriteBytes(folder / "Vellomar.ini", ini);
-        WindowSeams seams;
-        seams.programFolder = folder.path();
-        seams.clock = [this] {
-            int seconds = 10 * 3600 + 5 * readings++;
-            return platform::LocalDateTime {2015, 1, 26, seconds / 3600, seconds / 60 % 60, seconds % 60};
-        };
-        seams.sockets = {[this] { return ++socketsStarted, socketsStart; },
-                         [this](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); },
-                         [this] { ++socketsReleased; }};
-        seams.startThread = [this](std::function<void()> work) {
-            if (threadStartsBeforeFailure-- == 0)
-                throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
-            return std::thread(std::move(work));
-        };
-        window = std::make_unique<WindowLogic>(face, std::move(seams));
+        while (times-- > 0) {
+            for (Handler handler : handlers)
+                (window.get()->*handler)();
+            ASSERT_TRUE(PumpUntil([this] { return !window->CycleInFlight(); }));
+        }
     }
-    ~Monitor() { probe.Release(); }
-
-    // Lets the posted events run until no cycle is in flight.
-    void Settle()
-    {
-        ASSERT_TRUE(face.PumpUntil([this] { return !window->CycleInFlight(); }));
-    }
-    void Load() { window->Form_Load(), Settle(); }
-    void Start() { window->cmdStart_Click(), Settle(); }
-    void Ticks(int ticks)
-    {
-        for (int i = 0; i < ticks; ++i)
-            window->Timer1_Timer(), Settle();
-    }
+    bool Running() const { return enabled && interval == kTickPeriodMs; }
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
-    int Records() { return static_cast<int>(std::ranges::count(ReadBytes(LogFile()), '\n')); }
 
     testing::TempFolder folder;
-    FakeFace face;
+    std::map<Label, std::string> captions {
+        {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
+    Lines list, trace;
     testing::HeldProbe probe;
-    int readings = 0;
-    bool socketsStart = true;
-    int socketsStarted = 0;
-    int socketsReleased = 0;
+    bool enabled = false, socketsStart = true;
+    int interval = 0, readings = 0, socketsStarted = 0, socketsReleased = 0;
     int threadStartsBeforeFailure = -1;  // counts down; negative: never
     std::unique_ptr<WindowLogic> window;
+    std::mutex mutex;
+    std::condition_variable arrived;
+    std::deque<std::function<void()>> posted;
 };
 
-// A file without a host line keeps the design captions; a socket library that
-// will not start has its line logged instead of a record. Either way it runs.
-TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndThenStartsTheSchedule)
-{
-    struct Case {
-        const char* ini;
-        bool socketsStart;
-        const char* host;
-        const char* address;  // probed
-        std::string line;
-    };
-    for (const Case& c :
-         {Case {"Home, 127.0.0.1\r\n", true, "Home", "127.0.0.1", "2015/01/26 10:00:00,3,0"},
-          Case {"; nothing here yet\r\n", true, "Host", "IP", "2015/01/26 10:00:00,3,0"},
-          Case {"Home, 127.0.0.1\r\n", false, "Home", "", "Windows Sockets not responding correctly."}}) {
-        Monitor monitor(c.ini);
-        monitor.socketsStart = c.socketsStart;
-        monitor.window->Form_Load();
-        EXPECT_EQ(monitor.window->CycleInFlight(), c.socketsStart) << "the reply is awaited as an event";
-        monitor.Settle();
-        EXPECT_EQ(monitor.face.captions[Label::HostName], c.host);
-        EXPECT_EQ(monitor.face.captions[Label::OutFile], monitor.LogFile().string());
-        EXPECT_EQ(ReadBytes(monitor.LogFile()), c.line + "\r\n");
-        EXPECT_EQ(monitor.face.trace, (Lines {c.line, "started"}));
-        EXPECT_TRUE(monitor.face.Running() && monitor.face.messages.empty());
-        EXPECT_EQ(monitor.window->TickCount(), 0) << "the start-up probe is not a tick";
-        EXPECT_EQ(monitor.probe.lastAddress, c.address);
-        EXPECT_NE(monitor.probe.thread, std::this_thread::get_id()) << "the probe waits off the window's thread";
-        EXPECT_EQ(monitor.socketsReleased, c.socketsStart ? 1 : 0);
-    }
-}
+const std::string kFirstRecord = "2015/01/26 10:00:00,3,0", kSocketLine = "Windows Sockets not responding correctly.",
+                  kIniProblem = "Vellomar: Težave z branjem .INI datoteke",
+                  kHelpBox = "Pomoč: Za pomoč pošlji mail na podpora@vellomar.example";
 
-TEST(StartUp, EveryFailureShowsOneMessageLeavesTheScheduleStoppedAndStartStillProbes)
+// No host line keeps the design captions; a socket library that will not start has its line logged instead.
+// List1 is emptied past ten lines, and left alone when the log cannot be opened. Other failures show one
+// message and leave the schedule stopped. Start probes all the same.
+TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndStartsTheScheduleOrSaysWhyNot)
 {
-    struct Case {
-        const char* ini;
-        bool folderInstead = false;
-        bool probeThrows = false;
-    };
-    for (const Case& c : {Case {nullptr}, Case {"; comment\r\nHome 127.0.0.1\r\n"}, Case {nullptr, true},
-                          Case {"Home, 127.0.0.1\r\n", false, true}}) {
-        Monitor monitor(c.ini);
-        if (c.folderInstead)
-            std::filesystem::create_directory(monitor.folder / "Vellomar.ini");
-        monitor.probe.throws = c.probeThrows;
-        monitor.Load();
-        EXPECT_EQ(monitor.face.messages,
-                  (std::vector {std::pair<std::string, std::string>("Težave z branjem .INI datoteke", "Vellomar")}));
-        EXPECT_FALSE(monitor.face.enabled);
-        EXPECT_FALSE(std::filesystem::exists(monitor.LogFile()));
-        EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
-
-        monitor.probe.throws = false;
-        monitor.probe.status = kNoRequestSent;
-        monitor.Start();
-        EXPECT_EQ(monitor.probe.lastAddress, c.probeThrows ? "127.0.0.1" : "IP");
-        EXPECT_EQ(ReadBytes(monitor.LogFile()), "2015/01/26 10:00:00,3,-1\r\n");
-        EXPECT_TRUE(monitor.face.Running());
-    }
-}
-
-TEST(Buttons, StopStartAndHelpKeepTheTickCount)
-{
-    Monitor monitor;
-    monitor.Load();
-    monitor.Ticks(5);
-    monitor.window->cmdStop_Click();
-    EXPECT_FALSE(monitor.face.enabled || monitor.face.interval);
-    monitor.Start();
-    monitor.Start();
-    monitor.window->cmdHelp_Click();
-    EXPECT_TRUE(monitor.face.Running());
-    EXPECT_EQ(monitor.window->TickCount(), 5);
-    EXPECT_EQ(monitor.Records(), 1 + 5 + 2) << "one immediate probe per press of Start";
-    ASSERT_EQ(monitor.face.messages.size(), 1u);
-    EXPECT_EQ(monitor.face.messages[0].first, "Za pomoč pošlji mail na podpora@vellomar.example");
-    EXPECT_EQ(monitor.face.messages[0].second, "Pomoč");
-}
-
-// List1 is emptied before a line goes in once it holds more than ten, be they
-// records or a report's log names; a log that cannot be opened leaves it as it
-// is, while lblOutFile names the log all the same.
-TEST(List1, EmptiedPastTenLinesAndTouchedOnlyWhenTheLogOpens)
-{
-    struct Case {
-        size_t before;
-        bool logBlocked;
-        size_t after;
-    };
-    for (const Case& c : {Case {0, false, 1}, Case {10, false, 11}, Case {11, false, 1}, Case {11, true, 11}}) {
-        Monitor monitor;
-        monitor.face.list.assign(c.before, "PING_20150125.txt");
-        if (c.logBlocked)
+    enum Trouble { kNone, kNoSockets, kProbeThrows, kLogBlocked };
+    // The file, what goes wrong, lines in List1 before, the host shown, the address probed, the trace.
+    using Case = std::tuple<const char*, Trouble, size_t, const char*, const char*, Lines>;
+    const char* kIni = "Home, 127.0.0.1\r\n";
+    const Lines ran {kFirstRecord, "started"}, failed {kIniProblem};
+    for (const auto& [ini, trouble, listed, host, probed, trace] :
+         {Case {kIni, kNone, 0, "Home", "127.0.0.1", ran},
+          Case {"; nothing here yet\r\n", kNone, 10, "Host", "IP", ran},
+          Case {kIni, kNone, 11, "Home", "127.0.0.1", {"clear", kFirstRecord, "started"}},
+          Case {kIni, kLogBlocked, 11, "Home", "127.0.0.1", {"started"}},
+          Case {kIni, kNoSockets, 0, "Home", "", {kSocketLine, "started"}},
+          Case {nullptr, kNone, 0, "Host", "", failed}, Case {kIni, kProbeThrows, 0, "Home", "127.0.0.1", failed}}) {
+        Monitor monitor(ini);
+        if (trouble == kLogBlocked)
             std::filesystem::create_directory(monitor.LogFile());
-        monitor.Start();
-        EXPECT_EQ(monitor.face.list.size(), c.after);
-        EXPECT_EQ(monitor.face.list.back(), c.logBlocked ? "PING_20150125.txt" : "2015/01/26 10:00:00,3,0");
-        EXPECT_EQ(monitor.face.captions[Label::OutFile], monitor.LogFile().string());
+        monitor.socketsStart = trouble != kNoSockets;
+        monitor.probe.throws = trouble == kProbeThrows;
+        monitor.list.assign(listed, "PING_20150125.txt");
+        monitor.window->Form_Load();
+        EXPECT_EQ(monitor.window->CycleInFlight(), *probed != 0) << "the reply is awaited as an event";
+        monitor.Run({});
+        EXPECT_EQ(monitor.trace, trace);
+        EXPECT_EQ(monitor.Running(), trace != failed);
+        EXPECT_EQ(monitor.captions[Label::HostName], host);
+        EXPECT_EQ(monitor.captions[Label::OutFile], trace != failed ? monitor.LogFile().string() : "lblOutFile");
+        EXPECT_EQ(monitor.probe.lastAddress, probed);
+        EXPECT_TRUE(!*probed || monitor.probe.thread != std::this_thread::get_id()) << "probed off the window";
+        EXPECT_EQ(monitor.socketsReleased, trouble == kNoSockets ? 0 : monitor.socketsStarted);
+
+        monitor.probe.throws = false, monitor.socketsStart = true;
+        monitor.Run({kStart});
+        EXPECT_EQ(monitor.probe.lastAddress, std::string(host) == "Home" ? "127.0.0.1" : "IP");
+        EXPECT_TRUE(monitor.Running());
     }
 }
 
-// The rebuild runs off the window's thread; handlers called meanwhile wait for it.
-TEST(Schedule, TheSixtyFirstTickRebuildsTheReportIncludingItsOwnRecord)
+// While a probe is out nothing nests and a second probe never begins; held clicks then run in order. Start
+// restarts the timer and Stop stops it, so a tick held behind either is stale and dropped. Neither touches
+// the tick count.
+TEST(HeldHandlers, RunAfterTheCycleInOrderDueTicksMergedStaleTicksDropped)
+{
+    using Case = std::tuple<std::vector<Handler>, Lines, int>;  // handlers called, trace, tick count
+    auto record = [](int second) { return "2015/01/26 10:00:" + std::to_string(second) + ",3,0"; };
+    for (const auto& [handlers, trace, ticks] :
+         {Case {{kTick, kHelp, kTick, kStop, kTick, kStart},
+                {record(10), kHelpBox, record(20), "stopped", record(30), "started"},
+                2},
+          Case {{kStart, kTick}, {record(10), "started"}, 0},
+          Case {{kTick, kStop, kTick}, {record(10), "stopped"}, 1}}) {
+        Monitor monitor;
+        monitor.Run({kLoad});
+        monitor.probe.Hold();
+        monitor.trace.clear();
+        for (Handler handler : handlers)
+            (monitor.window.get()->*handler)();
+        monitor.probe.Release();
+        monitor.Run({});
+        EXPECT_EQ(monitor.trace, trace);
+        EXPECT_EQ(monitor.window->TickCount(), ticks);
+        EXPECT_EQ(monitor.Running(), trace.back() == "started");
+        EXPECT_EQ(monitor.interval, monitor.Running() ? kTickPeriodMs : 0);
+        EXPECT_EQ(monitor.probe.maxRunning, 1);
+    }
+}
+
+// The 61st tick rebuilds the report off the window's thread, with its own record; handlers called meanwhile
+// wait for it, due ticks merged into one. A report that cannot be rebuilt stays as it was, List1 keeps its
+// records, and the reason is said once per failing spell.
+TEST(Schedule, TheSixtyFirstTickRebuildsTheReportOrLeavesItAndSaysWhyOnce)
 {
     Monitor monitor;
-    monitor.Load();
-    monitor.Ticks(58);
+    monitor.Run({kLoad});
+    monitor.Run({kTick}, 58);
     monitor.probe.status = kIpRequestTimedOut;
-    monitor.Ticks(2);
-    EXPECT_EQ(monitor.window->TickCount(), 60);
-    EXPECT_FALSE(std::filesystem::exists(monitor.folder / "ERR_list.csv"));
-
+    monitor.Run({kTick}, 2);
+    EXPECT_EQ(monitor.window->TickCount(), 60) << "the start-up probe is no tick, and no rebuild came yet";
     // Ticks 59 and 60 timed out; the outage is closed only by the 61st tick's record.
     monitor.probe.status = kIpSuccess;
     monitor.window->Timer1_Timer();
-    ASSERT_TRUE(monitor.face.PumpUntil([&] { return monitor.window->TickCount() > 60; }));
+    ASSERT_TRUE(monitor.PumpUntil([&] { return monitor.window->TickCount() > 60; }));
     ASSERT_TRUE(monitor.window->CycleInFlight()) << "the rebuild is under way";
-    monitor.face.trace.clear();
-    for (auto handler : {&WindowLogic::Timer1_Timer, &WindowLogic::Timer1_Timer, &WindowLogic::cmdHelp_Click})
-        (monitor.window.get()->*handler)();
-    monitor.Settle();
+    monitor.trace.clear();
+    monitor.Run({kTick, kTick, kHelp});
     // The clock is read once more for the page beside the report.
-    EXPECT_EQ(monitor.face.trace, (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", "box Pomoč"}));
+    EXPECT_EQ(monitor.trace, (Lines {"clear", "PING_20150126.txt", "2015/01/26 10:10:25,3,0", kHelpBox}));
     EXPECT_EQ(monitor.window->TickCount(), 1);
-    std::string report = ReadBytes(monitor.folder / "ERR_list.csv");
-    EXPECT_NE(report.find("2015/01/26 10:09:50;2015/01/26 10:10:00;00:00:10\r\n"), std::string::npos) << report;
-    // The page names the host as the window shows it, and when it was made.
-    const std::string page = ReadBytes(monitor.folder / "ERR_list.html");
-    EXPECT_NE(page.find("Home (127.0.0.1)"), std::string::npos);
-    EXPECT_NE(page.find("Izdelano: 2015/01/26 10:10:20"), std::string::npos);
-}
-
-TEST(Schedule, AReportThatCannotBeRebuiltStaysWithTheListAndItsReasonIsSaidOnce)
-{
-    Monitor monitor;
-    monitor.Load();
-    monitor.Ticks(61);
     const std::string report = ReadBytes(monitor.folder / "ERR_list.csv");
+    EXPECT_NE(report.find("2015/01/26 10:09:50;2015/01/26 10:10:00;00:00:10\r\n"), std::string::npos) << report;
+    const std::string page = ReadBytes(monitor.folder / "ERR_list.html");  // the host as shown, and when made
+    EXPECT_TRUE(page.find("Home (127.0.0.1)") != page.npos && page.find("Izdelano: 2015/01/26 10:10:20") != page.npos);
+
     const std::filesystem::path blocker = monitor.folder / "ERR_list.csv.tmp";
     std::filesystem::create_directory(blocker);
     ::testing::internal::CaptureStderr();
     monitor.probe.status = kIpRequestTimedOut;  // an outage the report would have to show
-    monitor.Ticks(2);
+    monitor.Run({kTick}, 2);
     monitor.probe.status = kIpSuccess;
-    monitor.Ticks(2 * 61 - 2);
-    EXPECT_NE(monitor.window->ReportProblem(), "");
+    monitor.Run({kTick}, 2 * 61 - 3);  // two rebuilds fail
     EXPECT_EQ(ReadBytes(monitor.folder / "ERR_list.csv"), report);
-    EXPECT_EQ(std::ranges::count(monitor.face.list, "PING_20150126.txt"), 0) << "List1 keeps its records";
-
+    EXPECT_EQ(std::ranges::count(monitor.list, "PING_20150126.txt"), 0) << "List1 keeps its records";
     std::filesystem::remove(blocker);
-    monitor.Ticks(61);
+    monitor.Run({kTick}, 61);
     EXPECT_EQ(monitor.window->ReportProblem(), "");
     EXPECT_NE(ReadBytes(monitor.folder / "ERR_list.csv"), report);
     std::filesystem::create_directory(blocker);
-    monitor.Ticks(61);
+    monitor.Run({kTick}, 61);
     [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
 #ifndef _WIN32  // there it goes to the debugger
     const std::string line = "vellomar: ERR_list.csv is left as it was: " + monitor.window->ReportProblem() + "\n";
-    EXPECT_EQ(said, line + line) << "once per failing spell";
+    EXPECT_EQ(said, line + line);
 #endif
 }
 
-// While a probe is out nothing nests and a second probe never begins; held
-// clicks then run in order and due ticks merge into one.
-TEST(HeldHandlers, RunAfterTheCycleInOrderWithDueTicksMerged)
-{
-    Monitor monitor;
-    monitor.Load();
-    monitor.probe.Hold();
-    monitor.face.trace.clear();
-    for (auto handler : {&WindowLogic::Timer1_Timer, &WindowLogic::cmdHelp_Click, &WindowLogic::Timer1_Timer,
-                         &WindowLogic::cmdStop_Click, &WindowLogic::Timer1_Timer, &WindowLogic::cmdStart_Click})
-        (monitor.window.get()->*handler)();
-    EXPECT_TRUE(monitor.face.trace.empty()) << "nothing ran while the reply was awaited";
-    monitor.probe.Release();
-    monitor.Settle();
-    EXPECT_EQ(monitor.face.trace, (Lines {"2015/01/26 10:00:10,3,0", "box Pomoč", "2015/01/26 10:00:20,3,0", "stopped",
-                                          "2015/01/26 10:00:30,3,0", "started"}));
-    EXPECT_EQ(monitor.window->TickCount(), 2);
-    EXPECT_EQ(monitor.probe.maxRunning, 1);
-}
-
-// Start restarts the timer and Stop stops it, so a tick that fell due behind
-// either of them is stale by the time it could run.
-TEST(HeldHandlers, TickHeldBehindStartOrStopIsDropped)
-{
-    for (bool stop : {false, true}) {
-        Monitor monitor;
-        monitor.Load();
-        monitor.probe.Hold();
-        if (stop)
-            monitor.window->Timer1_Timer();  // Stop is pressed during a tick's probe
-        stop ? monitor.window->cmdStop_Click() : monitor.window->cmdStart_Click();
-        monitor.window->Timer1_Timer();
-        monitor.probe.Release();
-        monitor.Settle();
-        EXPECT_EQ(monitor.Records(), 2) << "start-up and the first cycle; the held tick never probed";
-        EXPECT_EQ(monitor.window->TickCount(), stop ? 1 : 0);
-        EXPECT_EQ(monitor.face.Running(), !stop);
-    }
-}
-
-// A cycle that gets no thread, or whose probe fails, still ends; the failure
-// is said once, and every handler works after it.
+// A cycle that gets no thread, or whose probe fails, still ends; the failure is said once, and every handler
+// works after it. Cases: the handler, the ticks before it, the threads started before none can be (negative:
+// the probe throws instead), what List1 shows last, and the tick count once Start and a tick have followed.
 TEST(BrokenCycle, EndsSaysWhyAndEverythingGoesOn)
 {
-    struct Case {
-        int ticksBefore;
-        void (WindowLogic::*handler)();
-        int threadStartsBeforeFailure;
-        bool probeThrows;
-        std::string lastListed;
-        int ticksAfterStartAndTick;
-    };
+    using Case = std::tuple<Handler, int, int, std::string, int>;
     const std::string noRequest = "2015/01/26 10:00:10,0,-1";
-    for (const Case& c : {Case {0, &WindowLogic::Form_Load, 0, false, "2015/01/26 10:00:00,0,-1", 1},
-                          Case {0, &WindowLogic::cmdStart_Click, 0, false, noRequest, 1},
-                          Case {0, &WindowLogic::Timer1_Timer, 0, false, noRequest, 2},
-                          Case {0, &WindowLogic::Timer1_Timer, -1, true, "2015/01/26 10:00:00,3,0", 2},
-                          // The probe gets its thread; the rebuild then runs on the window's thread.
-                          Case {60, &WindowLogic::Timer1_Timer, 1, false, "PING_20150126.txt", 1}}) {
+    for (const auto& [handler, ticksBefore, threadStarts, lastListed, ticksAfter] :
+         {Case {kLoad, 0, 0, "2015/01/26 10:00:00,0,-1", 1}, Case {kStart, 0, 0, noRequest, 1},
+          Case {kTick, 0, 0, noRequest, 2}, Case {kTick, 0, -1, kFirstRecord, 2},
+          // The probe gets its thread; the rebuild then runs on the window's thread.
+          Case {kTick, 60, 1, "PING_20150126.txt", 1}}) {
         Monitor monitor;
-        if (c.handler != &WindowLogic::Form_Load)
-            monitor.Load();
-        monitor.Ticks(c.ticksBefore);
-        monitor.threadStartsBeforeFailure = c.threadStartsBeforeFailure;
-        monitor.probe.throws = c.probeThrows;
+        monitor.Run({kLoad}, handler == kLoad ? 0 : 1);
+        monitor.Run({kTick}, ticksBefore);
+        monitor.threadStartsBeforeFailure = threadStarts;
+        monitor.probe.throws = threadStarts < 0;
         ::testing::internal::CaptureStderr();
-        (monitor.window.get()->*c.handler)();
-        monitor.Settle();
+        monitor.Run({handler});
         [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
 #ifndef _WIN32
         EXPECT_EQ(std::ranges::count(said, '\n'), 1) << said;
 #endif
-        EXPECT_EQ(monitor.face.list.back(), c.lastListed);
+        EXPECT_EQ(monitor.list.back(), lastListed);
         EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
 
         monitor.probe.throws = false;
-        monitor.window->cmdStop_Click();
-        EXPECT_FALSE(monitor.face.enabled);
-        const int records = monitor.Records();
-        monitor.Start();
-        monitor.Ticks(1);
-        EXPECT_EQ(monitor.Records(), records + 2);
-        EXPECT_TRUE(monitor.face.Running() && monitor.face.messages.empty());
-        EXPECT_EQ(monitor.window->TickCount(), c.ticksAfterStartAndTick);
+        monitor.trace.clear();
+        monitor.Run({kStop, kStart});
+        monitor.Run({kTick});
+        EXPECT_TRUE(monitor.Running());
+        EXPECT_EQ(monitor.trace.size(), 4u) << "stopped, a record, started, a record: no message";
+        EXPECT_EQ(monitor.window->TickCount(), ticksAfter);
     }
 }
 
 TEST(Closing, WaitsForTheProbeStillOut)
 {
     Monitor monitor;
-    monitor.Load();
+    monitor.Run({kLoad});
     monitor.probe.Hold();
     monitor.window->Timer1_Timer();
-    std::thread release([&] {
-        std::this_thread::sleep_for(std::chrono::milliseconds(100));
-        monitor.probe.Release();
-    });
+    std::jthread release([&] { std::this_thread::sleep_for(std::chrono::milliseconds(100)), monitor.probe.Release(); });
     monitor.window.reset();
     EXPECT_EQ(monitor.probe.sent, 2) << "the window logic outlived its probe's thread";
-    release.join();
 }
 
 }  // namespace
