@@ -2,18 +2,14 @@
 // a datagram socket would deliver it, and as the quote of an error-queue entry.
 // The answer must be "not ours", our reply or an error status of the known set,
 // consistent with the bytes it rests on, and nothing may be read outside the
-// packet: each decoder gets its own exactly-sized heap copy.
-//
-// The input begins with a head that sets the scene; the packet follows.
-//   [0]       bit 0: repair the ICMP checksum first (so the fuzzer gets past it)
-//             bit 1: the packet came from the destination (else from [9..12])
-//             bit 2: the queued error came from an ICMP message (else it is local)
+// packet: each decoder gets its own exactly sized heap copy.
+// A 20-byte head sets the scene; the packet follows.
+//   [0]       bit 0: repair the ICMP checksum first (so the fuzzer gets past it);
+//             bit 1: the packet came from the destination (else from [9..12]);
+//             bit 2: the queued error came from an ICMP message (else it is local);
 //             bit 3: the queued error concerns the destination (else [16..19])
-//   [1..4]    identifier and sequence of our request, big-endian
-//   [5..8]    destination of our request
-//   [9..12]   sender of the packet, unless bit 1
-//   [13..15]  queued error: ICMP type, code, errno value
-//   [16..19]  queued error: offender; original destination unless bit 3
+//   [1..8]    our request: identifier and sequence, big-endian; destination
+//   [9..19]   sender of the packet; queued error's ICMP type, code, errno value, offender
 #include <algorithm>
 #include <cstdint>
 #include <cstdlib>
@@ -60,56 +56,49 @@ struct Scene {
     icmp::QueuedError queued;
 };
 
-// Writes the right checksum into the ICMP message at [offset, end), if it has a header.
-void RepairChecksum(Bytes& packet, size_t offset, size_t end)
-{
-    if (end > packet.size() || offset + icmp::kIcmpHeaderSize > end)
-        return;
-    packet[offset + 2] = packet[offset + 3] = 0;
-    StoreBe16(&packet[offset + 2], icmp::InternetChecksum(packet.data() + offset, end - offset));
-}
-
+// Destination unreachable (net, host, protocol, port), time exceeded (in transit, in reassembly),
+// parameter problem, source quench.
 bool IsIcmpErrorStatus(int32_t status)
 {
-    constexpr int32_t kKnown[] = {kIpDestNetUnreachable,  kIpDestHostUnreachable, kIpDestProtocolUnreachable,
-                                  kIpDestPortUnreachable, kIpTtlExpiredTransit,   kIpTtlExpiredReassembly,
-                                  kIpParameterProblem,    kIpSourceQuench};
-    return std::find(std::begin(kKnown), std::end(kKnown), status) != std::end(kKnown);
+    return (status >= kIpDestNetUnreachable && status <= kIpDestPortUnreachable) ||
+           (status >= kIpTtlExpiredTransit && status <= kIpSourceQuench);
 }
 
-bool IsErrorType(uint8_t type)
+// An echo request or reply (by type) carrying the identifier and sequence of ours.
+bool CarriesOurs(const uint8_t* message, uint8_t type, const icmp::EchoRequestId& request)
 {
-    return type == 3 || type == 4 || type == 11 || type == 12;
+    return message[0] == type && LoadBe16(message + 4) == request.identifier &&
+           LoadBe16(message + 6) == request.sequence;
 }
 
-// "Not ours" claims nothing: no status and no echoed data.
-bool ClaimsNothing(const Decoded& d)
-{
-    return d.status == 0 && d.dataOffset == 0 && d.dataSize == 0;
-}
-
-// What any answer about the ICMP message at [offset, end) of packet must satisfy.
+// What any answer about the ICMP message at [offset, end) of the packet must
+// satisfy; "not ours" claims nothing: no status and no echoed data.
 void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t end, const Scene& scene)
 {
     const uint8_t* message = packet.data() + offset;
     switch (d.verdict) {
     case Verdict::NotOurs:
-        return Require(ClaimsNothing(d));
+        return Require(d.status == 0 && d.dataOffset == 0 && d.dataSize == 0);
     case Verdict::Reply:
         return Require(d.status == kIpSuccess && d.from == scene.sender && scene.sender == scene.request.destination &&
                        d.dataOffset == offset + icmp::kIcmpHeaderSize && d.dataOffset + d.dataSize == end &&
-                       message[0] == icmp::kTypeEchoReply && LoadBe16(message + 4) == scene.request.identifier &&
-                       LoadBe16(message + 6) == scene.request.sequence);
+                       CarriesOurs(message, icmp::kTypeEchoReply, scene.request));
     case Verdict::Error:
-        return Require(IsIcmpErrorStatus(d.status) && d.from == scene.sender && IsErrorType(message[0]) &&
-                       d.dataSize == 0);
+        return Require(IsIcmpErrorStatus(d.status) && d.from == scene.sender && d.dataSize == 0 &&
+                       (message[0] == 3 || message[0] == 4 || message[0] == 11 || message[0] == 12));
     }
     std::abort();  // a verdict outside the three
 }
 
-Decoded DecodeCopy(const Bytes& packet, SocketKind kind, const Scene& scene)
+// Decodes from an exactly sized copy, so that AddressSanitizer sees any over-read;
+// first writes the right checksum into the ICMP message at [offset, end) if asked to.
+Decoded Decode(Bytes& packet, size_t offset, size_t end, SocketKind kind, const Scene& scene)
 {
-    const Bytes copy(packet);  // exactly sized, so AddressSanitizer sees any over-read
+    if (scene.repairChecksum && end <= packet.size() && offset + icmp::kIcmpHeaderSize <= end) {
+        packet[offset + 2] = packet[offset + 3] = 0;
+        StoreBe16(&packet[offset + 2], icmp::InternetChecksum(packet.data() + offset, end - offset));
+    }
+    const Bytes copy(packet);
     return icmp::DecodeIcmpPacket(copy.data(), copy.size(), kind, scene.sender, scene.request);
 }
 
@@ -117,30 +106,17 @@ Decoded DecodeCopy(const Bytes& packet, SocketKind kind, const Scene& scene)
 void CheckRaw(Bytes packet, const Scene& scene)
 {
     if (packet.size() < icmp::kMinIpHeaderSize)
-        return Require(DecodeCopy(packet, SocketKind::Raw, scene).verdict == Verdict::NotOurs);
+        return Require(Decode(packet, 0, 0, SocketKind::Raw, scene).verdict == Verdict::NotOurs);
     const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
     const size_t end = std::min<size_t>(packet.size(), LoadBe16(&packet[2]));
-    if (scene.repairChecksum)
-        RepairChecksum(packet, offset, end);
-    const Decoded raw = DecodeCopy(packet, SocketKind::Raw, scene);
+    const Decoded raw = Decode(packet, offset, end, SocketKind::Raw, scene);
     CheckAnswer(raw, packet, offset, end, scene);
     if (raw.verdict == Verdict::NotOurs)
         return;
     Require(raw.ttl == packet[8] && raw.tos == packet[1]);
-    const Decoded alone =
-        DecodeCopy(Bytes(packet.begin() + static_cast<long>(offset), packet.begin() + static_cast<long>(end)),
-                   SocketKind::Datagram, scene);
+    Bytes message(packet.begin() + static_cast<long>(offset), packet.begin() + static_cast<long>(end));
+    const Decoded alone = Decode(message, 0, 0, SocketKind::Datagram, scene);
     Require(alone.verdict == raw.verdict && alone.status == raw.status && alone.dataSize == raw.dataSize);
-}
-
-// A ping socket delivers the ICMP message alone, without TTL or TOS.
-void CheckDatagram(Bytes packet, const Scene& scene)
-{
-    if (scene.repairChecksum)
-        RepairChecksum(packet, 0, packet.size());
-    const Decoded datagram = DecodeCopy(packet, SocketKind::Datagram, scene);
-    CheckAnswer(datagram, packet, 0, packet.size(), scene);
-    Require(datagram.ttl == 0 && datagram.tos == 0);
 }
 
 // The bytes as the quote of an error-queue entry: the start of our failed request.
@@ -148,13 +124,11 @@ void CheckQueued(const Bytes& quote, const Scene& scene)
 {
     const Decoded d = icmp::DecodeQueuedError(quote.data(), quote.size(), scene.queued, scene.request);
     if (d.verdict == Verdict::NotOurs)
-        return Require(ClaimsNothing(d));
+        return Require(d.status == 0 && d.dataOffset == 0 && d.dataSize == 0);
     Require(d.verdict == Verdict::Error && scene.queued.originalDestination == scene.request.destination &&
             (IsIcmpErrorStatus(d.status) || d.status == kIpGeneralFailure));
-    Require(!scene.queued.fromIcmp ||
-            (d.from == scene.queued.offender && quote.size() >= icmp::kIcmpHeaderSize &&
-             quote[0] == icmp::kTypeEchoRequest && LoadBe16(&quote[4]) == scene.request.identifier &&
-             LoadBe16(&quote[6]) == scene.request.sequence));
+    Require(!scene.queued.fromIcmp || (d.from == scene.queued.offender && quote.size() >= icmp::kIcmpHeaderSize &&
+                                       CarriesOurs(quote.data(), icmp::kTypeEchoRequest, scene.request)));
 }
 
 }  // namespace
@@ -164,9 +138,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (size < kHeadSize)
         return 0;
     const Scene scene(data);
-    const Bytes packet(data + kHeadSize, data + size);
+    Bytes packet(data + kHeadSize, data + size);
     CheckRaw(packet, scene);
-    CheckDatagram(packet, scene);
     CheckQueued(packet, scene);
+    // A ping socket delivers the ICMP message alone, without TTL or TOS.
+    const Decoded datagram = Decode(packet, 0, packet.size(), SocketKind::Datagram, scene);
+    CheckAnswer(datagram, packet, 0, packet.size(), scene);
+    Require(datagram.ttl == 0 && datagram.tos == 0);
     return 0;
 }

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 
 #include "diagnostics.h"
 #include "files.h"
@@ -27,6 +28,9 @@ TEST(File, AppendCreatesThenOnlyAddsReadsBackAndATruncateCutsBack)
 {
     ForeignFolder place;
     const fs::path log = place / "PING_20150126.txt";
+    EXPECT_FALSE(File::OpenForReading(log).IsOpen());
+    EXPECT_FALSE(File::OpenForAppend(place / "no folder/x.txt").IsOpen());
+    EXPECT_FALSE(File::OpenForAppend(place.folder).IsOpen()) << "a folder is no file";
     {
         File file = File::OpenForAppend(log);
         ASSERT_TRUE(file.IsOpen());
@@ -47,23 +51,12 @@ TEST(File, AppendCreatesThenOnlyAddsReadsBackAndATruncateCutsBack)
     EXPECT_EQ(reader.Read(buffer, sizeof buffer), 0);
 }
 
-TEST(File, WhatCannotBeOpenedDoesNotOpen)
-{
-    ForeignFolder place;
-    EXPECT_FALSE(File::OpenForReading(place / "missing.txt").IsOpen());
-    EXPECT_FALSE(File::OpenForAppend(place / "no folder/x.txt").IsOpen());
-    EXPECT_FALSE(File::OpenForAppend(place.folder).IsOpen()) << "a folder is no file";
-}
-
 TEST(File, ReplaceSwapsInTheNewVersionOrLeavesBothAsTheyWere)
 {
     ForeignFolder place;
     const fs::path report = place / "ERR_list.csv", temporary = place / "ERR_list.csv.tmp";
     WriteBytes(report, "old");
-    {
-        File file = File::CreateEmpty(temporary);
-        ASSERT_TRUE(file.WriteAll("new") && file.Close());
-    }
+    ASSERT_TRUE(File::CreateEmpty(temporary).WriteAll("new"));
     ASSERT_TRUE(ReplaceByMoving(temporary, report));
     EXPECT_EQ(ReadBytes(report), "new");
     EXPECT_FALSE(fs::exists(temporary));
@@ -86,11 +79,7 @@ TEST(Program, PathIsThisTestProgramAndItsFolderHoldsIt)
 
 TEST(Text, Utf8IsKeptWindows1250IsConvertedAndInvalidBytesAreRefused)
 {
-    const struct {
-        std::string bytes;
-        Encoding encoding;
-        std::optional<std::string> utf8;
-    } cases[] = {
+    const std::tuple<std::string, Encoding, std::optional<std::string>> cases[] = {
         {"", Encoding::Utf8, ""},
         {"Pošta Črnomelj", Encoding::Utf8, "Pošta Črnomelj"},
         {"Po\x9Ata \xC8rnomelj \x8A\x8E\x9E\xE6\xF0", Encoding::Windows1250, "Pošta Črnomelj ŠŽžćđ"},
@@ -98,8 +87,8 @@ TEST(Text, Utf8IsKeptWindows1250IsConvertedAndInvalidBytesAreRefused)
         {"\xC4", Encoding::Utf8, std::nullopt},          // cut short
         {"\xED\xA0\x80", Encoding::Utf8, std::nullopt},  // a surrogate
     };
-    for (const auto& test : cases)
-        EXPECT_EQ(DecodeToUtf8(test.bytes, test.encoding), test.utf8) << test.bytes;
+    for (const auto& [bytes, encoding, utf8] : cases)
+        EXPECT_EQ(DecodeToUtf8(bytes, encoding), utf8) << bytes;
 }
 
 #ifndef _WIN32
@@ -108,10 +97,8 @@ TEST(Diagnostics, ARecurringProblemIsSaidWhenItAppearsOrChanges)
 {
     ::testing::internal::CaptureStderr();
     RecurringProblem problem;
-    for (const char* said : {"disk full", "disk full", "no folder", "no folder"})
-        problem.Report(said);
-    problem.Clear();
-    problem.Report("no folder");
+    for (const char* said : {"disk full", "disk full", "no folder", "no folder", "", "no folder"})
+        *said ? problem.Report(said) : problem.Clear();
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "vellomar: disk full\nvellomar: no folder\nvellomar: no folder\n");
 }

@@ -26,17 +26,19 @@ const Bytes kReply = IcmpMessage(kTypeEchoReply, 0, kOurs.identifier, kOurs.sequ
 const Bytes kRequest = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence);
 const Bytes kQuote = QuotedRequest(kOurs.destination, kOurs.identifier, kOurs.sequence);
 
-Bytes AsRaw(const Bytes& message, uint32_t sender = kOurs.destination)
+// Decodes from an exact-size heap copy, so that AddressSanitizer notices any
+// read past the end; a raw socket's packet gets an IPv4 header in front.
+Decoded Decode(const Bytes& message, SocketKind kind = SocketKind::Raw, uint32_t sender = kOurs.destination)
 {
-    return testing::IpPacket(sender, ::inet_addr("10.0.0.5"), message);
+    const Bytes copy = kind == SocketKind::Raw ? testing::IpPacket(sender, ::inet_addr("10.0.0.5"), message) : message;
+    return DecodeIcmpPacket(copy.data(), copy.size(), kind, sender, kOurs);
 }
 
-// Decodes from an exact-size heap copy, so that AddressSanitizer notices any
-// read past the end.
-Decoded Decode(const Bytes& bytes, SocketKind kind = SocketKind::Raw, uint32_t sender = kOurs.destination)
+// The same for a packet already whole.
+Decoded DecodeWhole(const Bytes& packet, SocketKind kind = SocketKind::Raw)
 {
-    const Bytes copy(bytes);
-    return DecodeIcmpPacket(copy.data(), copy.size(), kind, sender, kOurs);
+    const Bytes copy(packet);
+    return DecodeIcmpPacket(copy.data(), copy.size(), kind, kOurs.destination, kOurs);
 }
 
 TEST(IcmpDecode, ChecksumMatchesTheRfc1071Example)
@@ -58,82 +60,68 @@ TEST(IcmpDecode, GivesEachMessageTheSameVerdictFromEitherSocketKind)
     const auto error = [](uint8_t type, uint8_t code, const Bytes& quote = kQuote) {
         return IcmpMessage(type, code, 0, 0, quote);
     };
-    const struct {
-        const char* what;
-        Bytes message;
-        uint32_t sender;
-        Verdict verdict;
-        int32_t status;
-    } cases[] = {
-        {"our reply", kReply, to, Reply, kIpSuccess},
-        {"other identifier", IcmpMessage(kTypeEchoReply, 0, id + 1, seq), to, NotOurs, 0},
-        {"other sequence", IcmpMessage(kTypeEchoReply, 0, id, seq - 1), to, NotOurs, 0},
-        {"other sender", kReply, ::inet_addr("192.0.2.8"), NotOurs, 0},
-        {"non-zero code", IcmpMessage(kTypeEchoReply, 1, id, seq), to, NotOurs, 0},
-        {"bad checksum", badChecksum, to, NotOurs, 0},
-        {"our own request", kRequest, to, NotOurs, 0},
-        {"3/0", error(3, 0), kRouter, Error, kIpDestNetUnreachable},
-        {"3/1", error(3, 1), kRouter, Error, kIpDestHostUnreachable},
-        {"3/2", error(3, 2), kRouter, Error, kIpDestProtocolUnreachable},
-        {"3/3", error(3, 3), kRouter, Error, kIpDestPortUnreachable},
-        {"3/13", error(3, 13), kRouter, Error, kIpDestHostUnreachable},
-        {"11/0", error(11, 0), kRouter, Error, kIpTtlExpiredTransit},
-        {"11/1", error(11, 1), kRouter, Error, kIpTtlExpiredReassembly},
-        {"12/0", error(12, 0), kRouter, Error, kIpParameterProblem},
-        {"4/0", error(4, 0), kRouter, Error, kIpSourceQuench},
-        {"error about other identifier", error(3, 1, QuotedRequest(to, id ^ 1, seq)), kRouter, NotOurs, 0},
-        {"error about other sequence", error(3, 1, QuotedRequest(to, id, seq ^ 1)), kRouter, NotOurs, 0},
-        {"error about other destination", error(11, 0, QuotedRequest(kElsewhere, id, seq)), kRouter, NotOurs, 0},
-        {"error about a UDP datagram", error(3, 3, QuotedRequest(to, id, seq, 17)), kRouter, NotOurs, 0},
-        {"error about an echo reply", error(3, 1, QuotedRequest(to, id, seq, 1, 0)), kRouter, NotOurs, 0},
-        {"quote cut before the sequence", error(11, 0, Bytes(kQuote.begin(), kQuote.end() - 2)), kRouter, NotOurs, 0},
-        {"quote with bad header length", error(3, 1, badHeaderLength), kRouter, NotOurs, 0},
-        {"redirect, which is no error", error(5, 1), kRouter, NotOurs, 0},
-    };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.what);
-        const auto expect = [&c](const Decoded& decoded, const char* kind) {
-            EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(c.verdict, c.status)) << kind;
-            EXPECT_TRUE(c.verdict == NotOurs || decoded.from == c.sender) << kind << " from the wrong sender";
-        };
-        expect(Decode(c.message, SocketKind::Datagram, c.sender), "datagram socket");
-        expect(Decode(AsRaw(c.message, c.sender), SocketKind::Raw, c.sender), "raw socket");
+    // Replies with another identifier, sequence or code, a bad checksum, our own request; errors about another
+    // identifier, sequence or destination, a UDP datagram or an echo reply, with a quote cut before the
+    // sequence or with a bad header length; a redirect, which is no error.
+    const Bytes notOurs[] = {IcmpMessage(0, 0, id + 1, seq),
+                             IcmpMessage(0, 0, id, seq - 1),
+                             IcmpMessage(0, 1, id, seq),
+                             badChecksum,
+                             kRequest,
+                             error(3, 1, QuotedRequest(to, id ^ 1, seq)),
+                             error(3, 1, QuotedRequest(to, id, seq ^ 1)),
+                             error(11, 0, QuotedRequest(kElsewhere, id, seq)),
+                             error(3, 3, QuotedRequest(to, id, seq, 17)),
+                             error(3, 1, QuotedRequest(to, id, seq, 1, 0)),
+                             error(11, 0, Bytes(kQuote.begin(), kQuote.end() - 2)),
+                             error(3, 1, badHeaderLength),
+                             error(5, 1)};
+    // Each error type and code about our request, with the status it maps to.
+    const std::tuple<uint8_t, uint8_t, int32_t> errors[] = {
+        {3, 0, kIpDestNetUnreachable},    {3, 1, kIpDestHostUnreachable},  {3, 2, kIpDestProtocolUnreachable},
+        {3, 3, kIpDestPortUnreachable},   {3, 13, kIpDestHostUnreachable}, {11, 0, kIpTtlExpiredTransit},
+        {11, 1, kIpTtlExpiredReassembly}, {12, 0, kIpParameterProblem},    {4, 0, kIpSourceQuench}};
+    for (const SocketKind kind : {SocketKind::Datagram, SocketKind::Raw}) {
+        SCOPED_TRACE(kind == SocketKind::Raw ? "raw socket" : "datagram socket");
+        const Decoded reply = Decode(kReply, kind);
+        EXPECT_EQ(std::tuple(reply.verdict, reply.status, reply.from), std::tuple(Reply, kIpSuccess, to));
+        EXPECT_EQ(Decode(kReply, kind, ::inet_addr("192.0.2.8")).verdict, NotOurs) << "reply from another sender";
+        for (const Bytes& message : notOurs) {
+            const Decoded decoded = Decode(message, kind);
+            EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(NotOurs, 0)) << &message - notOurs;
+        }
+        for (const auto& [type, code, status] : errors) {
+            const Decoded decoded = Decode(error(type, code), kind, kRouter);
+            EXPECT_EQ(std::tuple(decoded.verdict, decoded.status, decoded.from), std::tuple(Error, status, kRouter))
+                << int(type) << "/" << int(code);
+        }
     }
 }
 
 TEST(IcmpDecode, RejectsTruncatedPacketsAndMalformedIpHeaders)
 {
-    const Bytes raw = AsRaw(kReply);
-    const Decoded whole = Decode(raw);
+    const Bytes raw = testing::IpPacket(kOurs.destination, ::inet_addr("10.0.0.5"), kReply);
+    const Decoded whole = DecodeWhole(raw);
     EXPECT_EQ(whole.ttl, 57);
     EXPECT_EQ(std::string(&raw[whole.dataOffset], &raw[whole.dataOffset] + whole.dataSize), "hello");
     for (size_t size = 0; size < raw.size(); ++size)
-        EXPECT_EQ(Decode(Bytes(raw.begin(), raw.begin() + size)).verdict, NotOurs) << size;
+        EXPECT_EQ(DecodeWhole(Bytes(raw.begin(), raw.begin() + size)).verdict, NotOurs) << size;
     for (size_t size = 0; size < kReply.size(); ++size)
         EXPECT_EQ(Decode(Bytes(kReply.begin(), kReply.begin() + size), SocketKind::Datagram).verdict, NotOurs) << size;
     // Shorter than an ICMP header, yet its checksum adds up.
     EXPECT_EQ(Decode({0, 0, 0xff, 0xff}, SocketKind::Datagram).verdict, NotOurs);
 
-    const struct {
-        const char* what;
-        size_t at;
-        uint8_t value;
-    } damages[] = {
-        {"header length below 20", 0, 0x44},
-        {"header length past the end", 0, 0x4f},
-        {"IPv6", 0, 0x65},
-        {"UDP", 9, 17},
-        {"total length below the header", 3, 19},
-        {"total length cutting the message", 3, 30},
-    };
-    for (const auto& d : damages) {
+    // Header length below 20 and past the end, IPv6, UDP, total length below
+    // the header and cutting the message.
+    for (const auto& [at, value] :
+         {std::pair<size_t, uint8_t> {0, 0x44}, {0, 0x4f}, {0, 0x65}, {9, 17}, {3, 19}, {3, 30}}) {
         Bytes bad = raw;
-        bad[d.at] = d.value;
-        EXPECT_EQ(Decode(bad).verdict, NotOurs) << d.what;
+        bad[at] = value;
+        EXPECT_EQ(DecodeWhole(bad).verdict, NotOurs) << at << " = " << int(value);
     }
     Bytes padded = raw;  // bytes beyond the total length are link padding
     padded.insert(padded.end(), 6, 0);
-    EXPECT_EQ(Decode(padded).verdict, Reply);
+    EXPECT_EQ(DecodeWhole(padded).verdict, Reply);
 }
 
 TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
@@ -141,22 +129,22 @@ TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
     const QueuedError timeExceeded {true, 11, 0, 0, kRouter, kOurs.destination};
     const Decoded ours = DecodeQueuedError(kRequest.data(), kRequest.size(), timeExceeded, kOurs);
     EXPECT_EQ(std::tuple(ours.verdict, ours.status, ours.from), std::tuple(Error, kIpTtlExpiredTransit, kRouter));
-
     const Bytes otherSequence = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence + 1);
-    const QueuedError elsewhere {true, 11, 0, 0, kRouter, kElsewhere};
-    const QueuedError redirect {true, 5, 1, 0, kRouter, kOurs.destination};
-    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kRequest.size(), redirect, kOurs).verdict, NotOurs);
-    EXPECT_EQ(DecodeQueuedError(otherSequence.data(), otherSequence.size(), timeExceeded, kOurs).verdict, NotOurs);
-    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kIcmpHeaderSize - 1, timeExceeded, kOurs).verdict, NotOurs);
-    EXPECT_EQ(DecodeQueuedError(nullptr, 0, timeExceeded, kOurs).verdict, NotOurs);
-    EXPECT_EQ(DecodeQueuedError(kRequest.data(), kRequest.size(), elsewhere, kOurs).verdict, NotOurs);
+    // A redirect, a quote of another request, one cut short or missing, an error about elsewhere.
+    const std::tuple<const uint8_t*, size_t, QueuedError> notOurs[] = {
+        {kRequest.data(), kRequest.size(), {true, 5, 1, 0, kRouter, kOurs.destination}},
+        {otherSequence.data(), otherSequence.size(), timeExceeded},
+        {kRequest.data(), kIcmpHeaderSize - 1, timeExceeded},
+        {nullptr, 0, timeExceeded},
+        {kRequest.data(), kRequest.size(), {true, 11, 0, 0, kRouter, kElsewhere}}};
+    for (const auto& [quote, size, error] : notOurs)
+        EXPECT_EQ(DecodeQueuedError(quote, size, error, kOurs).verdict, NotOurs) << size;
 
     // A local error quotes nothing; the same numbers serve a send that failed.
     const std::pair<int, int32_t> local[] = {
         {ENETUNREACH, kIpDestNetUnreachable},   {ENETDOWN, kIpDestNetUnreachable},
         {EHOSTUNREACH, kIpDestHostUnreachable}, {EHOSTDOWN, kIpDestHostUnreachable},
-        {ECONNREFUSED, kIpDestPortUnreachable}, {EACCES, kIpGeneralFailure},
-    };
+        {ECONNREFUSED, kIpDestPortUnreachable}, {EACCES, kIpGeneralFailure}};
     for (const auto& [errnoValue, status] : local) {
         const Decoded decoded = DecodeQueuedError(nullptr, 0, {false, 0, 0, errnoValue, 0, kOurs.destination}, kOurs);
         EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(Error, status)) << errnoValue;

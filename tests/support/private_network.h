@@ -22,13 +22,14 @@ bool RunCommand(const std::string& command);
 
 }  // namespace vellomar::testing
 
-// Without a private namespace (not root) a test that sends packets is skipped,
+// Without a namespace of its own (not root) a test that needs one is skipped,
 // except under CI, which runs as root: there the missing namespace is a failure.
-#define REQUIRE_PRIVATE_NETWORK()                                                                                      \
+#define REQUIRE_NAMESPACE(whyNotText)                                                                                  \
     do {                                                                                                               \
-        const std::string& whyNot = ::vellomar::testing::WhyNoPrivateNetwork();                                        \
+        const std::string& whyNot = (whyNotText);                                                                      \
         if (!whyNot.empty() && std::getenv("CI") != nullptr)                                                           \
             FAIL() << "CI is set, yet " << whyNot;                                                                     \
         if (!whyNot.empty())                                                                                           \
             GTEST_SKIP() << whyNot;                                                                                    \
     } while (false)
+#define REQUIRE_PRIVATE_NETWORK() REQUIRE_NAMESPACE(::vellomar::testing::WhyNoPrivateNetwork())
