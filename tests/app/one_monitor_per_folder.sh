@@ -74,11 +74,12 @@ wait_for_map_state() {  # WINDOW STATE SECONDS
   done
   return 1
 }
-# A later start must be gone within five seconds, having said nothing.
+# A later start must be gone within seconds (15 for a sanitizer build on a
+# busy machine; it takes a tenth of a second here), having said nothing.
 ends_quietly() {  # FOLDER ARGUMENTS...
   local folder=$1 status=0
   shift
-  timeout 5 "$folder/vellomar" "$@" >"$scratch/later.out" 2>&1 || status=$?
+  timeout 15 "$folder/vellomar" "$@" >"$scratch/later.out" 2>&1 || status=$?
   [ "$status" -eq 0 ] && [ ! -s "$scratch/later.out" ] || { echo "status $status: $(cat "$scratch/later.out")"; return 1; }
 }
 # No two records of the folder's logs less than five seconds apart (a tick is ten).
@@ -99,9 +100,10 @@ pids+=($!)
 other_monitor=$!
 
 window=""
-for _ in $(seq 50); do window=$(window_of $monitor); [ -n "$window" ] && break; sleep 0.1; done
-check "the monitor's window is found" test -n "$window"
-check "the monitor's window is viewable" wait_for_map_state "$window" IsViewable 5
+# Generous: a sanitizer build on a busy machine takes seconds to show its window.
+for _ in $(seq 300); do window=$(window_of $monitor); [ -n "$window" ] && break; sleep 0.1; done
+require "the monitor's window is found" test -n "$window"
+require "the monitor's window is viewable" wait_for_map_state "$window" IsViewable 15
 python3 "$here/iconify_window.py" "$window"
 check "the window is minimised" wait_for_map_state "$window" IsUnMapped 5
 check "a start with --minimized ends quietly" ends_quietly "$first" --minimized
@@ -125,6 +127,6 @@ before=$(records "$first")
 "$first/vellomar" 2>/dev/null &
 restarted=$!
 pids+=($restarted)
-check "after the monitor is killed, the next start monitors" wait_for_records "$first" $((before + 1)) 10
+check "after the monitor is killed, the next start monitors" wait_for_records "$first" $((before + 1)) 30
 check "... and keeps running" running $restarted
 checks_summary

@@ -1,6 +1,7 @@
 # Sourced by the test scripts: check WHAT COMMAND... runs the command, says
 # "ok" or "FAILED" for what it checks, and counts both; checks_summary prints
-# the closing line and fails when any check failed.
+# the closing line and fails when any check failed. require is a check the
+# rest depends on: when it fails, the script ends there.
 passes=0
 failures=0
 
@@ -13,4 +14,9 @@ check() {
 checks_summary() {
   echo "$passes passed, $failures failed"
   [ "$failures" -eq 0 ]
+}
+
+require() {
+  check "$@" || true
+  [ "$failures" -eq 0 ] || { checks_summary; exit 1; }
 }
