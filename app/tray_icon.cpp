@@ -9,28 +9,10 @@
 
 #include "app_icon.h"
 #include "daily_log_format.h"
+#include "tray_tint.h"
 #include "window_logic.h"
 
 namespace vellomar {
-
-namespace {
-
-IconTint TintFor(TrayColour colour)
-{
-    switch (colour) {
-    case TrayColour::Green:
-        return IconTint::Green;
-    case TrayColour::Red:
-        return IconTint::Red;
-    case TrayColour::Amber:
-        return IconTint::Amber;
-    case TrayColour::Grey:
-        break;
-    }
-    return IconTint::Grey;
-}
-
-}  // namespace
 
 bool TrayIcon::Available()
 {

@@ -8,6 +8,7 @@
 
 #include "app_icon_image.h"
 #include "daily_log_format.h"
+#include "tray_tint.h"
 #include "wide_text.h"
 
 namespace vellomar {
@@ -17,21 +18,6 @@ namespace {
 constexpr UINT kIconId = 1;
 
 enum MenuId : UINT { kShowId = 1, kStartId, kStopId, kPageId, kFolderId, kEndId };
-
-IconTint TintFor(TrayColour colour)
-{
-    switch (colour) {
-    case TrayColour::Green:
-        return IconTint::Green;
-    case TrayColour::Red:
-        return IconTint::Red;
-    case TrayColour::Amber:
-        return IconTint::Amber;
-    case TrayColour::Grey:
-        break;
-    }
-    return IconTint::Grey;
-}
 
 // The drawing as a 32-bit icon with its own alpha: Windows wants the rows
 // bottom-up, blue first.
