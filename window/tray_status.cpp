@@ -119,6 +119,14 @@ void TrayStatus::ScheduleRunning(bool running)
     Show();
 }
 
+void TrayStatus::ReportProblem(const std::string& problem)
+{
+    if (problem == reportProblem_)
+        return;
+    reportProblem_ = problem;
+    Show();
+}
+
 void TrayStatus::Show()
 {
     TrayState state;
@@ -128,6 +136,8 @@ void TrayStatus::Show()
         state.tooltip += "\nSpremljanje je ustavljeno.";
     if (!lastLine_.empty())
         state.tooltip += "\n" + LastRecordText();
+    if (!reportProblem_.empty())
+        state.tooltip += "\nPoročilo ERR_list.csv ni bilo zapisano: " + reportProblem_;
     face_.ShowTrayState(state);
 }
 

@@ -30,6 +30,8 @@ public:
     // A line the probe cycle has just written to the daily log.
     void RecordWritten(const std::string& line);
     void ScheduleRunning(bool running);
+    // Why the last rebuild left the report as it was; empty when it was written.
+    void ReportProblem(const std::string& problem);
     // Shows the state as it stands, for a face that has just appeared.
     void Show();
 
@@ -52,6 +54,7 @@ private:
     report::OutageTracker outages_;
     bool running_ = false;
     std::string lastLine_;  // empty until the first record
+    std::string reportProblem_;
     std::optional<Notice> pending_;
     std::optional<std::chrono::steady_clock::time_point> lastNotified_;
 };

@@ -258,10 +258,11 @@ void WindowLogic::NoteRebuild(const RebuildResult& result)
     if (result.written) {
         reportProblem_.clear();
         reportProblemSaid_.Clear();
-        return;
+    } else {
+        reportProblem_ = result.problem.empty() ? "the report could not be rebuilt" : result.problem;
+        reportProblemSaid_.Report("ERR_list.csv is left as it was: " + reportProblem_);
     }
-    reportProblem_ = result.problem.empty() ? "the report could not be rebuilt" : result.problem;
-    reportProblemSaid_.Report("ERR_list.csv is left as it was: " + reportProblem_);
+    tray_.ReportProblem(reportProblem_);
 }
 
 void WindowLogic::Explain(const char* what, const std::exception_ptr& failure)

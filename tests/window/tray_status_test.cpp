@@ -91,6 +91,10 @@ TEST(TrayState, StoppedScheduleIsGreyAndStillTellsTheLastRecord)
     EXPECT_EQ(tray.Shown(),
               (TrayState {TrayColour::Grey, kHost + "\nSpremljanje je ustavljeno.\nPrekinitev od 2015/01/26 "
                                                     "10:00:00, traja 00:00:00"}));
+    tray.status.ReportProblem("disk full");
+    EXPECT_TRUE(tray.Shown().tooltip.ends_with("\nPoročilo ERR_list.csv ni bilo zapisano: disk full"));
+    tray.status.ReportProblem("");
+    EXPECT_EQ(tray.Shown().tooltip.find("Poročilo"), std::string::npos);
 }
 
 TEST(TrayNotifications, OutageBeginAndEndAtMostOneAMinuteTheLatestWaiting)
