@@ -46,7 +46,6 @@ TEST(TrayState, ColourAndTooltipFollowTheLastRecord)
         const char* thenLine = nullptr;  // a line other than a record, written last
     };
     const Case cases[] = {
-        {{{0, "3,0"}}, TrayColour::Green, "Odgovor v 3 ms, 2015/01/26 10:00:00"},
         {{{0, "0,0"}, {10, "0,-10"}, {20, "0,-10"}},
          TrayColour::Red,
          "Prekinitev od 2015/01/26 10:00:10, traja 00:00:10"},
