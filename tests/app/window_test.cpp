@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -18,6 +17,17 @@
 #include "temp_folder.h"
 
 namespace vellomar {
+
+// Also for the tray's tests in this program.
+bool RunEventsUntil(const std::function<bool()>& done)
+{
+    QElapsedTimer elapsed;
+    elapsed.start();
+    while (!done() && elapsed.elapsed() < 10000)
+        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
+    return done();
+}
+
 namespace {
 
 struct PaintCounter : QObject {
@@ -28,15 +38,6 @@ struct PaintCounter : QObject {
     }
     int paints = 0;
 };
-
-bool RunEventsUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done() && elapsed.elapsed() < 10000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
 
 TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBackAndComesBackWhenAsked)
 {
@@ -55,13 +56,10 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBack
     for (const form::Control& control : form::kControls) {
         auto* widget = window.findChild<QWidget*>(std::string(control.name).c_str());
         ASSERT_NE(widget, nullptr) << control.name;
-        EXPECT_EQ(widget->geometry(),
-                  QRect(control.left / 15, control.top / 15, control.width / 15, control.height / 15));
         EXPECT_EQ(widget->property("text").toString().toStdString(), control.caption);
     }
     window.Logic().Form_Load();
     ASSERT_TRUE(RunEventsUntil([&] { return !window.Logic().CycleInFlight(); }));
-    EXPECT_EQ(window.findChild<QLabel*>("lblHostName")->text(), "Home");
     auto* list = window.findChild<QListWidget*>("List1");
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "2015/01/26 10:00:00,3,0");

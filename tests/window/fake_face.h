@@ -1,6 +1,6 @@
-// A window face without a screen: it keeps the captions, the list and the
-// timer's settings, writes down what was done to it in order, and queues
-// posted closures until the test pumps them as an event loop would.
+// A window face without a screen for the tray's tests: it keeps the captions,
+// what the tray was told, and queues posted closures until the test pumps them
+// as an event loop would.
 #pragma once
 
 #include <chrono>
@@ -21,45 +21,20 @@ class FakeFace : public WindowFace {
 public:
     std::map<Label, std::string> captions {
         {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
-    std::vector<std::string> list;
-    int interval = 0;
-    bool enabled = false;
-    std::vector<std::pair<std::string, std::string>> messages;
-    // Timer settings, message boxes and list changes, in the order they came.
-    std::vector<std::string> trace;
+    int listCount = 0;
     std::function<void()> whileMessageBoxOpen;
     std::vector<TrayState> trayStates;
     std::vector<std::pair<std::string, std::string>> notices;  // title, text
 
-    bool Running() const { return enabled && interval == 10000; }
-
     std::string Caption(Label label) const override { return captions.at(label); }
     void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
-    int ListCount() const override { return static_cast<int>(list.size()); }
-    void ListClear() override
+    int ListCount() const override { return listCount; }
+    void ListClear() override { listCount = 0; }
+    void ListAddItem(const std::string&) override { ++listCount; }
+    void SetTimerInterval(int) override {}
+    void SetTimerEnabled(bool) override {}
+    void ShowMessageBox(const std::string&, const std::string&) override
     {
-        list.clear();
-        trace.push_back("clear");
-    }
-    void ListAddItem(const std::string& item) override
-    {
-        list.push_back(item);
-        trace.push_back(item);
-    }
-    void SetTimerInterval(int milliseconds) override
-    {
-        interval = milliseconds;
-        trace.push_back("interval " + std::to_string(milliseconds));
-    }
-    void SetTimerEnabled(bool on) override
-    {
-        enabled = on;
-        trace.push_back(on ? "enabled" : "disabled");
-    }
-    void ShowMessageBox(const std::string& text, const std::string& caption) override
-    {
-        messages.emplace_back(text, caption);
-        trace.push_back("box " + caption);
         if (whileMessageBoxOpen)
             std::exchange(whileMessageBoxOpen, nullptr)();
     }

@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
+#include <memory>
 #include <vector>
 
 #include "app_icon_image.h"
@@ -53,58 +53,30 @@ std::vector<uint8_t> IconPixels(HICON icon, int& size)
     return pixels;
 }
 
-class TrayTest : public ::testing::Test {
-protected:
-    void SetUp() override
-    {
-        window = MakeWindow();
-        ASSERT_TRUE(window);
-        icon.emplace(window, "C:\\Vellomar", TrayActions {[this] { ++starts; }, [this] { ++stops; }});
-        tray = &*icon;
-    }
-    void TearDown() override
-    {
-        tray = nullptr;
-        icon.reset();
-        DestroyWindow(window);
-    }
-
-    HWND window = nullptr;
-    std::optional<Win32Tray> icon;
-    int starts = 0, stops = 0;
-};
-
-TEST_F(TrayTest, EveryStateShowsItsOwnDrawingAndTooltip)
+TEST(Win32Tray, ShowsEachStateClicksShowOrHideTheWindowAndComesBackWithTheTaskbar)
 {
-    ASSERT_TRUE(icon->Added()) << "the taskbar took no icon";
-    struct Case {
-        TrayColour colour;
-        IconTint tint;
-    };
-    for (const Case& c : {Case {TrayColour::Green, IconTint::Green}, Case {TrayColour::Red, IconTint::Red},
-                          Case {TrayColour::Amber, IconTint::Amber}, Case {TrayColour::Grey, IconTint::Grey}}) {
-        EXPECT_TRUE(icon->Show({c.colour, "Zanka (127.0.0.1)\nOdgovor v 3 ms, 2015/01/26 10:00:00"}));
+    const HWND window = MakeWindow();
+    ASSERT_TRUE(window);
+    std::shared_ptr<void> destroyLast(nullptr, [&](void*) { tray = nullptr, DestroyWindow(window); });
+    int startsOrStops = 0;
+    Win32Tray icon(window, "C:\\Vellomar", TrayActions {[&] { ++startsOrStops; }, [&] { ++startsOrStops; }});
+    tray = &icon;
+    ASSERT_TRUE(icon.Added()) << "the taskbar took no icon";
+    for (auto [colour, tint] : {std::pair(TrayColour::Green, IconTint::Green),
+                                {TrayColour::Red, IconTint::Red},
+                                {TrayColour::Amber, IconTint::Amber},
+                                {TrayColour::Grey, IconTint::Grey}}) {
+        EXPECT_TRUE(icon.Show({colour, "Zanka (127.0.0.1)\nOdgovor v 3 ms, 2015/01/26 10:00:00"}));
         int size = 0;
-        const std::vector<uint8_t> shown = IconPixels(icon->CurrentIcon(), size);
+        const std::vector<uint8_t> shown = IconPixels(icon.CurrentIcon(), size);
         ASSERT_GT(size, 0);
-        EXPECT_EQ(shown, DrawAppIcon(size, c.tint).pixels) << static_cast<int>(c.colour);
+        EXPECT_EQ(shown, DrawAppIcon(size, tint).pixels) << static_cast<int>(colour);
     }
     // A tooltip longer than the shell keeps is cut, not refused.
-    EXPECT_TRUE(icon->Show({TrayColour::Red, std::string(300, 'x') + "Čas"}));
-    EXPECT_TRUE(icon->Notify("Prekinitev povezave", "Zanka (127.0.0.1): ni odgovora od 2015/01/26 10:00:10."));
-}
+    EXPECT_TRUE(icon.Show({TrayColour::Red, std::string(300, 'x') + "Čas"}));
+    EXPECT_TRUE(icon.Notify("Prekinitev povezave", "Zanka (127.0.0.1): ni odgovora od 2015/01/26 10:00:10."));
 
-TEST_F(TrayTest, ComesBackWhenTheTaskbarIsCreatedAgain)
-{
-    ASSERT_TRUE(icon->Added());
-    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
-    EXPECT_TRUE(icon->Added());
-    EXPECT_TRUE(icon->Show({TrayColour::Green, "again"}));
-}
-
-TEST_F(TrayTest, AClickShowsTheWindowOrHidesItWhenInFront)
-{
-    auto click = [this] { SendMessageW(window, Win32Tray::kCallbackMessage, 0, MAKELPARAM(NIN_SELECT, 1)); };
+    auto click = [&] { SendMessageW(window, Win32Tray::kCallbackMessage, 0, MAKELPARAM(NIN_SELECT, 1)); };
     ASSERT_FALSE(IsWindowVisible(window));
     click();
     EXPECT_TRUE(IsWindowVisible(window)) << "hidden: shown";
@@ -126,7 +98,11 @@ TEST_F(TrayTest, AClickShowsTheWindowOrHidesItWhenInFront)
         windowAbove = windowAbove || w == window;
     EXPECT_TRUE(windowAbove) << "covered: raised above the other window";
     DestroyWindow(cover);
-    EXPECT_EQ(starts + stops, 0) << "a click starts or stops nothing";
+    EXPECT_EQ(startsOrStops, 0) << "a click starts or stops nothing";
+
+    SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
+    EXPECT_TRUE(icon.Added()) << "back with a new taskbar";
+    EXPECT_TRUE(icon.Show({TrayColour::Green, "again"}));
 }
 
 }  // namespace
