@@ -13,13 +13,14 @@
 #include <atomic>
 #include <thread>
 
+#include "run_events.h"
 #include "temp_folder.h"
 
 namespace vellomar {
 
-bool RunEventsUntil(const std::function<bool()>& done);  // in window_test.cpp
-
 namespace {
+
+using testing::RunEventsUntil;
 
 TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
 {

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QElapsedTimer>
 #include <QListWidget>
 #include <QPushButton>
 #include <QTimer>
@@ -14,21 +13,14 @@
 
 #include "form.h"
 #include "held_probe.h"
+#include "run_events.h"
 #include "temp_folder.h"
 
 namespace vellomar {
 
-// Also for the tray's tests in this program.
-bool RunEventsUntil(const std::function<bool()>& done)
-{
-    QElapsedTimer elapsed;
-    elapsed.start();
-    while (!done() && elapsed.elapsed() < 10000)
-        QApplication::processEvents(QEventLoop::WaitForMoreEvents, 20);
-    return done();
-}
-
 namespace {
+
+using testing::RunEventsUntil;
 
 struct PaintCounter : QObject {
     bool eventFilter(QObject*, QEvent* event) override
