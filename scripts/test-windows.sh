@@ -34,6 +34,8 @@ done
 # no limit of its own gets 300 s.
 scratch=$(mktemp -d "${TMPDIR:-/tmp}/vellomar-wine-XXXXXX")
 export WINEPREFIX="$scratch/prefix" WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine names Unix files in the locale's character set; the tests' folder names are not ASCII.
+export LC_ALL=C.UTF-8
 # The same run on a desktop as on CI: no window of these tests on the user's screen.
 unset DISPLAY WAYLAND_DISPLAY
 stop_wine() {

@@ -23,6 +23,9 @@ stop_seconds=20
 
 # No first-run prompt (Mono, Gecko), no menu entries written for the user.
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# Wine names Unix files in the locale's character set: under the POSIX locale of
+# a bare shell it cannot reach a folder named "Čedomir Жанна".
+export LC_ALL=C.UTF-8
 
 # Re-runs the calling script inside fresh network, mount and process
 # namespaces, with only loopback up. Without root there are none: skipped

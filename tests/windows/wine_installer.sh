@@ -14,8 +14,6 @@ new_setup=$(realpath "$1")
 exe=$(realpath "$2")
 nsi=$(realpath "$(dirname "$0")/../../packaging/vellomar.nsi")
 new_version=$(basename "$new_setup" | sed -n 's/^Vellomar-\(.*\)-setup\.exe$/\1/p')
-# Arguments and file names reach wine as UTF-8.
-export LC_ALL=C.UTF-8
 
 start_fresh_wine with_display
 cleanup_extra='stop_monitor'
