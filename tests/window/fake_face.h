@@ -1,4 +1,4 @@
-// A window face without a screen for the tray's tests: it keeps the captions,
+// A window face without a screen for the window logic's tests: it keeps the captions,
 // what the tray was told, and queues posted closures until the test pumps them
 // as an event loop would.
 #pragma once

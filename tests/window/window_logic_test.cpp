@@ -3,13 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <condition_variable>
-#include <deque>
-#include <map>
 #include <memory>
 #include <system_error>
 #include <tuple>
 
+#include "fake_face.h"
 #include "held_probe.h"
 #include "temp_folder.h"
 
@@ -26,7 +24,7 @@ constexpr Handler kLoad = &WindowLogic::Form_Load, kStart = &WindowLogic::cmdSta
 // The window logic in a folder of its own, over a face without a screen that writes down timer starts and
 // stops, message boxes and list changes in order and queues posted closures until the test pumps them. The
 // clock moves five seconds at every reading (two readings a cycle); the probe answers as told.
-class Monitor : public WindowFace {
+class Monitor : public testing::FakeFace {
 public:
     explicit Monitor(const char* ini = "Home, 127.0.0.1\r\n")
     {
@@ -48,8 +46,6 @@ public:
     }
     ~Monitor() override { probe.Release(), window.reset(); }
 
-    std::string Caption(Label label) const override { return captions.at(label); }
-    void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
     int ListCount() const override { return static_cast<int>(list.size()); }
     void ListClear() override { list.clear(), trace.push_back("clear"); }
     void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
@@ -59,27 +55,7 @@ public:
     {
         trace.push_back(title + ": " + text);
     }
-    void Post(std::function<void()> closure) override
-    {
-        std::lock_guard lock(mutex);
-        posted.push_back(std::move(closure));
-        arrived.notify_one();
-    }
 
-    // Runs posted closures in order until done() holds; false when none arrives for ten seconds.
-    bool PumpUntil(const std::function<bool()>& done)
-    {
-        while (!done()) {
-            std::unique_lock lock(mutex);
-            if (!arrived.wait_for(lock, std::chrono::seconds(10), [this] { return !posted.empty(); }))
-                return false;
-            std::function<void()> next = std::move(posted.front());
-            posted.pop_front();
-            lock.unlock();
-            next();
-        }
-        return true;
-    }
     // Calls the handlers, then lets the posted events run until no cycle is in flight; as often as told.
     void Run(std::initializer_list<Handler> handlers, int times = 1)
     {
@@ -93,17 +69,12 @@ public:
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
 
     testing::TempFolder folder;
-    std::map<Label, std::string> captions {
-        {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
     Lines list, trace;
     testing::HeldProbe probe;
     bool enabled = false, socketsStart = true;
     int interval = 0, readings = 0, socketsStarted = 0, socketsReleased = 0;
     int threadStartsBeforeFailure = -1;  // counts down; negative: never
     std::unique_ptr<WindowLogic> window;
-    std::mutex mutex;
-    std::condition_variable arrived;
-    std::deque<std::function<void()>> posted;
 };
 
 const std::string kFirstRecord = "2015/01/26 10:00:00,3,0", kSocketLine = "Windows Sockets not responding correctly.",
@@ -221,6 +192,7 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportOrLeavesItAndSaysWhyOnce)
     EXPECT_NE(ReadBytes(monitor.folder / "ERR_list.csv"), report);
     std::filesystem::create_directory(blocker);
     monitor.Run({kTick}, 61);
+    EXPECT_TRUE(monitor.trayStates.back().tooltip.ends_with(monitor.window->ReportProblem())) << "the tray says why";
     [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
 #ifndef _WIN32  // there it goes to the debugger
     const std::string line = "vellomar: ERR_list.csv is left as it was: " + monitor.window->ReportProblem() + "\n";
