@@ -1,13 +1,10 @@
-// Arbitrary bytes as a packet read from an ICMP socket, decoded as a raw and as
-// a datagram socket would deliver it, and as the quote of an error-queue entry.
-// The answer must be "not ours", our reply or an error status of the known set,
-// consistent with the bytes it rests on, and nothing may be read outside the
-// packet: each decoder gets its own exactly sized heap copy.
+// Arbitrary bytes as a packet read from an ICMP socket, decoded as a raw and as a datagram socket would deliver it,
+// and as the quote of an error-queue entry. The answer must be "not ours", our reply or a known error status,
+// consistent with the bytes it rests on; each decoder gets an exactly sized heap copy, so no read outside passes.
 // A 20-byte head sets the scene; the packet follows.
-//   [0]       bit 0: repair the ICMP checksum first (so the fuzzer gets past it);
-//             bit 1: the packet came from the destination (else from [9..12]);
-//             bit 2: the queued error came from an ICMP message (else it is local);
-//             bit 3: the queued error concerns the destination (else [16..19])
+//   [0]       bits 0 to 3: repair the ICMP checksum first (so the fuzzer gets past it); the packet came from the
+//             destination (else from [9..12]); the queued error came from an ICMP message (else it is local); it
+//             concerns the destination (else [16..19])
 //   [1..8]    our request: identifier and sequence, big-endian; destination
 //   [9..19]   sender of the packet; queued error's ICMP type, code, errno value, offender
 #include <algorithm>
@@ -23,12 +20,8 @@
 namespace {
 
 using namespace vellomar;
-using icmp::Decoded;
-using icmp::SocketKind;
-using icmp::Verdict;
+using namespace vellomar::icmp;
 using Bytes = std::vector<uint8_t>;
-
-constexpr size_t kHeadSize = 20;
 
 void Require(bool holds)
 {
@@ -44,20 +37,13 @@ uint32_t Word(const uint8_t* p)
 }
 
 struct Scene {
-    explicit Scene(const uint8_t* head)
-        : repairChecksum(head[0] & 1), request {LoadBe16(head + 1), LoadBe16(head + 3), Word(head + 5)},
-          sender((head[0] & 2) ? request.destination : Word(head + 9)),
-          queued {(head[0] & 4) != 0, head[13],        head[14],
-                  head[15],           Word(head + 16), (head[0] & 8) ? request.destination : Word(head + 16)}
-    {}
     bool repairChecksum;
-    icmp::EchoRequestId request;
+    EchoRequestId request;
     uint32_t sender;
-    icmp::QueuedError queued;
+    QueuedError queued;
 };
 
-// Destination unreachable (net, host, protocol, port), time exceeded (in transit, in reassembly),
-// parameter problem, source quench.
+// Destination unreachable (net, host, protocol, port), time exceeded, parameter problem, source quench.
 bool IsIcmpErrorStatus(int32_t status)
 {
     return (status >= kIpDestNetUnreachable && status <= kIpDestPortUnreachable) ||
@@ -65,14 +51,13 @@ bool IsIcmpErrorStatus(int32_t status)
 }
 
 // An echo request or reply (by type) carrying the identifier and sequence of ours.
-bool CarriesOurs(const uint8_t* message, uint8_t type, const icmp::EchoRequestId& request)
+bool CarriesOurs(const uint8_t* message, uint8_t type, const EchoRequestId& request)
 {
     return message[0] == type && LoadBe16(message + 4) == request.identifier &&
            LoadBe16(message + 6) == request.sequence;
 }
 
-// What any answer about the ICMP message at [offset, end) of the packet must
-// satisfy; "not ours" claims nothing: no status and no echoed data.
+// Any answer about the ICMP message at [offset, end) of the packet; "not ours" claims no status and no data.
 void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t end, const Scene& scene)
 {
     const uint8_t* message = packet.data() + offset;
@@ -81,8 +66,8 @@ void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t en
         return Require(d.status == 0 && d.dataOffset == 0 && d.dataSize == 0);
     case Verdict::Reply:
         return Require(d.status == kIpSuccess && d.from == scene.sender && scene.sender == scene.request.destination &&
-                       d.dataOffset == offset + icmp::kIcmpHeaderSize && d.dataOffset + d.dataSize == end &&
-                       CarriesOurs(message, icmp::kTypeEchoReply, scene.request));
+                       d.dataOffset == offset + kIcmpHeaderSize && d.dataOffset + d.dataSize == end &&
+                       CarriesOurs(message, kTypeEchoReply, scene.request));
     case Verdict::Error:
         return Require(IsIcmpErrorStatus(d.status) && d.from == scene.sender && d.dataSize == 0 &&
                        (message[0] == 3 || message[0] == 4 || message[0] == 11 || message[0] == 12));
@@ -90,22 +75,21 @@ void CheckAnswer(const Decoded& d, const Bytes& packet, size_t offset, size_t en
     std::abort();  // a verdict outside the three
 }
 
-// Decodes from an exactly sized copy, so that AddressSanitizer sees any over-read;
-// first writes the right checksum into the ICMP message at [offset, end) if asked to.
+// Decodes from an exactly sized copy, first writing the right checksum into the message at [offset, end) if asked.
 Decoded Decode(Bytes& packet, size_t offset, size_t end, SocketKind kind, const Scene& scene)
 {
-    if (scene.repairChecksum && end <= packet.size() && offset + icmp::kIcmpHeaderSize <= end) {
+    if (scene.repairChecksum && end <= packet.size() && offset + kIcmpHeaderSize <= end) {
         packet[offset + 2] = packet[offset + 3] = 0;
-        StoreBe16(&packet[offset + 2], icmp::InternetChecksum(packet.data() + offset, end - offset));
+        StoreBe16(&packet[offset + 2], InternetChecksum(packet.data() + offset, end - offset));
     }
     const Bytes copy(packet);
-    return icmp::DecodeIcmpPacket(copy.data(), copy.size(), kind, scene.sender, scene.request);
+    return DecodeIcmpPacket(copy.data(), copy.size(), kind, scene.sender, scene.request);
 }
 
 // A raw packet that concerns us says the same as its ICMP message alone.
 void CheckRaw(Bytes packet, const Scene& scene)
 {
-    if (packet.size() < icmp::kMinIpHeaderSize)
+    if (packet.size() < kMinIpHeaderSize)
         return Require(Decode(packet, 0, 0, SocketKind::Raw, scene).verdict == Verdict::NotOurs);
     const size_t offset = static_cast<size_t>(packet[0] & 0x0f) * 4;
     const size_t end = std::min<size_t>(packet.size(), LoadBe16(&packet[2]));
@@ -122,23 +106,27 @@ void CheckRaw(Bytes packet, const Scene& scene)
 // The bytes as the quote of an error-queue entry: the start of our failed request.
 void CheckQueued(const Bytes& quote, const Scene& scene)
 {
-    const Decoded d = icmp::DecodeQueuedError(quote.data(), quote.size(), scene.queued, scene.request);
+    const Decoded d = DecodeQueuedError(quote.data(), quote.size(), scene.queued, scene.request);
     if (d.verdict == Verdict::NotOurs)
         return Require(d.status == 0 && d.dataOffset == 0 && d.dataSize == 0);
     Require(d.verdict == Verdict::Error && scene.queued.originalDestination == scene.request.destination &&
             (IsIcmpErrorStatus(d.status) || d.status == kIpGeneralFailure));
-    Require(!scene.queued.fromIcmp || (d.from == scene.queued.offender && quote.size() >= icmp::kIcmpHeaderSize &&
-                                       CarriesOurs(quote.data(), icmp::kTypeEchoRequest, scene.request)));
+    Require(!scene.queued.fromIcmp || (d.from == scene.queued.offender && quote.size() >= kIcmpHeaderSize &&
+                                       CarriesOurs(quote.data(), kTypeEchoRequest, scene.request)));
 }
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    if (size < kHeadSize)
+    if (size < 20)  // the head
         return 0;
-    const Scene scene(data);
-    Bytes packet(data + kHeadSize, data + size);
+    const EchoRequestId request {LoadBe16(data + 1), LoadBe16(data + 3), Word(data + 5)};
+    const uint32_t sender = (data[0] & 2) ? request.destination : Word(data + 9), offender = Word(data + 16);
+    const QueuedError queued {(data[0] & 4) != 0, data[13], data[14],
+                              data[15],           offender, (data[0] & 8) ? request.destination : offender};
+    const Scene scene {(data[0] & 1) != 0, request, sender, queued};
+    Bytes packet(data + 20, data + size);
     CheckRaw(packet, scene);
     CheckQueued(packet, scene);
     // A ping socket delivers the ICMP message alone, without TTL or TOS.

@@ -10,8 +10,6 @@ namespace vellomar {
 namespace {
 
 using platform::LocalDateTime;
-using testing::ReadBytes;
-using testing::Utf8;
 
 constexpr LocalDateTime kMorning {2015, 1, 26, 14, 5, 9};
 
@@ -27,37 +25,31 @@ TEST(ProbeRecord, StampIsPaddedRoundTripClampedAndOnlyTheTimeOutRenumbered)
         EXPECT_EQ(ComposeProbeRecord(stamp, roundTripTime, status), record);
 }
 
-// Each cycle starts and releases the socket library; one that will not start
-// logs its failure line instead and sends nothing. The log is named by the
-// clock after the probe: a record stamped before midnight may go to the next day's.
+// Each cycle starts and releases the socket library; one that will not start logs its failure line instead and sends
+// nothing. The log is named by the clock after the probe: a record stamped before midnight may go to the next day's.
 TEST(PingOnce, RecordGoesToTheLogWithCrLfAndBackToTheCaller)
 {
     testing::TempFolder folder;
-    int32_t status = 0;
     bool socketsStart = true;
-    std::vector<std::string> calls;
+    std::string calls;
     ProbeLog log(folder.path(),
-                 {[&] { return calls.push_back("init"), socketsStart; },
+                 {[&] { return calls += "init ", socketsStart; },
                   [&](std::string address, int32_t timeout, EchoReply& reply) {
-                      calls.push_back(address + " " + std::to_string(timeout));
-                      reply.RoundTripTime =
-                          status == kNoRequestSent ? reply.RoundTripTime : 23;  // unsent: left zero-filled
-                      return status;
+                      calls += address + "/" + std::to_string(timeout) + " ";
+                      return address == "IP" ? kNoRequestSent : (reply.RoundTripTime = 23, kIpSuccess);
                   },
-                  [&] { calls.push_back("cleanup"); }},
+                  [&] { calls += "cleanup "; }},
                  [readings = 0]() mutable {
                      return readings++ ? LocalDateTime {2015, 1, 27, 0, 0, 0} : LocalDateTime {2015, 1, 26, 23, 59, 59};
                  });
     EXPECT_EQ(log.PingOnce("127.0.0.1").line, "2015/01/26 23:59:59,23,0");
-    status = kNoRequestSent;
     log.PingOnce("IP");
     socketsStart = false;
     EXPECT_EQ(log.PingOnce("IP").line, "Windows Sockets not responding correctly.");
-
-    EXPECT_EQ(ReadBytes(folder / "PING_20150127.txt"), "2015/01/26 23:59:59,23,0\r\n2015/01/27 00:00:00,0,-1\r\n"
-                                                       "Windows Sockets not responding correctly.\r\n");
-    EXPECT_EQ(calls,
-              (std::vector<std::string> {"init", "127.0.0.1 5000", "cleanup", "init", "IP 5000", "cleanup", "init"}));
+    EXPECT_EQ(testing::ReadBytes(folder / "PING_20150127.txt"),
+              "2015/01/26 23:59:59,23,0\r\n2015/01/27 00:00:00,0,-1\r\n"
+              "Windows Sockets not responding correctly.\r\n");
+    EXPECT_EQ(calls, "init 127.0.0.1/5000 cleanup init IP/5000 cleanup init ");
 }
 
 // Dots and letters no 8-bit code page holds stay in the folder's name. A log that cannot be opened
@@ -74,18 +66,17 @@ TEST(WriteLog, NamesTheLogInTheProgramFolderSaysFailuresOnceAndResumes)
     const LogEntry lost = log.WriteLog("lost");
     [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
 #ifndef _WIN32  // there it goes to the debugger
-    EXPECT_EQ(said,
-              "vellomar: cannot open " + Utf8(logFile) + " (Is a directory (errno 21)): the records are not logged\n");
+    EXPECT_EQ(said, "vellomar: cannot open " + testing::Utf8(logFile) +
+                        " (Is a directory (errno 21)): the records are not logged\n");
 #endif
     EXPECT_FALSE(lost.opened || lost.written);
-    EXPECT_EQ(lost.logFileName, Utf8(logFile));
-    EXPECT_EQ(log.LogBaseName(), Utf8(folder / "PING_2015.01.26"));
-
+    EXPECT_EQ(lost.logFileName, testing::Utf8(logFile));
+    EXPECT_EQ(log.LogBaseName(), testing::Utf8(folder / "PING_2015.01.26"));
     std::filesystem::remove(logFile);
     EXPECT_TRUE(log.WriteLog("kept").written);
     std::filesystem::remove(logFile);  // deleted between two cycles
     log.WriteLog("created again");
-    EXPECT_EQ(ReadBytes(logFile), "created again\r\n");
+    EXPECT_EQ(testing::ReadBytes(logFile), "created again\r\n");
 }
 
 }  // namespace

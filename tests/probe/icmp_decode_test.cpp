@@ -7,7 +7,6 @@
 #include <cerrno>
 #include <string>
 #include <tuple>
-#include <utility>
 
 #include "icmp_packets.h"
 #include "socket_stuff.h"
@@ -25,27 +24,15 @@ const uint32_t kRouter = ::inet_addr("198.51.100.1"), kElsewhere = ::inet_addr("
 const Bytes kReply = IcmpMessage(kTypeEchoReply, 0, kOurs.identifier, kOurs.sequence);
 const Bytes kRequest = IcmpMessage(kTypeEchoRequest, 0, kOurs.identifier, kOurs.sequence);
 const Bytes kQuote = QuotedRequest(kOurs.destination, kOurs.identifier, kOurs.sequence);
+const Bytes kRawReply = testing::IpPacket(kOurs.destination, ::inet_addr("10.0.0.5"), kReply);
 
-// Decodes from an exact-size heap copy, so that AddressSanitizer notices any
-// read past the end; a raw socket's packet gets an IPv4 header in front.
-Decoded Decode(const Bytes& message, SocketKind kind = SocketKind::Raw, uint32_t sender = kOurs.destination)
+// Decodes from an exact-size heap copy, so that AddressSanitizer notices any read past the end; with wrap, the
+// message gets the IPv4 header a raw socket delivers in front.
+Decoded Decode(const Bytes& bytes, SocketKind kind = SocketKind::Raw, uint32_t sender = kOurs.destination,
+               bool wrap = false)
 {
-    const Bytes copy = kind == SocketKind::Raw ? testing::IpPacket(sender, ::inet_addr("10.0.0.5"), message) : message;
+    const Bytes copy = wrap ? testing::IpPacket(sender, ::inet_addr("10.0.0.5"), bytes) : bytes;
     return DecodeIcmpPacket(copy.data(), copy.size(), kind, sender, kOurs);
-}
-
-// The same for a packet already whole.
-Decoded DecodeWhole(const Bytes& packet, SocketKind kind = SocketKind::Raw)
-{
-    const Bytes copy(packet);
-    return DecodeIcmpPacket(copy.data(), copy.size(), kind, kOurs.destination, kOurs);
-}
-
-TEST(IcmpDecode, ChecksumMatchesTheRfc1071Example)
-{
-    const uint8_t bytes[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
-    EXPECT_EQ(InternetChecksum(bytes, 8), 0x220d);
-    EXPECT_EQ(InternetChecksum(bytes, 3), static_cast<uint16_t>(~0xf201));  // an odd byte is a high byte
 }
 
 // A datagram socket delivers the ICMP message alone, a raw socket behind an
@@ -83,45 +70,49 @@ TEST(IcmpDecode, GivesEachMessageTheSameVerdictFromEitherSocketKind)
         {11, 1, kIpTtlExpiredReassembly}, {12, 0, kIpParameterProblem},    {4, 0, kIpSourceQuench}};
     for (const SocketKind kind : {SocketKind::Datagram, SocketKind::Raw}) {
         SCOPED_TRACE(kind == SocketKind::Raw ? "raw socket" : "datagram socket");
-        const Decoded reply = Decode(kReply, kind);
+        const bool wrap = kind == SocketKind::Raw;
+        const Decoded reply = Decode(kReply, kind, to, wrap);
         EXPECT_EQ(std::tuple(reply.verdict, reply.status, reply.from), std::tuple(Reply, kIpSuccess, to));
-        EXPECT_EQ(Decode(kReply, kind, ::inet_addr("192.0.2.8")).verdict, NotOurs) << "reply from another sender";
+        EXPECT_EQ(Decode(kReply, kind, ::inet_addr("192.0.2.8"), wrap).verdict, NotOurs) << "reply from another sender";
         for (const Bytes& message : notOurs) {
-            const Decoded decoded = Decode(message, kind);
-            EXPECT_EQ(std::pair(decoded.verdict, decoded.status), std::pair(NotOurs, 0)) << &message - notOurs;
+            const Decoded decoded = Decode(message, kind, to, wrap);
+            EXPECT_EQ(std::tuple(decoded.verdict, decoded.status), std::tuple(NotOurs, 0)) << &message - notOurs;
         }
         for (const auto& [type, code, status] : errors) {
-            const Decoded decoded = Decode(error(type, code), kind, kRouter);
+            const Decoded decoded = Decode(error(type, code), kind, kRouter, wrap);
             EXPECT_EQ(std::tuple(decoded.verdict, decoded.status, decoded.from), std::tuple(Error, status, kRouter))
                 << int(type) << "/" << int(code);
         }
     }
 }
 
+TEST(IcmpDecode, ChecksumMatchesTheRfc1071Example)
+{
+    const uint8_t bytes[] = {0x00, 0x01, 0xf2, 0x03, 0xf4, 0xf5, 0xf6, 0xf7};
+    EXPECT_EQ(InternetChecksum(bytes, 8), 0x220d);
+    EXPECT_EQ(InternetChecksum(bytes, 3), static_cast<uint16_t>(~0xf201));  // an odd byte is a high byte
+}
+
 TEST(IcmpDecode, RejectsTruncatedPacketsAndMalformedIpHeaders)
 {
-    const Bytes raw = testing::IpPacket(kOurs.destination, ::inet_addr("10.0.0.5"), kReply);
-    const Decoded whole = DecodeWhole(raw);
+    const Decoded whole = Decode(kRawReply);
     EXPECT_EQ(whole.ttl, 57);
-    EXPECT_EQ(std::string(&raw[whole.dataOffset], &raw[whole.dataOffset] + whole.dataSize), "hello");
-    for (size_t size = 0; size < raw.size(); ++size)
-        EXPECT_EQ(DecodeWhole(Bytes(raw.begin(), raw.begin() + size)).verdict, NotOurs) << size;
+    EXPECT_EQ(std::string(&kRawReply[whole.dataOffset], &kRawReply[whole.dataOffset] + whole.dataSize), "hello");
+    for (size_t size = 0; size < kRawReply.size(); ++size)
+        EXPECT_EQ(Decode(Bytes(kRawReply.begin(), kRawReply.begin() + size)).verdict, NotOurs) << size;
     for (size_t size = 0; size < kReply.size(); ++size)
         EXPECT_EQ(Decode(Bytes(kReply.begin(), kReply.begin() + size), SocketKind::Datagram).verdict, NotOurs) << size;
-    // Shorter than an ICMP header, yet its checksum adds up.
-    EXPECT_EQ(Decode({0, 0, 0xff, 0xff}, SocketKind::Datagram).verdict, NotOurs);
-
-    // Header length below 20 and past the end, IPv6, UDP, total length below
-    // the header and cutting the message.
+    EXPECT_EQ(Decode({0, 0, 0xff, 0xff}, SocketKind::Datagram).verdict, NotOurs) << "shorter than a header, sum right";
+    // Header length below 20 and past the end, IPv6, UDP, total length below the header and cutting the message.
     for (const auto& [at, value] :
          {std::pair<size_t, uint8_t> {0, 0x44}, {0, 0x4f}, {0, 0x65}, {9, 17}, {3, 19}, {3, 30}}) {
-        Bytes bad = raw;
+        Bytes bad = kRawReply;
         bad[at] = value;
-        EXPECT_EQ(DecodeWhole(bad).verdict, NotOurs) << at << " = " << int(value);
+        EXPECT_EQ(Decode(bad).verdict, NotOurs) << at << " = " << int(value);
     }
-    Bytes padded = raw;  // bytes beyond the total length are link padding
+    Bytes padded = kRawReply;  // bytes beyond the total length are link padding
     padded.insert(padded.end(), 6, 0);
-    EXPECT_EQ(DecodeWhole(padded).verdict, Reply);
+    EXPECT_EQ(Decode(padded).verdict, Reply);
 }
 
 TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
@@ -139,7 +130,6 @@ TEST(IcmpDecode, QueuedErrorsMustConcernOurRequestAndLocalOnesMapByErrno)
         {kRequest.data(), kRequest.size(), {true, 11, 0, 0, kRouter, kElsewhere}}};
     for (const auto& [quote, size, error] : notOurs)
         EXPECT_EQ(DecodeQueuedError(quote, size, error, kOurs).verdict, NotOurs) << size;
-
     // A local error quotes nothing; the same numbers serve a send that failed.
     const std::pair<int, int32_t> local[] = {
         {ENETUNREACH, kIpDestNetUnreachable},   {ENETDOWN, kIpDestNetUnreachable},

@@ -14,21 +14,16 @@ namespace vellomar::testing {
 
 using Bytes = std::vector<uint8_t>;
 
-inline void PutBe16(Bytes& bytes, size_t at, size_t value)
-{
-    StoreBe16(&bytes[at], static_cast<uint16_t>(value));
-}
-
 // An ICMP message with a valid checksum; identifier and sequence fill the
 // second word, which error messages leave 0.
 inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier = 0, uint16_t sequence = 0,
                          const Bytes& body = {'h', 'e', 'l', 'l', 'o'})
 {
     Bytes message {type, code, 0, 0, 0, 0, 0, 0};
-    PutBe16(message, 4, identifier);
-    PutBe16(message, 6, sequence);
+    StoreBe16(&message[4], identifier);
+    StoreBe16(&message[6], sequence);
     message.insert(message.end(), body.begin(), body.end());
-    PutBe16(message, 2, icmp::InternetChecksum(message.data(), message.size()));
+    StoreBe16(&message[2], icmp::InternetChecksum(message.data(), message.size()));
     return message;
 }
 
@@ -36,16 +31,15 @@ inline Bytes IcmpMessage(uint8_t type, uint8_t code, uint16_t identifier = 0, ui
 inline Bytes IpPacket(uint32_t source, uint32_t destination, const Bytes& payload, uint8_t protocol = 1)
 {
     Bytes packet {0x45, 0, 0, 0, 0, 0, 0, 0, 57, protocol, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
-    PutBe16(packet, 2, packet.size() + payload.size());
+    StoreBe16(&packet[2], static_cast<uint16_t>(packet.size() + payload.size()));
     std::memcpy(&packet[12], &source, 4);
     std::memcpy(&packet[16], &destination, 4);
-    PutBe16(packet, 10, icmp::InternetChecksum(packet.data(), packet.size()));
+    StoreBe16(&packet[10], icmp::InternetChecksum(packet.data(), packet.size()));
     packet.insert(packet.end(), payload.begin(), payload.end());
     return packet;
 }
 
-// What an error message quotes of an echo request: its IPv4 header and the
-// first 8 bytes of its ICMP message.
+// What an error message quotes of an echo request: its IPv4 header and first 8 ICMP bytes.
 inline Bytes QuotedRequest(uint32_t destination, uint16_t identifier, uint16_t sequence, uint8_t protocol = 1,
                            uint8_t type = icmp::kTypeEchoRequest)
 {

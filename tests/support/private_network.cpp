@@ -10,15 +10,12 @@
 
 namespace vellomar::testing {
 
-namespace {
-std::string whyNoPrivateNetwork = "EnterPrivateNetwork() was not called";
-}
+static std::string whyNoPrivateNetwork = "EnterPrivateNetwork() was not called";
 
 void EnterPrivateNetwork()
 {
     if (::geteuid() != 0)
-        whyNoPrivateNetwork = "not root: packets may only travel inside a private network namespace, "
-                              "and making one needs root";
+        whyNoPrivateNetwork = "not root: packets may only travel inside a private network namespace, made as root";
     else if (::unshare(CLONE_NEWNET) != 0)
         whyNoPrivateNetwork = std::string("unshare(CLONE_NEWNET) failed: ") + std::strerror(errno);
     else if (!RunCommand("ip link set lo up"))
@@ -32,12 +29,10 @@ const std::string& WhyNoPrivateNetwork()
     return whyNoPrivateNetwork;
 }
 
+// endl flushes: a value the kernel refuses fails the write.
 bool WriteSysctl(const std::string& name, const std::string& value)
 {
-    std::ofstream file("/proc/sys/" + name);
-    file << value << '\n';
-    file.close();
-    return !file.fail();
+    return !(std::ofstream("/proc/sys/" + name) << value << std::endl).fail();
 }
 
 bool RunCommand(const std::string& command)

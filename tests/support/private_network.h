@@ -9,8 +9,7 @@
 
 namespace vellomar::testing {
 
-// Moves the process into a fresh network namespace with only loopback up.
-// Call from main() before any thread starts.
+// Moves the process into a fresh network namespace with only loopback up; call before any thread starts.
 void EnterPrivateNetwork();
 // Why the process is not in a namespace of its own; empty when it is.
 const std::string& WhyNoPrivateNetwork();
@@ -25,11 +24,9 @@ bool RunCommand(const std::string& command);
 // Without a namespace of its own (not root) a test that needs one is skipped,
 // except under CI, which runs as root: there the missing namespace is a failure.
 #define REQUIRE_NAMESPACE(whyNotText)                                                                                  \
-    do {                                                                                                               \
-        const std::string& whyNot = (whyNotText);                                                                      \
-        if (!whyNot.empty() && std::getenv("CI") != nullptr)                                                           \
-            FAIL() << "CI is set, yet " << whyNot;                                                                     \
-        if (!whyNot.empty())                                                                                           \
-            GTEST_SKIP() << whyNot;                                                                                    \
-    } while (false)
+    if (const std::string& whyNot = (whyNotText); whyNot.empty()) {                                                    \
+    } else if (std::getenv("CI") != nullptr)                                                                           \
+        FAIL() << "CI is set, yet " << whyNot;                                                                         \
+    else                                                                                                               \
+        GTEST_SKIP() << whyNot
 #define REQUIRE_PRIVATE_NETWORK() REQUIRE_NAMESPACE(::vellomar::testing::WhyNoPrivateNetwork())
