@@ -8,7 +8,6 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <optional>
@@ -202,11 +201,8 @@ protected:
 TEST_F(ErrListTest, OutageRowsAndDailyTotals)
 {
     std::string longOutage[2];  // a time-out every minute from 00:00 on the 26th to 02:00 on the 27th
-    for (int minute = 0; minute <= 26 * 60; ++minute) {
-        char line[16];
-        std::snprintf(line, sizeof line, "D %02d:%02d:00|", minute / 60 % 24, minute % 60);
-        longOutage[minute / (24 * 60)] += line;
-    }
+    for (int minute = 0; minute <= 26 * 60; ++minute)
+        longOutage[minute / (24 * 60)] += "D " + report::FormatDuration(minute % (24 * 60) * 60) + "|";
     // Each would end the outage around it, or split it, if it were read as a record.
     const std::string noRecords =
         "Windows Sockets not responding correctly.||2015/01/26 12:00:0|2015/01/26 12:00:00|2015/01/26 12:00:00,0|"
