@@ -65,10 +65,8 @@ std::string StreamReport()
     std::string report(kHeading);
     std::int64_t total = 0;
     OutageTracker tracker([&](const KeptStamp& first, const KeptStamp& last) {
-        if (first.Text() != last.Text()) {
-            report += OutageRow(first, last);
-            total += last.seconds - first.seconds;
-        }
+        if (first.Text() != last.Text())
+            report += OutageRow(first, last), total += last.seconds - first.seconds;
     });
     LineReader reader;
     ProbeRecordParser parser;
@@ -77,10 +75,8 @@ std::string StreamReport()
         total = 0;
         std::string day = DateFromLogName(log.name);  // else that of the first record
         Require(reader.ReadFile(Folder() / log.name, [&](std::string_view line) {
-            if (const auto record = parser.Parse(line)) {
-                day = day.empty() ? record->stamp.substr(0, kDateLength) : day;
-                tracker.Add(*record);
-            }
+            if (const auto record = parser.Parse(line))
+                day = day.empty() ? record->stamp.substr(0, kDateLength) : day, tracker.Add(*record);
             return LineReader::kEveryLine;
         }));
         report += "-----;-----; ;" + day + ";" + FormatDuration(total) + "\r\n";
@@ -113,7 +109,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     Require(kept.Rebuild(progress, heading).written);  // nothing stands in the way of writing here
     const std::string keptReport = Read("ERR_list.csv"), keptPage = Read("ERR_list.html");
     Require(vellomar::MakeErrList(Folder(), progress, heading).written);
-    const std::string report = Checked(Read("ERR_list.csv"));
-    Require(report == keptReport && report == StreamReport() && Read("ERR_list.html") == keptPage);
+    Require(Checked(Read("ERR_list.csv")) == keptReport && keptReport == StreamReport() &&
+            Read("ERR_list.html") == keptPage);
     return 0;
 }

@@ -6,26 +6,8 @@
 #include <unistd.h>
 
 #include <cerrno>
-#include <vector>
 
 namespace vellomar::testing {
-
-namespace {
-
-constexpr const char* kFillerName = "filler.bin";
-
-// Writes chunks of the given size until the disk refuses; true once it refused.
-bool WriteUntilFull(int fd, size_t chunk)
-{
-    std::vector<char> zeros(chunk, 'x');
-    for (;;) {
-        ssize_t written = ::write(fd, zeros.data(), zeros.size());
-        if (written < 0)
-            return errno == ENOSPC;
-    }
-}
-
-}  // namespace
 
 bool EnterPrivateMounts()
 {
@@ -34,9 +16,10 @@ bool EnterPrivateMounts()
 }
 
 PrivateDisk::PrivateDisk(std::filesystem::path folder, const std::string& size, std::string type)
-    : folder_(std::move(folder)), size_(size), type_(std::move(type))
+    : folder_(std::move(folder)), options_("size=" + size), type_(std::move(type))
 {
-    mounted_ = ::mount("vellomar-test", folder_.c_str(), type_.c_str(), 0, ("size=" + size_).c_str()) == 0;
+    std::filesystem::create_directories(folder_);
+    mounted_ = ::mount("vellomar-test", folder_.c_str(), type_.c_str(), 0, options_.c_str()) == 0;
 }
 
 PrivateDisk::~PrivateDisk()
@@ -47,23 +30,23 @@ PrivateDisk::~PrivateDisk()
 
 bool PrivateDisk::SetReadOnly(bool readOnly)
 {
-    unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
-    return ::mount("vellomar-test", folder_.c_str(), type_.c_str(), flags, ("size=" + size_).c_str()) == 0;
+    const unsigned long flags = MS_REMOUNT | (readOnly ? MS_RDONLY : 0);
+    return ::mount("vellomar-test", folder_.c_str(), type_.c_str(), flags, options_.c_str()) == 0;
 }
 
+// Whole pages first, then single bytes for what is left of the last one.
 bool PrivateDisk::Fill()
 {
-    int fd = ::open((folder_ / kFillerName).c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
+    const int fd = ::open(Filler().c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0600);
     if (fd < 0)
         return false;
-    bool full = WriteUntilFull(fd, 4096) && WriteUntilFull(fd, 1);
+    const std::string zeros(4096, 'x');
+    for (const std::size_t chunk : {zeros.size(), std::size_t {1}})
+        while (::write(fd, zeros.data(), chunk) >= 0) {
+        }
+    const bool full = errno == ENOSPC;  // not a byte more fits
     ::close(fd);
     return full;
-}
-
-void PrivateDisk::Free()
-{
-    std::filesystem::remove(folder_ / kFillerName);
 }
 
 }  // namespace vellomar::testing

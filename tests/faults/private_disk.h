@@ -7,14 +7,12 @@
 
 namespace vellomar::testing {
 
-// Moves the process into a fresh mount namespace whose mounts do not reach the
-// rest of the machine. Call from main() before any thread starts.
+// A fresh mount namespace whose mounts reach no further; call from main() before any thread starts.
 bool EnterPrivateMounts();
 
 class PrivateDisk {
 public:
-    // Mounts a tmpfs of the given size (e.g. "64k") on folder, which must
-    // exist, or a file system of another type (ramfs ignores the size).
+    // Mounts a file system of the type and size ("64k"; ramfs ignores it) on folder, made if missing.
     PrivateDisk(std::filesystem::path folder, const std::string& size, std::string type = "tmpfs");
     ~PrivateDisk();
     PrivateDisk(const PrivateDisk&) = delete;
@@ -22,15 +20,14 @@ public:
 
     bool Mounted() const { return mounted_; }
     bool SetReadOnly(bool readOnly);
-    // Fills every free byte with a file of its own; false if it could not.
+    // Fills every free byte with a file of its own; false if it could not. Free gives them back.
     bool Fill();
-    // Frees what Fill took.
-    void Free();
+    void Free() { std::filesystem::remove(Filler()); }
 
 private:
+    std::filesystem::path Filler() const { return folder_ / "filler.bin"; }
     std::filesystem::path folder_;
-    std::string size_;
-    std::string type_;
+    std::string options_, type_;
     bool mounted_ = false;
 };
 

@@ -8,13 +8,10 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <cstdio>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <optional>
 #include <sstream>
-#include <string>
 #include <thread>
 #include <vector>
 
@@ -147,26 +144,25 @@ struct Progress : ReportProgress {
 // Permissions as an ordinary user meets them, for this thread and those it starts: as root, the
 // folder and the file-system user id go to nobody, which sets aside root's power over every file.
 struct AsOrdinaryUser {
-#ifdef _WIN32  // no root to set aside
-    explicit AsOrdinaryUser(const fs::path&)
-    {}
-#else
-    explicit AsOrdinaryUser(const fs::path& folder)
+    explicit AsOrdinaryUser([[maybe_unused]] const fs::path& folder)
     {
+#ifndef _WIN32  // no root to set aside there
         if (::geteuid() == 0) {
             for (const auto& entry : fs::recursive_directory_iterator(folder))
                 EXPECT_EQ(::lchown(entry.path().c_str(), 65534, 65534), 0);
             EXPECT_EQ(::chown(folder.c_str(), 65534, 65534), 0);
             ::setfsgid(65534), ::setfsuid(65534);  // nobody
         }
+#endif
     }
+#ifndef _WIN32
     // Refused, and so harmless, for any other user.
     ~AsOrdinaryUser()
     {
         ::setfsuid(0), ::setfsgid(0);
     }
-    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
 #endif
+    AsOrdinaryUser(const AsOrdinaryUser&) = delete;
 };
 
 class ErrListTest : public ::testing::Test {
@@ -187,12 +183,11 @@ protected:
     }
     std::string Report() const { return vellomar::testing::ReadBytes(dir_ / "ERR_list.csv"); }
     std::string Page() const { return vellomar::testing::ReadBytes(dir_ / "ERR_list.html"); }
-    // The report rebuilt from these logs alone.
-    std::string Rebuild(const std::string& logs)
+    std::string Rebuild(const std::string& logs, const PageHeading& heading = {})
     {
         WriteOnly(logs);
         Progress progress;
-        EXPECT_TRUE(MakeErrList(dir_, progress));
+        EXPECT_TRUE(MakeErrList(dir_, progress, heading));
         EXPECT_EQ(progress.clears, 1);
         EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
         ExpectPageAgreesWithReport(Page(), Report());
@@ -206,11 +201,8 @@ protected:
 TEST_F(ErrListTest, OutageRowsAndDailyTotals)
 {
     std::string longOutage[2];  // a time-out every minute from 00:00 on the 26th to 02:00 on the 27th
-    for (int minute = 0; minute <= 26 * 60; ++minute) {
-        char line[16];
-        std::snprintf(line, sizeof line, "D %02d:%02d:00|", minute / 60 % 24, minute % 60);
-        longOutage[minute / (24 * 60)] += line;
-    }
+    for (int minute = 0; minute <= 26 * 60; ++minute)
+        longOutage[minute / (24 * 60)] += "D " + report::FormatDuration(minute % (24 * 60) * 60) + "|";
     // Each would end the outage around it, or split it, if it were read as a record.
     const std::string noRecords =
         "Windows Sockets not responding correctly.||2015/01/26 12:00:0|2015/01/26 12:00:00|2015/01/26 12:00:00,0|"
@@ -277,8 +269,6 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     const std::string sameSize27 = "D 00:00:05" + lines27.substr(10);  // the outage from the 26th ends 5 s later
     const std::string logs = "PING_20150126.txt: U 10:00:00|D 23:59:40|D 23:59:50\nPING_20150127.txt: " + lines27 +
                              "\nPING_20150129.txt: U 10:00:00\nelsewhere/PING_20150130.txt: U 10:00:00";
-    const fs::path new27 = dir_ / "PING_20150127.new";
-    const auto rewrite27 = [&] { Write("PING_20150127.txt", sameSize27, std::ios::trunc); };
     const auto append = [&](const char* log) { Write(log, "D 11:00:00|D 11:00:10|U 11:00:20"); };
     std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"nothing changed", [] {}},
@@ -286,16 +276,17 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
         {"an older log grew: the outage it passed on ends in it now",
          [&] { Write("PING_20150126.txt", "U 23:59:59"); }},
         {"a log shrank", [&] { fs::resize_file(path27, Expand("PING_20150127.txt", "D 00:00:00").size() + 2); }},
-        {"a log rewritten to the same size", rewrite27},
-        {"... and its modification time set back",
+        // A stamp that misses this misses any same-size rewrite: only the change time tells.
+        {"a log rewritten to the same size and its modification time set back",
          [&] {
              const auto time = fs::last_write_time(path27);
-             rewrite27(), fs::last_write_time(path27, time);
+             Write("PING_20150127.txt", sameSize27, std::ios::trunc), fs::last_write_time(path27, time);
          }},
         {"a log replaced by another file of its size and time",
          [&] {
-             Write("PING_20150127.new", sameSize27), fs::last_write_time(new27, fs::last_write_time(path27)),
-                 fs::rename(new27, path27);
+             Write("PING_20150127.new", sameSize27);
+             fs::last_write_time(dir_ / "PING_20150127.new", fs::last_write_time(path27));
+             fs::rename(dir_ / "PING_20150127.new", path27);
          }},
         {"a log renamed to come first", [&] { fs::rename(path27, dir_ / "PING_20150125.txt"); }},
         {"a log removed", [&] { fs::remove(path27); }},
@@ -342,13 +333,11 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
 // the logs' lines; round trips of the last days in ten-minute slots (median, maximum, time-outs).
 TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords)
 {
-    Write("PING_20150126.txt", "2015/01/26 10:00:00,7,0|2015/01/26 10:00:10,3,0|2015/01/26 10:00:20,0,-10|"
-                               "2015/01/26 10:00:30,5,0|2015/01/26 10:09:59,9,-1|2015/01/26 10:10:00,40,0|"
-                               "Windows Sockets not responding correctly.");
-    Write("PING_20150118.txt", "2015/01/18 23:59:50,1,0");  // more than a week before: no round trips shown
-    Progress progress;
-    EXPECT_TRUE(MakeErrList(dir_, progress,
-                            PageHeading {"<script>alert('x')</script> & Čo", "\"192.0.2.1\"", "2015/01/26 10:20:00"}));
+    // The 18th is more than a week before the 26th: no round trips shown.
+    Rebuild("PING_20150126.txt: 2015/01/26 10:00:00,7,0|2015/01/26 10:00:10,3,0|2015/01/26 10:00:20,0,-10|"
+            "2015/01/26 10:00:30,5,0|2015/01/26 10:09:59,9,-1|2015/01/26 10:10:00,40,0|"
+            "Windows Sockets not responding correctly.\nPING_20150118.txt: 2015/01/18 23:59:50,1,0",
+            {"<script>alert('x')</script> & Čo", "\"192.0.2.1\"", "2015/01/26 10:20:00"});
     const std::string page = Page();
     EXPECT_EQ(page.find("<script"), std::string::npos);
     const std::string host = "&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; Čo";

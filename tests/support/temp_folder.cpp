@@ -13,19 +13,16 @@ namespace vellomar::testing {
 
 namespace fs = std::filesystem;
 
-fs::path MakeScratchFolder(const std::string& prefix)
+TempFolder::TempFolder()
 {
     // create_directory fails on a name that exists, as mkdtemp does; the
     // folder is then made the test's alone, as mkdtemp's is.
     std::random_device random;
-    for (int attempt = 0; attempt < 100; ++attempt) {
-        fs::path candidate = fs::temp_directory_path() / (prefix + std::to_string(random()));
-        if (fs::create_directory(candidate)) {
-            fs::permissions(candidate, fs::perms::owner_all);
-            return candidate;
-        }
-    }
-    throw std::runtime_error("no scratch folder could be made");
+    const auto fresh = [&] { return fs::temp_directory_path() / ("vellomar-test-" + std::to_string(random())); };
+    for (int attempt = 0; !fs::create_directory(path_ = fresh()); ++attempt)
+        if (attempt == 100)
+            throw std::runtime_error("no scratch folder could be made");
+    fs::permissions(path_, fs::perms::owner_all);
 }
 
 int OpenHandleCount()
@@ -38,9 +35,6 @@ int OpenHandleCount()
     return static_cast<int>(std::distance(fs::directory_iterator("/proc/self/fd"), fs::directory_iterator()));
 #endif
 }
-
-TempFolder::TempFolder() : path_(MakeScratchFolder("vellomar-test-"))
-{}
 
 void RemoveAll(const fs::path& path)
 {
@@ -55,27 +49,20 @@ void RemoveAll(const fs::path& path)
     fs::remove_all(path, ignored);
 }
 
-TempFolder::~TempFolder()
-{
-    RemoveAll(path_);
-}
-
 std::string ReadBytes(const fs::path& file)
 {
-    std::ifstream in(file, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+    return {std::istreambuf_iterator<char>(std::ifstream(file, std::ios::binary).rdbuf()), {}};
 }
 
 void WriteBytes(const fs::path& file, const std::string& bytes)
 {
-    std::ofstream out(file, std::ios::binary | std::ios::trunc);
-    out << bytes;
+    std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
 }
 
 std::string Utf8(const fs::path& path)
 {
     const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
+    return {text.begin(), text.end()};
 }
 
 fs::path PathFromUtf8(const std::string& utf8)

@@ -1,5 +1,5 @@
-// A fresh folder under the system's temporary folder, removed with everything
-// in it when the test is over.
+// A fresh folder under the system's temporary folder that no other user can have made or linked
+// (mkdtemp's rules on every system), removed with everything in it when the test is over.
 #pragma once
 
 #include <filesystem>
@@ -7,10 +7,13 @@
 
 namespace vellomar::testing {
 
+// Removes path and everything in it, whatever permissions a test left on them.
+void RemoveAll(const std::filesystem::path& path);
+
 class TempFolder {
 public:
     TempFolder();
-    ~TempFolder();
+    ~TempFolder() { RemoveAll(path_); }
     TempFolder(const TempFolder&) = delete;
     TempFolder& operator=(const TempFolder&) = delete;
 
@@ -20,13 +23,6 @@ public:
 private:
     std::filesystem::path path_;
 };
-
-// A folder of the test's own that no other user can have made or linked:
-// created, never reused, under prefix (mkdtemp's rules on every system).
-std::filesystem::path MakeScratchFolder(const std::string& prefix);
-
-// Removes path and everything in it, whatever permissions a test left on them.
-void RemoveAll(const std::filesystem::path& path);
 
 std::string ReadBytes(const std::filesystem::path& file);
 void WriteBytes(const std::filesystem::path& file, const std::string& bytes);
