@@ -16,15 +16,14 @@ done
 cmake -S . -B "$build" -G Ninja -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake >/dev/null
 cmake --build "$build"
 
-# The programs must need nothing but the system's own DLLs.
-for program in "$build/vellomar.exe"; do
-  for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p'); do
-    case "${dll,,}" in
-      kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | comctl32.dll | \
-        comdlg32.dll | wsock32.dll | ws2_32.dll | iphlpapi.dll | msvcrt.dll | uxtheme.dll | api-ms-win-*) ;;
-      *) echo "$program imports $dll, which Windows does not ship" >&2; exit 1 ;;
-    esac
-  done
+# The program must need nothing but the system's own DLLs.
+program=$build/vellomar.exe
+for dll in $(x86_64-w64-mingw32-objdump -p "$program" | sed -n 's/^\s*DLL Name: //p'); do
+  case "${dll,,}" in
+    kernel32.dll | user32.dll | gdi32.dll | advapi32.dll | shell32.dll | ole32.dll | comctl32.dll | \
+      comdlg32.dll | wsock32.dll | ws2_32.dll | iphlpapi.dll | msvcrt.dll | uxtheme.dll | api-ms-win-*) ;;
+    *) echo "$program imports $dll, which Windows does not ship" >&2; exit 1 ;;
+  esac
 done
 
 # The test programs that need no namespace of their own share one prefix and
