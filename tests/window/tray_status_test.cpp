@@ -6,8 +6,6 @@
 #include <optional>
 
 #include "fake_face.h"
-#include "temp_folder.h"
-#include "window_logic.h"
 
 namespace vellomar {
 namespace {
@@ -139,51 +137,6 @@ TEST(TrayNotifications, TextsNameTheHostAndCountTheOutageAsTheReportDoes)
                                  "ga ne šteje za prekinitev."},
     };
     EXPECT_EQ(tray.face.notices, expected);
-}
-
-// The window logic tells the tray every record and every change of schedule,
-// in the order they happen.
-TEST(TrayInWindow, FollowsStartUpStopAndStart)
-{
-    struct Case {
-        const char* ini;
-        int32_t status;
-        TrayColour colour;  // of the status
-    };
-    const Case cases[] = {
-        {"Home, 127.0.0.1\r\n", 0, TrayColour::Green},
-        {"Home, 127.0.0.1\r\n", kIpRequestTimedOut, TrayColour::Red},
-        {"Home, 999.0.0.1\r\n", kNoRequestSent, TrayColour::Amber},
-        {"Home 127.0.0.1\r\n", 0, TrayColour::Green},  // start-up fails: a message, then Start
-    };
-    for (const Case& c : cases) {
-        testing::TempFolder folder;
-        testing::WriteBytes(folder / "Vellomar.ini", c.ini);
-        FakeFace face;
-        std::optional<TrayColour> boxColour;
-        face.whileMessageBoxOpen = [&] { boxColour = face.trayStates.back().colour; };
-        WindowSeams seams;
-        seams.programFolder = folder.path();
-        seams.sockets = {[] { return true; }, [&c](std::string, int32_t, EchoReply&) { return c.status; }, [] {}};
-        WindowLogic window(face, std::move(seams));
-        auto colourOnceSettled = [&] {
-            EXPECT_TRUE(face.PumpUntil([&] { return !window.CycleInFlight(); }));
-            return face.trayStates.back().colour;
-        };
-        const bool startupFails = c.ini[4] != ',';
-
-        window.Form_Load();
-        EXPECT_EQ(colourOnceSettled(), startupFails ? TrayColour::Grey : c.colour) << c.ini;
-        EXPECT_EQ(boxColour, startupFails ? std::optional(TrayColour::Grey) : std::nullopt) << "waiting for Start";
-        window.cmdStop_Click();
-        EXPECT_EQ(face.trayStates.back().colour, TrayColour::Grey) << c.ini;
-        window.cmdStart_Click();
-        EXPECT_EQ(face.trayStates.back().colour, TrayColour::Grey) << "until the Start probe's record";
-        EXPECT_EQ(colourOnceSettled(), c.colour) << c.ini;
-        window.Timer1_Timer();
-        window.cmdStop_Click();  // held behind the tick's probe, then run
-        EXPECT_EQ(colourOnceSettled(), TrayColour::Grey) << c.ini;
-    }
 }
 
 }  // namespace

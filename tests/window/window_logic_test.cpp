@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <memory>
+#include <optional>
 #include <system_error>
 #include <tuple>
 
@@ -54,6 +55,7 @@ public:
     void ShowMessageBox(const std::string& text, const std::string& title) override
     {
         trace.push_back(title + ": " + text);
+        colourAtMessage = trayStates.back().colour;
     }
 
     // Calls the handlers, then lets the posted events run until no cycle is in flight; as often as told.
@@ -66,6 +68,7 @@ public:
         }
     }
     bool Running() const { return enabled && interval == kTickPeriodMs; }
+    TrayColour Colour() const { return trayStates.back().colour; }
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
 
     testing::TempFolder folder;
@@ -74,6 +77,7 @@ public:
     bool enabled = false, socketsStart = true;
     int interval = 0, readings = 0, socketsStarted = 0, socketsReleased = 0;
     int threadStartsBeforeFailure = -1;  // counts down; negative: never
+    std::optional<TrayColour> colourAtMessage;
     std::unique_ptr<WindowLogic> window;
 };
 
@@ -114,11 +118,21 @@ TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndStartsTheScheduleOrSaysWhy
         EXPECT_EQ(monitor.probe.lastAddress, probed);
         EXPECT_TRUE(!*probed || monitor.probe.thread != std::this_thread::get_id()) << "probed off the window";
         EXPECT_EQ(monitor.socketsReleased, trouble == kNoSockets ? 0 : monitor.socketsStarted);
+        const TrayColour shown = trace == failed         ? TrayColour::Grey
+                                 : trouble == kNoSockets ? TrayColour::Amber
+                                                         : TrayColour::Green;
+        EXPECT_EQ(monitor.Colour(), shown) << "the tray shows the record, even one the log refused";
+        EXPECT_EQ(monitor.colourAtMessage, trace == failed ? std::optional(TrayColour::Grey) : std::nullopt);
 
         monitor.probe.throws = false, monitor.socketsStart = true;
-        monitor.Run({kStart});
+        monitor.probe.Hold();
+        monitor.window->cmdStart_Click();
+        EXPECT_EQ(monitor.Colour(), shown) << "until the Start probe's record";
+        monitor.probe.Release();
+        monitor.Run({});
         EXPECT_EQ(monitor.probe.lastAddress, std::string(host) == "Home" ? "127.0.0.1" : "IP");
         EXPECT_TRUE(monitor.Running());
+        EXPECT_EQ(monitor.Colour(), TrayColour::Green);
     }
 }
 
@@ -147,6 +161,7 @@ TEST(HeldHandlers, RunAfterTheCycleInOrderDueTicksMergedStaleTicksDropped)
         EXPECT_EQ(monitor.window->TickCount(), ticks);
         EXPECT_EQ(monitor.Running(), trace.back() == "started");
         EXPECT_EQ(monitor.interval, monitor.Running() ? kTickPeriodMs : 0);
+        EXPECT_EQ(monitor.Colour(), monitor.Running() ? TrayColour::Green : TrayColour::Grey);
         EXPECT_EQ(monitor.probe.maxRunning, 1);
     }
 }
