@@ -4,22 +4,9 @@
 #include <cstdlib>
 #include <sstream>
 #include <string>
+#include <tuple>
 
 #include "host_config.h"
-
-namespace {
-
-std::streamoff Consumed(std::istringstream& in)
-{
-    return in.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in);
-}
-
-bool SameConfig(const vellomar::HostConfig& a, const vellomar::HostConfig& b)
-{
-    return a.outcome == b.outcome && a.hostName == b.hostName && a.address == b.address;
-}
-
-}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -27,7 +14,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     const std::string bytes(reinterpret_cast<const char*>(data), size);
     std::istringstream in(bytes);
     const HostConfig config = vellomar::ReadHostConfig(in);
-    const std::streamoff consumed = Consumed(in);
+    const std::streamoff consumed = in.rdbuf()->pubseekoff(0, std::ios::cur, std::ios::in);
 
     if (consumed < 0 || static_cast<size_t>(consumed) > size)
         std::abort();
@@ -39,7 +26,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     }
     // ...and what it read decides the outcome alone.
     std::istringstream prefix(bytes.substr(0, consumed));
-    if (!SameConfig(vellomar::ReadHostConfig(prefix), config))
+    const auto fields = [](const HostConfig& c) { return std::tie(c.outcome, c.hostName, c.address); };
+    if (fields(vellomar::ReadHostConfig(prefix)) != fields(config))
         std::abort();
     if (config.outcome == HostConfig::Outcome::HostLine &&
         (config.hostName.find_first_of("\r\n") != std::string::npos ||

@@ -4,8 +4,6 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
-#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -20,29 +18,19 @@ struct HeldProbe {
     std::atomic<int> sent {0}, running {0}, maxRunning {0};
     std::string lastAddress;  // read once the answer has been passed back
     std::thread::id thread;
-    std::mutex mutex;
-    std::condition_variable released;
-    bool held = false;
+    std::atomic<bool> held {false};
 
-    void Hold()
-    {
-        std::lock_guard lock(mutex);
-        held = true;
-    }
+    void Hold() { held = true; }
     void Release()
     {
-        std::lock_guard lock(mutex);
         held = false;
-        released.notify_all();
+        held.notify_all();
     }
 
     int32_t operator()(const std::string& address, EchoReply& reply)
     {
         maxRunning = std::max(maxRunning.load(), ++running);
-        {
-            std::unique_lock lock(mutex);
-            released.wait(lock, [this] { return !held; });
-        }
+        held.wait(true);
         lastAddress = address;
         thread = std::this_thread::get_id();
         ++sent, --running;

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <sstream>
+#include <tuple>
 #ifndef _WIN32
 #include <sys/stat.h>
 #endif
@@ -51,9 +52,7 @@ TEST(HostLine, FoundReadAndSplitAsWritten)
         SCOPED_TRACE(c.text.substr(0, 40));
         std::istringstream in(c.text);
         const HostConfig config = ReadHostConfig(in);
-        EXPECT_EQ(config.outcome, c.outcome);
-        EXPECT_EQ(config.hostName, c.name);
-        EXPECT_EQ(config.address, c.address);
+        EXPECT_EQ(std::tie(config.outcome, config.hostName, config.address), std::tie(c.outcome, c.name, c.address));
     }
 }
 
