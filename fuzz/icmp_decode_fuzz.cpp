@@ -50,7 +50,6 @@ bool IsIcmpErrorStatus(int32_t status)
            (status >= kIpTtlExpiredTransit && status <= kIpSourceQuench);
 }
 
-// An echo request or reply (by type) carrying the identifier and sequence of ours.
 bool CarriesOurs(const uint8_t* message, uint8_t type, const EchoRequestId& request)
 {
     return message[0] == type && LoadBe16(message + 4) == request.identifier &&

@@ -27,8 +27,7 @@ TEST(EchoReplyRecord, KeepsTheEchoedDataAsFarAsTheDataAreaHoldsAndCountsWhatItKe
 
         const size_t kept = std::min<size_t>(size, 250);
         EXPECT_EQ(memory.reply.DataSize, kept);
-        EXPECT_EQ(std::string(memory.reply.ReplyData, kept), echoed.substr(0, kept));
-        EXPECT_EQ(std::string(memory.reply.ReplyData + kept, 250 - kept), std::string(250 - kept, '\x5a'));
+        EXPECT_EQ(std::string(memory.reply.ReplyData, 250), echoed.substr(0, kept) + std::string(250 - kept, '\x5a'));
         EXPECT_EQ(std::string(memory.beyond, sizeof memory.beyond), std::string(sizeof memory.beyond, '\x5a'));
         EXPECT_EQ(memory.reply.Status, kIpSuccess);
         EXPECT_EQ(memory.reply.RoundTripTime, 3);
