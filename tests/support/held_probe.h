@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <condition_variable>
+#include <mutex>
 #include <stdexcept>
 #include <string>
 #include <thread>
@@ -18,19 +20,29 @@ struct HeldProbe {
     std::atomic<int> sent {0}, running {0}, maxRunning {0};
     std::string lastAddress;  // read once the answer has been passed back
     std::thread::id thread;
-    std::atomic<bool> held {false};
+    std::mutex mutex;
+    std::condition_variable released;
+    bool held = false;
 
-    void Hold() { held = true; }
+    void Hold()
+    {
+        std::lock_guard lock(mutex);
+        held = true;
+    }
     void Release()
     {
+        std::lock_guard lock(mutex);
         held = false;
-        held.notify_all();
+        released.notify_all();
     }
 
     int32_t operator()(const std::string& address, EchoReply& reply)
     {
         maxRunning = std::max(maxRunning.load(), ++running);
-        held.wait(true);
+        {
+            std::unique_lock lock(mutex);
+            released.wait(lock, [this] { return !held; });
+        }
         lastAddress = address;
         thread = std::this_thread::get_id();
         ++sent, --running;
