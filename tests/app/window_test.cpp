@@ -1,26 +1,32 @@
 // The Qt face under the offscreen platform: what only a real event loop shows; the behaviour has a fake face.
+// The offscreen platform has no tray to show the icon in, but the icon and its menu are there.
 #include "vellomar_window.h"
 
 #include <gtest/gtest.h>
 
+#include <QAction>
 #include <QApplication>
 #include <QListWidget>
+#include <QMenu>
 #include <QPushButton>
+#include <QSystemTrayIcon>
+#include <QTest>
 #include <QTimer>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <thread>
 
 #include "form.h"
 #include "held_probe.h"
-#include "run_events.h"
 #include "temp_folder.h"
 
 namespace vellomar {
 
 namespace {
 
-using testing::RunEventsUntil;
+constexpr int kWaitMs = 10000;  // for the event loop to bring what a test waits for
 
 struct PaintCounter : QObject {
     bool eventFilter(QObject*, QEvent* event) override
@@ -51,7 +57,7 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBack
         EXPECT_EQ(widget->property("text").toString().toStdString(), control.caption);
     }
     window.Logic().Form_Load();
-    ASSERT_TRUE(RunEventsUntil([&] { return !window.Logic().CycleInFlight(); }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Logic().CycleInFlight(); }, kWaitMs));
     auto* list = window.findChild<QListWidget*>("List1");
     ASSERT_EQ(list->count(), 1);
     EXPECT_EQ(list->item(0)->text(), "2015/01/26 10:00:00,3,0");
@@ -59,26 +65,70 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBack
     auto* timer = window.findChild<QTimer*>("Timer1");
     EXPECT_TRUE(timer->isActive() && timer->interval() == 10000 && timer->timerType() == Qt::PreciseTimer);
     timer->setInterval(20);  // a shortened period; the handler is the real one
-    EXPECT_TRUE(RunEventsUntil([&] { return window.Logic().TickCount() >= 3; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return window.Logic().TickCount() >= 3; }, kWaitMs));
 
     // The next tick's probe is held: the window still paints, and Stop waits for the reply.
     probe.Hold();
-    ASSERT_TRUE(RunEventsUntil([&] { return probe.running == 1; }));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return probe.running == 1; }, kWaitMs));
     PaintCounter counter;
     window.installEventFilter(&counter);
     window.update();
-    EXPECT_TRUE(RunEventsUntil([&] { return counter.paints > 0; }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return counter.paints > 0; }, kWaitMs));
     window.findChild<QPushButton*>("cmdStop")->click();
     EXPECT_TRUE(timer->isActive()) << "Stop ran while the reply was awaited";
     probe.Release();
-    EXPECT_TRUE(RunEventsUntil([&] { return !timer->isActive() && !window.Logic().CycleInFlight(); }));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !timer->isActive() && !window.Logic().CycleInFlight(); }, kWaitMs));
 
     // Asked from another thread (as a later start's request arrives), hidden as in the tray or minimised.
     for (bool minimised : {false, true}) {
         minimised ? window.showMinimized() : window.hide();
         std::thread([&] { window.ShowAndRaise(); }).join();
-        EXPECT_TRUE(RunEventsUntil([&] { return window.isVisible() && !window.isMinimized(); })) << minimised;
+        EXPECT_TRUE(QTest::qWaitFor([&] { return window.isVisible() && !window.isMinimized(); }, kWaitMs)) << minimised;
     }
+}
+
+TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
+{
+    testing::TempFolder folder;
+    testing::WriteBytes(folder / "Vellomar.ini", "Home, 127.0.0.1\r\n");
+    std::atomic<int> probesSent {0};
+    WindowSeams seams;
+    seams.programFolder = folder.path();
+    seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
+    seams.sockets.sendPing = [&](std::string, int32_t, EchoReply&) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+        ++probesSent;
+        return kIpDestHostUnreachable;
+    };
+    Vellomar window(std::move(seams), [](const std::string&, const std::string&) {});
+    auto* icon = window.findChild<QSystemTrayIcon*>("trayIcon");
+    ASSERT_NE(icon, nullptr);
+    auto choose = [&](const QString& text) {
+        const auto actions = icon->contextMenu()->actions();
+        auto found = std::ranges::find_if(actions, [&](QAction* a) { return a->text() == text; });
+        ASSERT_NE(found, actions.end()) << text.toStdString();
+        (*found)->trigger();
+    };
+    auto* timer = window.findChild<QTimer*>("Timer1");
+    auto tile = [&] { return icon->icon().pixmap(32).toImage().pixelColor(16, 27); };
+
+    window.Logic().Form_Load();
+    choose("Stop");  // while the start-up probe is out: held, then run
+    choose("Start");
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !window.Logic().CycleInFlight(); }, kWaitMs));
+    EXPECT_EQ(probesSent, 2) << "the start-up probe, then Start's";
+    EXPECT_TRUE(timer->isActive()) << "Stop ran before Start";
+    EXPECT_EQ(icon->toolTip(), "Home (127.0.0.1)\nGostitelj ni dosegljiv (2015/01/26 10:00:00)");
+    EXPECT_EQ(tile(), QColor(0xd9, 0x82, 0x00)) << "amber";
+    choose("Stop");
+    EXPECT_FALSE(timer->isActive());
+    EXPECT_TRUE(icon->toolTip().startsWith("Home (127.0.0.1)\nSpremljanje je ustavljeno.\nGostitelj ni dosegljiv"))
+        << icon->toolTip().toStdString();
+    EXPECT_EQ(tile(), QColor(0x80, 0x80, 0x80)) << "grey";
+
+    EXPECT_FALSE(window.isVisible());
+    choose("Pokaži okno");
+    EXPECT_TRUE(window.isVisible());
 }
 
 }  // namespace

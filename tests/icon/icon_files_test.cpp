@@ -1,5 +1,5 @@
-// The .ico and .png files read back by Qt's own decoders (a decoder of our own
-// would share the encoder's mistakes): every size, every pixel, as drawn.
+// The .ico and .png files read back by Qt's own decoders (a decoder of our own would share the encoder's mistakes):
+// every size, every pixel, as drawn; the PNG decoder checks the CRCs and the Adler sum too.
 #include "app_icon_image.h"
 #include "icon_files.h"
 
@@ -24,9 +24,6 @@ void ExpectSamePixels(const QImage& read, const RgbaImage& drawn)
 
 TEST(IconFiles, QtReadsTheIcoAndThePngBackAsDrawn)
 {
-    EXPECT_EQ(Crc32("123456789"), 0xcbf43926u);
-    EXPECT_EQ(Adler32("Wikipedia"), 0x11e60398u);
-
     std::vector<RgbaImage> images;
     for (int size : kAppIconSizes)
         images.push_back(DrawAppIcon(size));

@@ -1,6 +1,6 @@
-// A window face without a screen for the window logic's tests: it keeps the captions,
-// what the tray was told, and queues posted closures until the test pumps them
-// as an event loop would.
+// A window face without a screen for the window logic's tests: it keeps the captions and List1, writes down
+// timer starts and stops, message boxes and list changes in order, keeps what the tray was told, and queues
+// posted closures until the test pumps them as an event loop would.
 #pragma once
 
 #include <chrono>
@@ -9,6 +9,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,22 +22,24 @@ class FakeFace : public WindowFace {
 public:
     std::map<Label, std::string> captions {
         {Label::HostName, "Host"}, {Label::IPAddress, "IP"}, {Label::OutFile, "lblOutFile"}};
-    int listCount = 0;
-    std::function<void()> whileMessageBoxOpen;
+    std::vector<std::string> list, trace;
+    bool enabled = false;
+    int interval = 0;
+    std::optional<TrayColour> colourAtMessage;  // the tray's colour when a message box last opened
     std::vector<TrayState> trayStates;
     std::vector<std::pair<std::string, std::string>> notices;  // title, text
 
     std::string Caption(Label label) const override { return captions.at(label); }
     void SetCaption(Label label, const std::string& caption) override { captions[label] = caption; }
-    int ListCount() const override { return listCount; }
-    void ListClear() override { listCount = 0; }
-    void ListAddItem(const std::string&) override { ++listCount; }
-    void SetTimerInterval(int) override {}
-    void SetTimerEnabled(bool) override {}
-    void ShowMessageBox(const std::string&, const std::string&) override
+    int ListCount() const override { return static_cast<int>(list.size()); }
+    void ListClear() override { list.clear(), trace.push_back("clear"); }
+    void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
+    void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
+    void SetTimerEnabled(bool on) override { enabled = on, trace.push_back(on ? "started" : "stopped"); }
+    void ShowMessageBox(const std::string& text, const std::string& title) override
     {
-        if (whileMessageBoxOpen)
-            std::exchange(whileMessageBoxOpen, nullptr)();
+        trace.push_back(title + ": " + text);
+        colourAtMessage = trayStates.back().colour;
     }
     void ShowTrayState(const TrayState& state) override { trayStates.push_back(state); }
     void Notify(const std::string& title, const std::string& text) override { notices.emplace_back(title, text); }

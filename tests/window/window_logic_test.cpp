@@ -22,9 +22,8 @@ constexpr Handler kLoad = &WindowLogic::Form_Load, kStart = &WindowLogic::cmdSta
                   kStop = &WindowLogic::cmdStop_Click, kHelp = &WindowLogic::cmdHelp_Click,
                   kTick = &WindowLogic::Timer1_Timer;
 
-// The window logic in a folder of its own, over a face without a screen that writes down timer starts and
-// stops, message boxes and list changes in order and queues posted closures until the test pumps them. The
-// clock moves five seconds at every reading (two readings a cycle); the probe answers as told.
+// The window logic in a folder of its own, over the fake face. The clock moves five seconds at every reading
+// (two readings a cycle); the probe answers as told.
 class Monitor : public testing::FakeFace {
 public:
     explicit Monitor(const char* ini = "Home, 127.0.0.1\r\n")
@@ -47,17 +46,6 @@ public:
     }
     ~Monitor() override { probe.Release(), window.reset(); }
 
-    int ListCount() const override { return static_cast<int>(list.size()); }
-    void ListClear() override { list.clear(), trace.push_back("clear"); }
-    void ListAddItem(const std::string& item) override { list.push_back(item), trace.push_back(item); }
-    void SetTimerInterval(int milliseconds) override { interval = milliseconds; }
-    void SetTimerEnabled(bool on) override { enabled = on, trace.push_back(on ? "started" : "stopped"); }
-    void ShowMessageBox(const std::string& text, const std::string& title) override
-    {
-        trace.push_back(title + ": " + text);
-        colourAtMessage = trayStates.back().colour;
-    }
-
     // Calls the handlers, then lets the posted events run until no cycle is in flight; as often as told.
     void Run(std::initializer_list<Handler> handlers, int times = 1)
     {
@@ -72,12 +60,10 @@ public:
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
 
     testing::TempFolder folder;
-    Lines list, trace;
     testing::HeldProbe probe;
-    bool enabled = false, socketsStart = true;
-    int interval = 0, readings = 0, socketsStarted = 0, socketsReleased = 0;
+    bool socketsStart = true;
+    int readings = 0, socketsStarted = 0, socketsReleased = 0;
     int threadStartsBeforeFailure = -1;  // counts down; negative: never
-    std::optional<TrayColour> colourAtMessage;
     std::unique_ptr<WindowLogic> window;
 };
 
