@@ -23,7 +23,6 @@
 #include "temp_folder.h"
 
 namespace vellomar {
-
 namespace {
 
 constexpr int kWaitMs = 10000;  // for the event loop to bring what a test waits for
