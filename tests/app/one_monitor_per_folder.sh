@@ -62,7 +62,10 @@ wait_for_records() {  # FOLDER COUNT SECONDS
 window_of() {
   local id
   for id in $(xwininfo -root -tree | awk '/"Vellomar & logging"/ {print $1}'); do
-    [ "$(xprop -id "$id" _NET_WM_PID | awk '{print $3}')" = "$1" ] && { echo "$id"; return; }
+    if [ "$(xprop -id "$id" _NET_WM_PID | awk '{print $3}')" = "$1" ]; then
+      echo "$id"
+      return
+    fi
   done
 }
 map_state() { xwininfo -id "$1" | awk '/Map State:/ {print $3}'; }

@@ -4,6 +4,8 @@
 # rest depends on: when it fails, the script ends there.
 passes=0
 failures=0
+# A command outside the checks that ends the script under set -e says so.
+trap 'echo "$(basename "$0"): stopped at line $LINENO by: $BASH_COMMAND" >&2' ERR
 
 check() {
   local what=$1
