@@ -1,4 +1,5 @@
 #include "diagnostics.h"
+#include "outcome.h"
 
 #include <cerrno>
 #include <cstdio>
@@ -15,6 +16,12 @@ std::string LastErrorText()
 {
     const int error = errno;
     return std::string(std::strerror(error)) + " (errno " + std::to_string(error) + ")";
+}
+
+Failure SystemFailure(std::string_view what)
+{
+    std::string why = LastErrorText();  // first, before anything else can change the error
+    return {std::string(what) + ": " + why};
 }
 
 }  // namespace vellomar::platform

@@ -1,4 +1,5 @@
 #include "diagnostics.h"
+#include "outcome.h"
 
 #include <windows.h>
 
@@ -24,6 +25,12 @@ std::string LastErrorText()
     while (!message.empty() && (message.back() == L'\n' || message.back() == L'\r' || message.back() == L'.'))
         message.pop_back();
     return WideToUtf8(message) + " (error " + std::to_string(error) + ")";
+}
+
+Failure SystemFailure(std::string_view what)
+{
+    std::string why = LastErrorText();  // first, before anything else can change the error
+    return {std::string(what) + ": " + why};
 }
 
 }  // namespace vellomar::platform
