@@ -20,8 +20,7 @@ struct Failure {
 Failure SystemFailure(std::string_view what);
 
 // A value, or why there is none.
-template <class T>
-class [[nodiscard]] Outcome {
+template <class T> class [[nodiscard]] Outcome {
 public:
     Outcome(T value) : held_(std::in_place_index<0>, std::move(value)) {}
     Outcome(Failure failure) : held_(std::in_place_index<1>, std::move(failure)) {}
@@ -43,8 +42,7 @@ private:
 };
 
 // Done, or why not.
-template <>
-class [[nodiscard]] Outcome<void> {
+template <> class [[nodiscard]] Outcome<void> {
 public:
     Outcome() = default;
     Outcome(Failure failure) : reason_(std::move(failure.reason)) {}
