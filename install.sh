@@ -17,6 +17,7 @@ build=${VELLOMAR_BUILD:-build}
 data_home=${XDG_DATA_HOME:-$HOME/.local/share}
 config_home=${XDG_CONFIG_HOME:-$HOME/.config}
 menu_entry=$data_home/applications/vellomar.desktop
+metainfo=$data_home/metainfo/example.vellomar.vellomar.metainfo.xml
 autostart_entry=$config_home/autostart/vellomar.desktop
 icon_sizes=(16 32 48 256)
 
@@ -113,11 +114,12 @@ refresh_caches() {
 }
 
 # Copies a program in beside a running one without disturbing it: the old file
-# is replaced by a rename, never written over.
+# is replaced by a rename, never written over. The copy leaves the build's
+# debug information behind (most of the file's size).
 install_program() {
   local source=$1 target=$2 temporary
   temporary=$(mktemp "$target.XXXXXX")
-  cp "$source" "$temporary"
+  strip --strip-debug -o "$temporary" "$source"
   chmod 0755 "$temporary"
   mv -f "$temporary" "$target"
 }
@@ -142,8 +144,17 @@ place_host_file() {
   rm -f "$temporary"
 }
 
+# What software centres show of the program, beside its menu entry.
+install_metainfo() {
+  mkdir -p "$(dirname "$metainfo")"
+  if command -v appstreamcli >/dev/null; then
+    appstreamcli validate --no-net --no-color "$build/vellomar.metainfo.xml" >/dev/null
+  fi
+  install -m 0644 "$build/vellomar.metainfo.xml" "$metainfo"
+}
+
 uninstall_vellomar() {
-  rm -f "$folder/vellomar" "$folder/vellomar-ping" "$menu_entry" "$autostart_entry"
+  rm -f "$folder/vellomar" "$folder/vellomar-ping" "$menu_entry" "$autostart_entry" "$metainfo"
   for size in "${icon_sizes[@]}"; do rm -f "$(icon_path "$size")"; done
   refresh_caches
   rmdir "$folder" 2>/dev/null || true
@@ -151,8 +162,8 @@ uninstall_vellomar() {
 }
 
 install_vellomar() {
-  scripts/install-deps.sh
-  [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  scripts/install-deps.sh --run
+  [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLOMAR_TESTS=OFF >/dev/null
   cmake --build "$build" --target vellomar vellomar-ping make_icon
 
   mkdir -p "$folder"
@@ -170,6 +181,7 @@ install_vellomar() {
   rm -rf "$icons"
 
   write_entry "$menu_entry" "" ""
+  install_metainfo
   if $autostart; then
     write_entry "$autostart_entry" "--minimized" "X-GNOME-Autostart-enabled=true"
   fi

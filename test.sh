@@ -13,7 +13,7 @@ echo "== Formatting"
 scripts/check-format.sh
 
 echo "== Build and test"
-cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLOMAR_TESTS=ON >/dev/null
 cmake --build build
 ctest --test-dir build --output-on-failure --no-tests=error
 

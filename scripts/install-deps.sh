@@ -1,19 +1,32 @@
 #!/usr/bin/env bash
-# Installs the Debian packages that building, running and testing Vellomar need,
-# and only those that are missing.
+# Installs the Debian packages that Vellomar needs, and only those that are
+# missing:
+#
+#   scripts/install-deps.sh          building, running and testing (test.sh)
+#   scripts/install-deps.sh --run    building and running only (run.sh, install.sh)
 set -euo pipefail
 
-packages=(
+run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
+  libcap2-bin libcap-dev
+  desktop-file-utils binutils
+)
+test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev clang-format
-  iproute2 libcap2-bin libcap-dev
-  desktop-file-utils chromium fonts-dejavu-core python3
+  iproute2
+  chromium fonts-dejavu-core python3 appstream
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   nsis zip
   trayer imagemagick x11-utils xdotool
 )
+
+case "${1:-}" in
+  --run) packages=("${run_packages[@]}") ;;
+  "") packages=("${run_packages[@]}" "${test_packages[@]}") ;;
+  *) echo "usage: $0 [--run]" >&2; exit 2 ;;
+esac
 
 missing=()
 for package in "${packages[@]}"; do

@@ -19,11 +19,25 @@ unset XDG_DATA_HOME XDG_CONFIG_HOME
 folder="$home/My \$Vellomar 100%"
 apps=$home/.local/share/applications
 autostart=$home/.config/autostart
+metainfo=$home/.local/share/metainfo/example.vellomar.vellomar.metainfo.xml
 
 . "$(dirname "$0")/../support/checks.sh"
 png_size_is() {  # the width and height in a PNG's IHDR chunk
   [ "$(head -c 8 "$2" | od -An -tx1 | tr -d ' \n')" = 89504e470d0a1a0a ] &&
     [ "$(od -An -tu1 -j16 -N8 "$2" | awk '{print $1*16777216+$2*65536+$3*256+$4, $5*16777216+$6*65536+$7*256+$8}')" = "$1 $1" ]
+}
+no_debug_sections() { ! readelf -S "$1" | grep -q '\.debug_'; }
+# The packages that building and running ask for on a machine that has none:
+# what scripts/install-deps.sh --run would install.
+packages_to_run() {
+  local fake
+  fake=$(mktemp -d)
+  printf '#!/bin/sh\nexit 1\n' >"$fake/dpkg-query"
+  printf '#!/bin/sh\n[ "$1" = install ] && shift 3 && echo "$@"\nexit 0\n' >"$fake/apt-get"
+  printf '#!/bin/sh\nexec "$@"\n' >"$fake/sudo"
+  chmod +x "$fake"/*
+  PATH="$fake:$PATH" "$source_dir/scripts/install-deps.sh" --run | tail -n 1
+  rm -rf "$fake"
 }
 records_kept() {
   cmp -s "$folder/PING_20150126.txt" <(printf '2015/01/26 10:00:00,3,0\r\n') &&
@@ -54,6 +68,10 @@ for entry in "$apps/vellomar.desktop" "$autostart/vellomar.desktop"; do
   check "$entry is a valid desktop entry" desktop-file-validate "$entry"
 done
 check "the menu starts the installed program" exec_runs_the_installed_program "$apps/vellomar.desktop"
+check "the AppStream metainfo validates" appstreamcli validate --no-net "$metainfo"
+for program in vellomar vellomar-ping; do
+  check "the installed $program carries no debug sections" no_debug_sections "$folder/$program"
+done
 check "the login starts it in the tray" exec_runs_the_installed_program "$autostart/vellomar.desktop" --minimized
 for size in 16 32 48 256; do
   check "a ${size}px icon" png_size_is "$size" "$home/.local/share/icons/hicolor/${size}x${size}/apps/vellomar.png"
@@ -64,7 +82,8 @@ check "an update keeps the records and the host file" records_kept
 
 "$source_dir/install.sh" --uninstall "$folder" >/dev/null
 check "uninstall removes the programs" test ! -e "$folder/vellomar" -a ! -e "$folder/vellomar-ping"
-check "uninstall removes the menu and autostart entries" test ! -e "$apps/vellomar.desktop" -a ! -e "$autostart/vellomar.desktop"
+check "uninstall removes the menu and autostart entries and the metainfo" \
+  test ! -e "$apps/vellomar.desktop" -a ! -e "$autostart/vellomar.desktop" -a ! -e "$metainfo"
 check "uninstall removes the icons" test -z "$(find "$home/.local/share/icons" -name vellomar.png)"
 check "uninstall keeps the records and the host file" records_kept
 
@@ -86,6 +105,12 @@ for host in "Gateway 192.0.2.1" ", 192.0.2.1" "; Gateway, 192.0.2.1" "Gateway, 1
   status=0
   "$source_dir/install.sh" "$folder" --host "$host" >/dev/null 2>&1 || status=$?
   check "--host \"$host\" is refused, nothing written" test "$status" -eq 2 -a ! -e "$folder"
+done
+
+run_packages=" $(packages_to_run) "
+check "building and running ask for Qt and the compiler" test -z "${run_packages##* qt6-base-dev *}" -a -z "${run_packages##* g++ *}"
+for tool in wine wine64 mingw-w64 nsis chromium xvfb trayer libgtest-dev clang; do
+  check "building and running install no $tool" test -n "${run_packages##* $tool *}"
 done
 
 checks_summary
