@@ -5,7 +5,9 @@
 ;   makensis -DVERSION=1.0 -DFILE_VERSION=1.0.0.0 -DEXE=vellomar.exe
 ;            -DSAMPLE_INI=Vellomar.ini -DOUTFILE=setup.exe [-DICON=vellomar.ico] vellomar.nsi
 ; Silent use:
-;   setup.exe /S [/HOST=Name,192.0.2.1] [/AUTOSTART] [/D=folder]
+;   setup.exe /S [/HOST=Name,192.0.2.1] [/AUTOSTART] [/START] [/D=folder]
+; A silent setup starts the monitor only with /START, and starts it at login
+; only with /AUTOSTART or where an earlier installation did.
 ;   uninstall.exe /S
 Unicode true
 Target amd64-unicode
@@ -23,6 +25,7 @@ ManifestDPIAware true
 !define UNINSTALL_KEY "Software\Microsoft\Windows\CurrentVersion\Uninstall\Vellomar"
 ; The window class of the monitor's main window.
 !define MONITOR_CLASS "VellomarWindow"
+!define PUBLISHER "Razvijalci programa Vellomar"
 
 Name "Vellomar"
 OutFile "${OUTFILE}"
@@ -35,7 +38,7 @@ VIAddVersionKey /LANG=1060 "ProductName" "Vellomar"
 VIAddVersionKey /LANG=1060 "FileDescription" "Namestitev programa Vellomar"
 VIAddVersionKey /LANG=1060 "FileVersion" "${VERSION}"
 VIAddVersionKey /LANG=1060 "ProductVersion" "${VERSION}"
-VIAddVersionKey /LANG=1060 "LegalCopyright" "Razvijalci programa Vellomar"
+VIAddVersionKey /LANG=1060 "LegalCopyright" "${PUBLISHER}"
 
 Var HostName
 Var HostAddress
@@ -52,6 +55,11 @@ Var AutostartBox
 !insertmacro MUI_PAGE_DIRECTORY
 Page custom HostPage HostPageLeave
 !insertmacro MUI_PAGE_INSTFILES
+; A monitor is only as good as the hours it runs: it starts when the setup ends, unless unticked.
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "Zaženi Vellomar zdaj"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartMonitor
+!insertmacro MUI_PAGE_FINISH
 !insertmacro MUI_UNPAGE_CONFIRM
 !insertmacro MUI_UNPAGE_INSTFILES
 !insertmacro MUI_LANGUAGE "Slovenian"
@@ -214,9 +222,14 @@ Function GetHostOption
 FunctionEnd
 
 Function .onInit
-  ; An earlier installation's start at login stays as it was chosen.
+  ; An earlier installation's start at login stays as it was chosen; a first
+  ; one offers it ticked, and a silent one makes it only when asked.
   ReadRegStr $0 HKCU "${RUN_KEY}" "Vellomar"
+  ReadRegStr $1 HKCU "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 != ""
+    StrCpy $Autostart 1
+  ${ElseIf} $1 == ""
+  ${AndIfNot} ${Silent}
     StrCpy $Autostart 1
   ${Else}
     StrCpy $Autostart 0
@@ -237,6 +250,10 @@ Function .onInit
       Quit
     ${EndIf}
   ${EndIf}
+FunctionEnd
+
+Function StartMonitor
+  Exec '"$INSTDIR\vellomar.exe"'
 FunctionEnd
 
 Function HostPage
@@ -311,8 +328,19 @@ Section
   WriteRegStr HKCU "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKCU "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\uninstall.exe"'
   WriteRegStr HKCU "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\uninstall.exe" /S'
+  WriteRegStr HKCU "${UNINSTALL_KEY}" "Publisher" "${PUBLISHER}"
+  SectionGetSize 0 $0
+  WriteRegDWORD HKCU "${UNINSTALL_KEY}" "EstimatedSize" $0
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKCU "${UNINSTALL_KEY}" "NoRepair" 1
+  ${If} ${Silent}
+    ${GetParameters} $1
+    ClearErrors
+    ${GetOptions} $1 "/START" $2
+    ${IfNot} ${Errors}
+      Call StartMonitor
+    ${EndIf}
+  ${EndIf}
 SectionEnd
 
 ; The program goes; its records (PING_*.txt, ERR_list.csv, ERR_list.html) and

@@ -5,7 +5,8 @@
 # named in Slovenian and a start at login; the monitor it installs writes
 # records beside itself; the newer setup replaces it while it runs; the
 # uninstaller removes the program. Every record, the report, the page and
-# Vellomar.ini survive each step.
+# Vellomar.ini survive each step. Last, a silent setup with /START and one
+# clicked through as a new user would (Enter on every page) leave a monitor running.
 #   wine_installer.sh Vellomar-VERSION-setup.exe vellomar.exe
 set -euo pipefail
 . "$(dirname "$0")/wine_common.sh"
@@ -131,4 +132,46 @@ check "the uninstaller removes the program and the shortcut" test ! -e "$program
 check "the uninstaller removes the start at login" no_registry_value "$run_key" Vellomar
 check "the uninstaller removes its entry" no_registry_value "$uninstall_key" DisplayName
 check "the uninstaller keeps every record, the report, the page and the host file" evidence_kept
+
+uninstall_silently() {
+  (cd "$programs" && bounded "$program_seconds" "the uninstaller starting" wine ./uninstall.exe /S)
+  local waited=0
+  while [ -e "$programs/uninstall.exe" ]; do
+    [ "$waited" -lt $((program_seconds * 4)) ] || fail "timed out after $program_seconds s: the uninstaller removing itself"
+    sleep 0.25
+    waited=$((waited + 1))
+  done
+}
+estimated_size_fits() {  # EstimatedSize is in KiB: about the size of the program
+  local size kib
+  size=$(registry_value "$uninstall_key" EstimatedSize) || return 1
+  kib=$((size))
+  [ "$kib" -ge $(($(stat -c %s "$exe") / 1024)) ] && [ "$kib" -le $(($(stat -c %s "$exe") / 1024 + 1024)) ]
+}
+
+records=$(record_count)
+run_setup "a silent setup with /START" "$(basename "$new_setup")" /S /START
+wait_for_records $((records + 1))
+check "a silent setup with /START leaves a monitor running" test "$(record_count)" -gt "$records"
+check "a silent first setup without /AUTOSTART makes no start at login" no_registry_value "$run_key" Vellomar
+check "the uninstall entry names its publisher" \
+  test "$(registry_value "$uninstall_key" Publisher)" = "Razvijalci programa Vellomar"
+check "the uninstall entry gives the program's size" estimated_size_fits
+uninstall_silently
+
+# Clicked through: Enter takes each page's default button, the finish page's
+# "Zaženi Vellomar zdaj" ticked.
+records=$(record_count)
+(cd "$downloads" && exec wine "./$(basename "$new_setup")") >"$scratch/setup.log" 2>&1 &
+setup=$!
+for _ in $(seq 30); do
+  kill -0 "$setup" 2>/dev/null || break
+  sleep 3
+  xdotool key Return 2>/dev/null || true
+done
+kill -0 "$setup" 2>/dev/null && fail "the setup clicked through with Enter did not end"
+wait_for_records $((records + 1))
+check "the setup clicked through leaves a monitor running" test "$(record_count)" -gt "$records"
+check "the setup clicked through starts it at login" test -n "$(registry_value "$run_key" Vellomar)"
+uninstall_silently
 checks_summary || fail "some checks failed"
