@@ -1,5 +1,7 @@
 // The monitor's icon in the desktop's system tray: it shows the connection's
-// state, brings the window back, and offers the window's Start and Stop.
+// state, brings the window back, and offers the window's Start and Stop. The
+// icon is made once the desktop offers a tray, however late; notices go
+// through the desktop's notification service, tray or no tray.
 #pragma once
 
 #include <QIcon>
@@ -9,6 +11,7 @@
 
 #include <array>
 #include <filesystem>
+#include <memory>
 #include <string>
 
 #include "tray_state.h"
@@ -19,16 +22,17 @@ class QWidget;
 namespace vellomar {
 
 class WindowLogic;
+class DesktopNotifier;
+class TrayHostWatch;
 
 class TrayIcon : public QObject {
     Q_OBJECT
 
 public:
-    // Whether the desktop shows tray icons now. The icon is made either way,
-    // and appears when a tray does.
-    static bool Available();
-
     TrayIcon(QWidget& window, WindowLogic& logic, std::filesystem::path programFolder);
+
+    // Whether the icon is in a tray of the desktop's now.
+    bool InTray() const { return icon_ != nullptr; }
 
     void Show(const TrayState& state);
     void Notify(const std::string& title, const std::string& text);
@@ -37,15 +41,21 @@ public:
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void BuildMenu(WindowLogic& logic);
+    void MakeIcon();
+    void Balloon(const QString& title, const QString& text);
     void Activated(QSystemTrayIcon::ActivationReason reason);
     void OpenInDesktop(const std::filesystem::path& path);
 
     QWidget& window_;
     std::filesystem::path programFolder_;
-    std::array<QIcon, 4> icons_;  // by TrayColour
-    QMenu menu_;
+    std::array<QIcon, 4> icons_;    // by TrayColour
+    QMenu* menu_;                   // the window's, so that it goes with it
+    QAction* stateLine_ = nullptr;  // the tooltip's text, for desktops that show no tooltips
     QAction* openPage_ = nullptr;
-    QSystemTrayIcon icon_;
+    TrayState state_ {TrayColour::Grey, "Vellomar"};
+    TrayHostWatch* hosts_ = nullptr;
+    DesktopNotifier* notifier_ = nullptr;
+    QSystemTrayIcon* icon_ = nullptr;  // once there is a tray
 };
 
 }  // namespace vellomar

@@ -19,6 +19,9 @@ QString FromUtf8(std::string_view text)
     return QString::fromUtf8(text.data(), static_cast<qsizetype>(text.size()));
 }
 
+// How long a start with --minimized waits for a tray before it minimises the window.
+constexpr int kTrayGraceMs = 5000;
+
 // The layout was drawn in twips; the screen has 15 twips to a pixel.
 int Pixels(int twips)
 {
@@ -66,12 +69,19 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
     tray_ = new TrayIcon(*this, *logic_, programFolder);
 }
 
+// Minimized waits a moment for the desktop's tray, which a session started at
+// login may bring up after the monitor; without one the window is minimised,
+// and goes to the tray once one appears.
 void Vellomar::ShowAtStart(bool minimized)
 {
-    if (!minimized)
+    if (!minimized) {
         show();
-    else if (!TrayIcon::Available())
-        showMinimized();
+        return;
+    }
+    QTimer::singleShot(kTrayGraceMs, this, [this] {
+        if (!tray_->InTray() && !isVisible())
+            showMinimized();
+    });
 }
 
 // The logic goes first, while the controls that its last reply may touch still exist.

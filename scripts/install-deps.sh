@@ -10,13 +10,13 @@ run_packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev libgl-dev
   libcap2-bin libcap-dev
-  desktop-file-utils binutils
+  desktop-file-utils binutils libxcb1-dev
 )
 test_packages=(
   libgtest-dev
   clang libclang-rt-14-dev clang-format
   iproute2
-  chromium fonts-dejavu-core python3 appstream
+  chromium fonts-dejavu-core python3 appstream dbus-daemon python3-dbus python3-gi
   mingw-w64 g++-mingw-w64-x86-64-posix wine wine64 xvfb xauth
   nsis zip
   trayer imagemagick x11-utils xdotool
