@@ -26,29 +26,13 @@ usage() {
   exit 2
 }
 
-# A host line as the monitor reads it: a name, a comma, a dotted IPv4 address
-# (four numbers 0-255 in decimal, no leading zero, which inet_addr would read
-# as octal), spaces around either part. Prints it as "NAME, ADDRESS".
-host_line() {
-  local text=$1 name address part
-  [[ $text == *,* && $text != *[$'\r\n']* ]] || return 1
-  name=${text%%,*}
-  address=${text#*,}
-  name=$(trim_spaces "$name")
-  address=$(trim_spaces "$address")
-  [[ -n $name && $name != \;* ]] || return 1
-  [[ $address =~ ^[0-9]+\.[0-9]+\.[0-9]+\.[0-9]+$ ]] || return 1
-  for part in ${address//./ }; do
-    [[ $part =~ ^(0|[1-9][0-9]{0,2})$ ]] && [ "$part" -le 255 ] || return 1
-  done
-  printf '%s, %s' "$name" "$address"
-}
-
-# Only spaces, as the monitor trims; a tab belongs to the name.
-trim_spaces() {
-  local text=$1
-  text=${text#"${text%%[! ]*}"}
-  printf '%s' "${text%"${text##*[! ]}"}"
+# The host line as the monitor will read it, or why it is refused: the program
+# itself checks it, so that the two never disagree. Prints "NAME, ADDRESS".
+checked_host_line() {
+  "$build/vellomar" --check-host "$1" || {
+    echo "--host wants a name, a comma and a dotted IPv4 address, as in \"My gateway, 192.0.2.1\"" >&2
+    exit 2
+  }
 }
 
 folder=$HOME/Vellomar
@@ -68,12 +52,6 @@ while [ $# -gt 0 ]; do
   shift
 done
 $uninstall && { $autostart || [ -n "$host" ]; } && usage
-if [ -n "$host" ]; then
-  host=$(host_line "$host") || {
-    echo "--host wants a name, a comma and a dotted IPv4 address, as in \"My gateway, 192.0.2.1\"" >&2
-    exit 2
-  }
-fi
 folder=$(realpath -m "$folder")
 
 icon_path() { echo "$data_home/icons/hicolor/${1}x${1}/apps/vellomar.png"; }
@@ -165,6 +143,7 @@ install_vellomar() {
   scripts/install-deps.sh --run
   [ -f "$build/build.ninja" ] || cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLOMAR_TESTS=OFF >/dev/null
   cmake --build "$build" --target vellomar vellomar-ping make_icon
+  [ -z "$host" ] || host=$(checked_host_line "$host") || exit 2
 
   mkdir -p "$folder"
   install_program "$build/vellomar" "$folder/vellomar"

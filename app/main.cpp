@@ -2,32 +2,61 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "diagnostics.h"
-#include "files.h"
 #include "privileges.h"
-#include "single_instance.h"
+#include "startup.h"
 #include "vellomar_window.h"
 
 namespace {
 
-bool DisplayAvailable()
-{
-    auto set = [](const char* name) {
-        const char* value = std::getenv(name);
-        return value && *value;
-    };
-    return set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM");
-}
+using vellomar::platform::Done;
 
-bool StartMinimized(int argc, char* argv[])
-{
-    for (int i = 1; i < argc; ++i)
-        if (std::strcmp(argv[i], "--minimized") == 0)
-            return true;
-    return false;
-}
+// The Qt face of the start-up: a window once a display is there to show it.
+class QtStart final : public vellomar::StartFace {
+public:
+    QtStart(int& argc, char** argv) : argc_(argc), argv_(argv) {}
+
+    void WriteLine(std::string_view utf8, bool toError) override
+    {
+        std::fprintf(toError ? stderr : stdout, "%.*s\n", static_cast<int>(utf8.size()), utf8.data());
+    }
+
+    Done CheckDisplay() override
+    {
+        auto set = [](const char* name) {
+            const char* value = std::getenv(name);
+            return value && *value;
+        };
+        if (set("DISPLAY") || set("WAYLAND_DISPLAY") || set("QT_QPA_PLATFORM"))
+            return {};
+        return vellomar::platform::Failure {
+            "no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
+            "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar"};
+    }
+
+    Done MakeWindow(vellomar::WindowSeams seams) override
+    {
+        application_.emplace(argc_, argv_);
+        QApplication::setApplicationName("Vellomar");
+        window_.emplace(std::move(seams));
+        return {};
+    }
+
+    vellomar::WindowLogic& Logic() override { return window_->Logic(); }
+    bool TrayShown() const override { return window_->TrayShown(); }
+    void ShowAtStart(vellomar::StartShow how) override { window_->ShowAtStart(how); }
+    void ShowAndRaise() override { window_->ShowAndRaise(); }
+    int RunUntilClosed() override { return QApplication::exec(); }
+
+private:
+    int& argc_;
+    char** argv_;
+    std::optional<QApplication> application_;
+    std::optional<vellomar::Vellomar> window_;  // after the application: goes first
+};
 
 }  // namespace
 
@@ -40,30 +69,6 @@ int main(int argc, char* argv[])
         std::fprintf(stderr, "vellomar: could not give up the privileges it was started with; not starting.\n");
         return 1;
     }
-    // One monitor per folder: a later start hands over to the running one and
-    // ends before it reads, probes or writes anything. One started at login
-    // leaves the running window as it is.
-    vellomar::platform::FolderClaim claim(vellomar::platform::ProgramFolder());
-    if (claim.outcome() == vellomar::platform::FolderClaim::Outcome::HeldByAnother) {
-        if (!StartMinimized(argc, argv))
-            claim.AskHolderToShow();
-        return 0;
-    }
-    if (!claim.Problem().empty())
-        vellomar::platform::ExplainProblem(claim.Problem());
-    if (!DisplayAvailable()) {
-        std::fprintf(stderr, "vellomar: no graphical display (neither DISPLAY nor WAYLAND_DISPLAY is set).\n"
-                             "Start it from a desktop session, or under a virtual display: xvfb-run ./vellomar\n");
-        return 2;
-    }
-    QApplication application(argc, argv);
-    QApplication::setApplicationName("Vellomar");
-
-    vellomar::WindowSeams seams;
-    seams.programFolder = vellomar::platform::ProgramFolder();
-    vellomar::Vellomar monitor(std::move(seams));
-    monitor.ShowAtStart(StartMinimized(argc, argv));
-    const auto showRequests = claim.ListenForShowRequests([&monitor] { monitor.ShowAndRaise(); });
-    monitor.Logic().Form_Load();
-    return application.exec();
+    QtStart face(argc, argv);
+    return vellomar::RunMonitor(std::vector<std::string>(argv + 1, argv + argc), face);
 }

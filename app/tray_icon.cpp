@@ -8,11 +8,9 @@
 #include <QWidget>
 
 #include "app_icon.h"
-#include "daily_log_format.h"
 #include "desktop_notifier.h"
 #include "tray_host_watch.h"
 #include "tray_tint.h"
-#include "window_logic.h"
 
 namespace vellomar {
 
@@ -27,12 +25,13 @@ QString MenuText(const std::string& text)
 }  // namespace
 
 TrayIcon::TrayIcon(QWidget& window, WindowLogic& logic, std::filesystem::path programFolder)
-    : QObject(&window), window_(window), programFolder_(std::move(programFolder)), menu_(new QMenu(&window))
+    : QObject(&window), window_(window), logic_(logic), programFolder_(std::move(programFolder)),
+      menu_(new QMenu(&window))
 {
     menu_->setObjectName("trayMenu");
     for (TrayColour colour : {TrayColour::Grey, TrayColour::Green, TrayColour::Amber, TrayColour::Red})
         icons_[static_cast<size_t>(colour)] = AppIcon(TintFor(colour));
-    BuildMenu(logic);
+    BuildMenu();
     Show(state_);
     window_.installEventFilter(this);
     notifier_ = new DesktopNotifier(this, [this](const QString& title, const QString& text) { Balloon(title, text); });
@@ -54,27 +53,30 @@ void TrayIcon::MakeIcon()
         window_.hide();
 }
 
-// Start and Stop go through the buttons' handlers, under the same rules: held
-// while a probe is out and run after it in order.
-void TrayIcon::BuildMenu(WindowLogic& logic)
+// The state line first, for desktops that show no tooltips; then the menu
+// both faces share.
+void TrayIcon::BuildMenu()
 {
+    using tray_menu::Action;
     stateLine_ = menu_->addAction("Vellomar");
     stateLine_->setEnabled(false);
     menu_->addSeparator();
-    connect(menu_->addAction("Pokaži okno"), &QAction::triggered, this, &TrayIcon::ShowWindow);
-    menu_->addSeparator();
-    connect(menu_->addAction("Start"), &QAction::triggered, this, [&logic] { logic.cmdStart_Click(); });
-    connect(menu_->addAction("Stop"), &QAction::triggered, this, [&logic] { logic.cmdStop_Click(); });
-    menu_->addSeparator();
-    const std::filesystem::path page = programFolder_ / std::string(daily_log::kPageName);
-    openPage_ = menu_->addAction("Odpri pregled prekinitev (ERR_list.html)");
-    connect(openPage_, &QAction::triggered, this, [this, page] { OpenInDesktop(page); });
-    connect(menu_->addAction("Odpri mapo programa"), &QAction::triggered, this,
-            [this] { OpenInDesktop(programFolder_); });
-    menu_->addSeparator();
-    connect(menu_->addAction("Končaj"), &QAction::triggered, qApp, &QCoreApplication::quit);
-    // The page exists only after the first rebuild, ten minutes into a run.
-    connect(menu_, &QMenu::aboutToShow, this, [this, page] { openPage_->setEnabled(std::filesystem::exists(page)); });
+    for (const tray_menu::Item& item : tray_menu::kItems) {
+        if (item.action == Action::Separator) {
+            menu_->addSeparator();
+            continue;
+        }
+        QAction* action =
+            menu_->addAction(QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size())));
+        action->setData(static_cast<int>(item.action));
+        connect(action, &QAction::triggered, this,
+                [this, chosen = item.action] { Choose(chosen, logic_, *this, programFolder_); });
+    }
+    connect(menu_, &QMenu::aboutToShow, this, [this] {
+        for (QAction* action : menu_->actions())
+            if (action != stateLine_ && !action->isSeparator())
+                action->setEnabled(ItemEnabled(static_cast<Action>(action->data().toInt()), programFolder_));
+    });
 }
 
 void TrayIcon::Show(const TrayState& state)
@@ -112,18 +114,19 @@ void TrayIcon::Activated(QSystemTrayIcon::ActivationReason reason)
 {
     if (reason != QSystemTrayIcon::Trigger)
         return;
-    if (window_.isVisible() && !window_.isMinimized() && window_.isActiveWindow())
+    const WindowStanding standing {window_.isVisible(), window_.isMinimized(), window_.isActiveWindow()};
+    if (AnswerToClick(standing) == ClickAnswer::HideWindow)
         window_.hide();
     else
         ShowWindow();
 }
 
-// A minimised window goes to the tray, where the desktop has one now; it is
-// hidden once the minimising is over, since hiding within the state change
-// leaves it minimised when shown.
+// The window is hidden once the minimising is over, since hiding within the
+// state change leaves it minimised when shown.
 bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &window_ && event->type() == QEvent::WindowStateChange && window_.isMinimized() && InTray())
+    if (watched == &window_ && event->type() == QEvent::WindowStateChange &&
+        HidesWhenMinimised(window_.isMinimized(), InTray()))
         QTimer::singleShot(0, &window_, [this] {
             if (window_.isMinimized())
                 window_.hide();
@@ -131,9 +134,16 @@ bool TrayIcon::eventFilter(QObject* watched, QEvent* event)
     return QObject::eventFilter(watched, event);
 }
 
-void TrayIcon::OpenInDesktop(const std::filesystem::path& path)
+platform::Done TrayIcon::OpenInDesktop(const std::filesystem::path& path)
 {
-    QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string())));
+    if (!QDesktopServices::openUrl(QUrl::fromLocalFile(QString::fromStdString(path.string()))))
+        return platform::Failure {"the desktop found no program to open it with"};
+    return {};
+}
+
+void TrayIcon::EndProgram()
+{
+    QCoreApplication::quit();
 }
 
 }  // namespace vellomar

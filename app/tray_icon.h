@@ -1,5 +1,5 @@
 // The monitor's icon in the desktop's system tray: it shows the connection's
-// state, brings the window back, and offers the window's Start and Stop. The
+// state, brings the window back, and offers the menu of tray_menu.h. The
 // icon is made once the desktop offers a tray, however late; notices go
 // through the desktop's notification service, tray or no tray.
 #pragma once
@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 
+#include "tray_rules.h"
 #include "tray_state.h"
 
 class QAction;
@@ -25,7 +26,7 @@ class WindowLogic;
 class DesktopNotifier;
 class TrayHostWatch;
 
-class TrayIcon : public QObject {
+class TrayIcon : public QObject, private TrayMenuFace {
     Q_OBJECT
 
 public:
@@ -36,22 +37,25 @@ public:
 
     void Show(const TrayState& state);
     void Notify(const std::string& title, const std::string& text);
-    void ShowWindow();
+    void ShowWindow() override;
 
 private:
     bool eventFilter(QObject* watched, QEvent* event) override;
-    void BuildMenu(WindowLogic& logic);
+    void BuildMenu();
     void MakeIcon();
     void Balloon(const QString& title, const QString& text);
     void Activated(QSystemTrayIcon::ActivationReason reason);
-    void OpenInDesktop(const std::filesystem::path& path);
+
+    // TrayMenuFace
+    platform::Done OpenInDesktop(const std::filesystem::path& path) override;
+    void EndProgram() override;
 
     QWidget& window_;
+    WindowLogic& logic_;
     std::filesystem::path programFolder_;
     std::array<QIcon, 4> icons_;    // by TrayColour
     QMenu* menu_;                   // the window's, so that it goes with it
     QAction* stateLine_ = nullptr;  // the tooltip's text, for desktops that show no tooltips
-    QAction* openPage_ = nullptr;
     TrayState state_ {TrayColour::Grey, "Vellomar"};
     TrayHostWatch* hosts_ = nullptr;
     DesktopNotifier* notifier_ = nullptr;

@@ -52,8 +52,7 @@ QWidget* MakeControl(QWidget* parent, const form::Control& control)
 
 }  // namespace
 
-Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* parent)
-    : QWidget(parent), messageBox_(std::move(messageBox))
+Vellomar::Vellomar(WindowSeams seams, QWidget* parent) : QWidget(parent)
 {
     setObjectName("Vellomar");
     setWindowTitle(FromUtf8(form::kTitle));
@@ -72,12 +71,14 @@ Vellomar::Vellomar(WindowSeams seams, MessageBoxShower messageBox, QWidget* pare
 // Minimized waits a moment for the desktop's tray, which a session started at
 // login may bring up after the monitor; without one the window is minimised,
 // and goes to the tray once one appears.
-void Vellomar::ShowAtStart(bool minimized)
+void Vellomar::ShowAtStart(StartShow how)
 {
-    if (!minimized) {
+    if (how == StartShow::Window) {
         show();
         return;
     }
+    if (how == StartShow::TrayOnly)
+        return;
     QTimer::singleShot(kTrayGraceMs, this, [this] {
         if (!tray_->InTray() && !isVisible())
             showMinimized();
@@ -183,10 +184,6 @@ void Vellomar::SetTimerEnabled(bool enabled)
 
 void Vellomar::ShowMessageBox(const std::string& text, const std::string& caption)
 {
-    if (messageBox_) {
-        messageBox_(text, caption);
-        return;
-    }
     QMessageBox box(QMessageBox::NoIcon, QString::fromStdString(caption), QString::fromStdString(text), QMessageBox::Ok,
                     this);
     box.exec();

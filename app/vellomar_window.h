@@ -12,6 +12,7 @@
 
 #include "form.h"
 #include "tray_icon.h"
+#include "tray_rules.h"
 #include "window_logic.h"
 
 class QLabel;
@@ -19,23 +20,20 @@ class QListWidget;
 
 namespace vellomar {
 
-// Shows a modal message with an OK button only; a QMessageBox unless replaced.
-using MessageBoxShower = std::function<void(const std::string& text, const std::string& caption)>;
-
 class Vellomar : public QWidget, private WindowFace {
     Q_OBJECT
 
 public:
-    explicit Vellomar(WindowSeams seams, MessageBoxShower messageBox = {}, QWidget* parent = nullptr);
+    explicit Vellomar(WindowSeams seams, QWidget* parent = nullptr);
     ~Vellomar() override;
 
     WindowLogic& Logic() { return *logic_; }
     // Brings the window back from the tray or from minimised, to the front.
     // May be called from any thread: the window does it on its own.
     void ShowAndRaise();
-    // Shows the window, or with minimized only its tray icon (a minimised
-    // window where the desktop has no tray).
-    void ShowAtStart(bool minimized);
+    // With StartShow::Minimised the window waits a moment for a tray first.
+    void ShowAtStart(StartShow how);
+    bool TrayShown() const { return tray_->InTray(); }
 
 private:
     void CreateControls();
@@ -55,7 +53,6 @@ private:
     void ShowTrayState(const TrayState& state) override;
     void Notify(const std::string& title, const std::string& text) override;
 
-    MessageBoxShower messageBox_;
     std::array<QWidget*, form::kControlCount> controls_ {};  // in the form's order
     QListWidget* List1 = nullptr;
     QTimer* Timer1 = nullptr;

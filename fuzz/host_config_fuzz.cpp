@@ -33,5 +33,12 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
         (config.hostName.find_first_of("\r\n") != std::string::npos ||
          config.address.find_first_of("\r\n") != std::string::npos))
         std::abort();
+    // A line the installers are told is good reads back as the same host.
+    if (const auto checked = vellomar::CheckHostLine(bytes)) {
+        std::istringstream written(*checked);
+        if (config.outcome != HostConfig::Outcome::HostLine ||
+            fields(vellomar::ReadHostConfig(written)) != fields(config))
+            std::abort();
+    }
     return 0;
 }

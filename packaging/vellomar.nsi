@@ -78,43 +78,49 @@ Function TrimSpaces
   ${Loop}
 FunctionEnd
 
-; $R0 = 1 when $R1 is a dotted IPv4 address: four decimal numbers 0-255
-; without a leading zero (which inet_addr would read as octal).
-Function IsDottedIPv4
-  StrCpy $R0 0
-  StrCpy $R2 0        ; parts seen
-  StrCpy $R3 ""       ; the part being read
-  StrCpy $R4 0        ; position
+; $R6 = the text in $R0 as one argument of a command line, in double quotes:
+; a quote inside, and backslashes before a quote or the end, escaped so that
+; the program reads the text back as it was.
+Function QuoteArgument
+  StrCpy $R6 ""
+  StrCpy $R2 0        ; position
+  StrCpy $R4 ""       ; backslashes not yet written
   ${Do}
-    StrCpy $R5 $R1 1 $R4
-    ${If} $R5 == "."
-    ${OrIf} $R5 == ""
-      IntOp $R6 $R3 + 0
-      ${IfThen} "$R6" != "$R3" ${|} Return ${|}
-      ${IfThen} $R6 < 0 ${|} Return ${|}
-      ${IfThen} $R6 > 255 ${|} Return ${|}
-      IntOp $R2 $R2 + 1
-      StrCpy $R3 ""
-      ${IfThen} $R5 == "" ${|} ${ExitDo} ${|}
+    StrCpy $R3 $R0 1 $R2
+    ${If} $R3 == "\"
+      StrCpy $R4 "$R4\"
+    ${ElseIf} $R3 == '"'
+      StrCpy $R6 '$R6$R4$R4\"'
+      StrCpy $R4 ""
+    ${ElseIf} $R3 == ""
+      StrCpy $R6 '"$R6$R4$R4"'
+      ${ExitDo}
     ${Else}
-      StrCpy $R3 "$R3$R5"
-      StrLen $R6 $R3
-      ${IfThen} $R6 > 3 ${|} Return ${|}
+      StrCpy $R6 "$R6$R4$R3"
+      StrCpy $R4 ""
     ${EndIf}
-    IntOp $R4 $R4 + 1
+    IntOp $R2 $R2 + 1
   ${Loop}
-  ${IfThen} $R2 == 4 ${|} StrCpy $R0 1 ${|}
 FunctionEnd
 
-; Sets $HostLine from the text on the stack when it reads as the monitor reads
-; a host line (a name, a comma, a dotted IPv4 address); empties it otherwise.
+; Sets $HostLine from the text on the stack when the program itself accepts
+; it as a host line (vellomar.exe --check-host), so that the setup and the
+; monitor never disagree; empties it otherwise. The line is written as the
+; program prints it: the name and the address trimmed of spaces.
 Function CheckHostLine
   Pop $R7
   StrCpy $HostLine ""
+  InitPluginsDir
+  ${IfNot} ${FileExists} "$PLUGINSDIR\vellomar.exe"
+    File "/oname=$PLUGINSDIR\vellomar.exe" "${EXE}"
+  ${EndIf}
+  StrCpy $R0 $R7
+  Call QuoteArgument
+  ExecWait '"$PLUGINSDIR\vellomar.exe" --check-host $R6' $R0
+  ${IfThen} $R0 != 0 ${|} Return ${|}
   StrCpy $R4 0
   ${Do}
     StrCpy $R5 $R7 1 $R4
-    ${IfThen} $R5 == "" ${|} Return ${|}
     ${IfThen} $R5 == "," ${|} ${ExitDo} ${|}
     IntOp $R4 $R4 + 1
   ${Loop}
@@ -125,12 +131,6 @@ Function CheckHostLine
   StrCpy $R9 $R7 "" $R4
   Call TrimSpaces
   StrCpy $HostAddress $R9
-  ${IfThen} $HostName == "" ${|} Return ${|}
-  StrCpy $R5 $HostName 1
-  ${IfThen} $R5 == ";" ${|} Return ${|}
-  StrCpy $R1 $HostAddress
-  Call IsDottedIPv4
-  ${IfThen} $R0 != 1 ${|} Return ${|}
   StrCpy $HostLine "$HostName, $HostAddress"
 FunctionEnd
 

@@ -12,6 +12,8 @@
 #include <string>
 #include <string_view>
 
+#include "outcome.h"
+
 namespace vellomar::platform {
 
 class ShowRequestListener;
@@ -35,13 +37,14 @@ public:
     const std::string& Problem() const { return problem_; }
 
     // For a start that found the folder held: asks the holder to show its
-    // window. False when it could not be reached within a second or two.
-    bool AskHolderToShow();
+    // window. Fails when it could not be reached within a second or two.
+    platform::Done AskHolderToShow();
 
     // For the holder: onShow runs on a thread of the listener's own, once for
     // each request from a later start, until the listener is destroyed. The
-    // claim must outlive the listener.
-    ShowRequestListener ListenForShowRequests(std::function<void()> onShow);
+    // claim must outlive the listener. Fails, saying why, when later starts
+    // cannot reach this one.
+    platform::Outcome<ShowRequestListener> ListenForShowRequests(std::function<void()> onShow);
 
 private:
     struct Native;

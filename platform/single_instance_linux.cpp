@@ -159,28 +159,34 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
 FolderClaim::~FolderClaim() = default;
 
 // The holder may have taken the lock a moment ago and not be listening yet.
-bool FolderClaim::AskHolderToShow()
+platform::Done FolderClaim::AskHolderToShow()
 {
     if (outcome_ != Outcome::HeldByAnother)
-        return false;
+        return Failure {"no other monitor holds this folder"};
     const SocketAddress address = AbstractAddress(native_->socketName);
+    Failure failure;
     for (int attempt = 0; attempt < 40; ++attempt) {
         Descriptor connection = UnixStreamSocket();
         if (!connection.valid())
-            return false;
+            return SystemFailure("socket");
         if (connect(connection.get(), reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0)
-            return true;  // the connection is the request
+            return {};  // the connection is the request
+        failure = SystemFailure("connect to the running monitor");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
     }
-    return false;
+    return failure;
 }
 
-ShowRequestListener FolderClaim::ListenForShowRequests(std::function<void()> onShow)
+platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::function<void()> onShow)
 {
+    if (outcome_ != Outcome::Holder)
+        return Failure {"this process does not hold the folder"};
+    if (!native_->listening.valid())
+        return Failure {problem_};
     auto listener = std::make_unique<ShowRequestListener::Thread>();
     int stop[2];
-    if (outcome_ != Outcome::Holder || !native_->listening.valid() || pipe2(stop, O_CLOEXEC) != 0)
-        return ShowRequestListener(std::move(listener));
+    if (pipe2(stop, O_CLOEXEC) != 0)
+        return SystemFailure("later starts cannot ask this monitor to show its window: pipe2");
     listener->stopRead = Descriptor(stop[0]);
     listener->stopWrite = Descriptor(stop[1]);
     listener->thread = std::thread([listening = native_->listening.get(), stopRead = stop[0], onShow] {

@@ -120,23 +120,25 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
 
 FolderClaim::~FolderClaim() = default;
 
-bool FolderClaim::AskHolderToShow()
+platform::Done FolderClaim::AskHolderToShow()
 {
     if (outcome_ != Outcome::HeldByAnother)
-        return false;
+        return Failure {"no other monitor holds this folder"};
     // The user started this process, so it may hand the foreground on.
     AllowSetForegroundWindow(ASFW_ANY);
-    return SetEvent(native_->showRequest.get()) != 0;
+    if (!SetEvent(native_->showRequest.get()))
+        return SystemFailure("SetEvent for the running monitor");
+    return {};
 }
 
-ShowRequestListener FolderClaim::ListenForShowRequests(std::function<void()> onShow)
+platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::function<void()> onShow)
 {
-    auto listener = std::make_unique<ShowRequestListener::Thread>();
     if (outcome_ != Outcome::Holder)
-        return ShowRequestListener(std::move(listener));
+        return Failure {"this process does not hold the folder"};
+    auto listener = std::make_unique<ShowRequestListener::Thread>();
     listener->stop = Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
     if (!listener->stop.valid())
-        return ShowRequestListener(std::move(listener));
+        return SystemFailure("later starts cannot ask this monitor to show its window: CreateEventW");
     listener->thread = std::thread([stop = listener->stop.get(), request = native_->showRequest.get(), onShow] {
         const HANDLE watched[2] = {stop, request};  // the stop first: it wins when both are set
         while (WaitForMultipleObjects(2, watched, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)

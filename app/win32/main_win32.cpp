@@ -4,52 +4,67 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
-#include <string_view>
+#include <optional>
+#include <string>
+#include <vector>
 
-#include "diagnostics.h"
-#include "files.h"
-#include "single_instance.h"
+#include "startup.h"
+#include "wide_text.h"
 #include "win32_window.h"
 
 namespace {
 
-bool StartMinimized()
+using vellomar::platform::Done;
+
+std::vector<std::string> Arguments()
 {
     int count = 0;
     LPWSTR* arguments = CommandLineToArgvW(GetCommandLineW(), &count);
-    bool minimized = false;
+    std::vector<std::string> utf8;
     for (int i = 1; arguments && i < count; ++i)
-        minimized = minimized || std::wstring_view(arguments[i]) == L"--minimized";
+        utf8.push_back(vellomar::platform::WideToUtf8(arguments[i]));
     LocalFree(arguments);
-    return minimized;
+    return utf8;
 }
+
+// The Win32 face of the start-up.
+class Win32Start final : public vellomar::StartFace {
+public:
+    Win32Start(HINSTANCE instance, int show) : instance_(instance), show_(show) {}
+
+    // A program without a console writes to the handles it was given, if any.
+    void WriteLine(std::string_view utf8, bool toError) override
+    {
+        const std::string line = std::string(utf8) + "\r\n";
+        DWORD written = 0;
+        WriteFile(GetStdHandle(toError ? STD_ERROR_HANDLE : STD_OUTPUT_HANDLE), line.data(),
+                  static_cast<DWORD>(line.size()), &written, nullptr);
+    }
+
+    Done MakeWindow(vellomar::WindowSeams seams) override
+    {
+        INITCOMMONCONTROLSEX controls {sizeof controls, ICC_STANDARD_CLASSES};
+        InitCommonControlsEx(&controls);
+        window_.emplace(instance_, std::move(seams));
+        return window_->Made();
+    }
+
+    vellomar::WindowLogic& Logic() override { return window_->Logic(); }
+    bool TrayShown() const override { return window_->TrayShown(); }
+    void ShowAtStart(vellomar::StartShow how) override { window_->ShowAtStart(show_, how); }
+    void ShowAndRaise() override { window_->ShowAndRaise(); }
+    int RunUntilClosed() override { return window_->RunMessageLoop(); }
+
+private:
+    HINSTANCE instance_;
+    int show_;
+    std::optional<vellomar::Win32Window> window_;
+};
 
 }  // namespace
 
 int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int show)
 {
-    // One monitor per folder: a later start hands over to the running one and
-    // ends before it reads, probes or writes anything. One started at login
-    // leaves the running window as it is.
-    vellomar::platform::FolderClaim claim(vellomar::platform::ProgramFolder());
-    if (claim.outcome() == vellomar::platform::FolderClaim::Outcome::HeldByAnother) {
-        if (!StartMinimized())
-            claim.AskHolderToShow();
-        return 0;
-    }
-    if (!claim.Problem().empty())
-        vellomar::platform::ExplainProblem(claim.Problem());
-
-    INITCOMMONCONTROLSEX controls {sizeof controls, ICC_STANDARD_CLASSES};
-    InitCommonControlsEx(&controls);
-
-    vellomar::WindowSeams seams;
-    seams.programFolder = vellomar::platform::ProgramFolder();
-    vellomar::Win32Window window(instance, std::move(seams));
-    if (!window.Handle())
-        return 1;
-    window.ShowAtStart(show, StartMinimized());
-    const auto showRequests = claim.ListenForShowRequests([&window] { window.ShowAndRaise(); });
-    window.Logic().Form_Load();
-    return window.RunMessageLoop();
+    Win32Start face(instance, show);
+    return vellomar::RunMonitor(Arguments(), face);
 }

@@ -7,7 +7,7 @@
 #include <utility>
 
 #include "app_icon_image.h"
-#include "daily_log_format.h"
+#include "tray_rules.h"
 #include "tray_tint.h"
 #include "wide_text.h"
 
@@ -17,7 +17,11 @@ namespace {
 
 constexpr UINT kIconId = 1;
 
-enum MenuId : UINT { kShowId = 1, kStartId, kStopId, kPageId, kFolderId, kEndId };
+// A menu item's command id is its place in the menu, counted from 1: 0 is no choice.
+constexpr UINT MenuId(size_t index)
+{
+    return static_cast<UINT>(index + 1);
+}
 
 // The drawing as a 32-bit icon with its own alpha: Windows wants the rows
 // bottom-up, blue first.
@@ -77,8 +81,8 @@ template <size_t N> void CopyField(wchar_t (&field)[N], const std::string& text)
 
 }  // namespace
 
-Win32Tray::Win32Tray(HWND window, std::filesystem::path programFolder, TrayActions actions)
-    : window_(window), programFolder_(std::move(programFolder)), actions_(std::move(actions)),
+Win32Tray::Win32Tray(HWND window, std::filesystem::path programFolder, MenuChoice choose)
+    : window_(window), programFolder_(std::move(programFolder)), choose_(std::move(choose)),
       taskbarCreated_(RegisterWindowMessageW(L"TaskbarCreated"))
 {
     const int size = GetSystemMetrics(SM_CXSMICON);
@@ -201,60 +205,36 @@ bool Win32Tray::InFront() const
 
 void Win32Tray::Toggle()
 {
-    if (InFront())
+    const WindowStanding standing {IsWindowVisible(window_) != FALSE, IsIconic(window_) != FALSE, InFront()};
+    if (AnswerToClick(standing) == ClickAnswer::HideWindow)
         ::ShowWindow(window_, SW_HIDE);
     else
         ShowWindow();
 }
 
-// Start and Stop go through the buttons' handlers, under the same rules: held
-// while a probe is out and run after it in order.
 void Win32Tray::ShowMenu(POINT at)
 {
-    const std::filesystem::path page = programFolder_ / std::string(daily_log::kPageName);
     HMENU menu = CreatePopupMenu();
-    AppendMenuW(menu, MF_STRING, kShowId, L"Pokaži okno");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kStartId, L"Start");
-    AppendMenuW(menu, MF_STRING, kStopId, L"Stop");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    // The page exists only after the first rebuild, ten minutes into a run.
-    AppendMenuW(menu, MF_STRING | (std::filesystem::exists(page) ? 0 : MF_GRAYED), kPageId,
-                L"Odpri pregled prekinitev (ERR_list.html)");
-    AppendMenuW(menu, MF_STRING, kFolderId, L"Odpri mapo programa");
-    AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
-    AppendMenuW(menu, MF_STRING, kEndId, L"Končaj");
+    for (size_t i = 0; i < tray_menu::kItems.size(); ++i) {
+        const tray_menu::Item& item = tray_menu::kItems[i];
+        if (item.action == tray_menu::Action::Separator)
+            AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+        else
+            AppendMenuW(menu, MF_STRING | (ItemEnabled(item.action, programFolder_) ? 0 : MF_GRAYED), MenuId(i),
+                        platform::Utf8ToWide(std::string(item.text)).c_str());
+    }
     SetForegroundWindow(window_);  // so that the menu closes when the user clicks elsewhere
     const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(
         menu, TPM_RETURNCMD | TPM_NONOTIFY | TPM_RIGHTBUTTON | TPM_BOTTOMALIGN, at.x, at.y, window_, nullptr));
     DestroyMenu(menu);
-    switch (chosen) {
-    case kShowId:
-        ShowWindow();
-        break;
-    case kStartId:
-        actions_.start();
-        break;
-    case kStopId:
-        actions_.stop();
-        break;
-    case kPageId:
-        Open(page);
-        break;
-    case kFolderId:
-        Open(programFolder_);
-        break;
-    case kEndId:
-        PostMessageW(window_, WM_CLOSE, 0, 0);  // as closing the window: the program ends
-        break;
-    default:
-        break;
-    }
+    for (size_t i = 0; i < tray_menu::kItems.size(); ++i)
+        if (chosen == MenuId(i))
+            choose_(tray_menu::kItems[i].action);
 }
 
-void Win32Tray::Open(const std::filesystem::path& path)
+HICON ShownIcon(const Win32Tray& tray)
 {
-    ShellExecuteW(window_, L"open", path.wstring().c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    return tray.CurrentIcon();
 }
 
 }  // namespace vellomar

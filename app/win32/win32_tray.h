@@ -1,6 +1,6 @@
 // The monitor's icon in the notification area of the taskbar: it shows the
-// connection's state, brings the window back, and offers the window's Start
-// and Stop. Shell_NotifyIconW with a version 4 icon.
+// connection's state, brings the window back, and offers the menu of
+// tray_menu.h. Shell_NotifyIconW with a version 4 icon.
 #pragma once
 
 #include <windows.h>
@@ -12,22 +12,20 @@
 #include <functional>
 #include <string>
 
+#include "tray_menu.h"
 #include "tray_state.h"
 
 namespace vellomar {
 
-// What the tray's menu asks of the window.
-struct TrayActions {
-    std::function<void()> start;  // cmdStart_Click
-    std::function<void()> stop;   // cmdStop_Click
-};
+// Carries out an item chosen from the menu.
+using MenuChoice = std::function<void(tray_menu::Action)>;
 
 class Win32Tray {
 public:
     // The icon's messages come to window as kCallbackMessage.
     static constexpr UINT kCallbackMessage = WM_APP + 2;
 
-    Win32Tray(HWND window, std::filesystem::path programFolder, TrayActions actions);
+    Win32Tray(HWND window, std::filesystem::path programFolder, MenuChoice choose);
     ~Win32Tray();
     Win32Tray(const Win32Tray&) = delete;
     Win32Tray& operator=(const Win32Tray&) = delete;
@@ -42,19 +40,18 @@ public:
     // Shows the window restored and in front.
     void ShowWindow();
 
-    HICON CurrentIcon() const { return icons_[static_cast<size_t>(state_.colour)]; }
-
 private:
+    friend HICON ShownIcon(const Win32Tray& tray);  // win32_tray_internals.h
+    HICON CurrentIcon() const { return icons_[static_cast<size_t>(state_.colour)]; }
     bool Add();
     NOTIFYICONDATAW Data(UINT flags) const;
     bool InFront() const;
     void Toggle();
     void ShowMenu(POINT at);
-    void Open(const std::filesystem::path& path);
 
     HWND window_;
     std::filesystem::path programFolder_;
-    TrayActions actions_;
+    MenuChoice choose_;
     UINT taskbarCreated_;
     std::array<HICON, 4> icons_ {};  // by TrayColour
     TrayState state_;

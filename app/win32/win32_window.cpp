@@ -3,6 +3,8 @@
 #include <string_view>
 #include <utility>
 
+#include <shellapi.h>
+
 #include "wide_text.h"
 
 namespace vellomar {
@@ -87,24 +89,25 @@ Win32Window::Win32Window(HINSTANCE instance, WindowSeams seams) : instance_(inst
     constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_MINIMIZEBOX;  // fixed size
     window_ = CreateWindowExW(0, kWindowClass, Wide(form::kTitle).c_str(), kStyle, CW_USEDEFAULT, CW_USEDEFAULT,
                               CW_USEDEFAULT, CW_USEDEFAULT, nullptr, nullptr, instance, this);
-    if (!window_)
+    if (!window_) {
+        made_ = platform::SystemFailure("CreateWindowExW");
         return;
+    }
     CreateControls();
     LayOut(GetDpiForWindow(window_));
     const std::filesystem::path programFolder = seams.programFolder;
     logic_ = std::make_unique<WindowLogic>(static_cast<WindowFace&>(*this), std::move(seams));
-    WindowLogic* logic = logic_.get();
-    tray_ = std::make_unique<Win32Tray>(
-        window_, programFolder,
-        TrayActions {[logic] { logic->cmdStart_Click(); }, [logic] { logic->cmdStop_Click(); }});
+    tray_ = std::make_unique<Win32Tray>(window_, programFolder, [this, programFolder](tray_menu::Action action) {
+        Choose(action, *logic_, *this, programFolder);
+    });
 }
 
-void Win32Window::ShowAtStart(int show, bool minimized)
+void Win32Window::ShowAtStart(int show, StartShow how)
 {
-    if (!minimized)
-        ShowWindow(window_, show);
-    else if (!tray_->Added())
-        ShowWindow(window_, SW_SHOWMINNOACTIVE);
+    if (how == StartShow::Window)
+        ::ShowWindow(window_, show);
+    else if (how == StartShow::Minimised)
+        ::ShowWindow(window_, SW_SHOWMINNOACTIVE);
     UpdateWindow(window_);
 }
 
@@ -120,7 +123,7 @@ Win32Window::~Win32Window()
 void Win32Window::ShowAndRaise()
 {
     Post([this] {
-        ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
+        ::ShowWindow(window_, IsIconic(window_) ? SW_RESTORE : SW_SHOW);
         SetForegroundWindow(window_);
     });
 }
@@ -197,9 +200,9 @@ LRESULT Win32Window::OnMessage(UINT message, WPARAM wParam, LPARAM lParam)
     case WM_SETFOCUS:  // the window hands its focus on to the first control in tab order
         SetFocus(GetNextDlgTabItem(window_, nullptr, FALSE));
         return 0;
-    case WM_SIZE:  // a minimised window goes to the tray, where there is one
-        if (wParam == SIZE_MINIMIZED && tray_ && tray_->Added())
-            ShowWindow(window_, SW_HIDE);
+    case WM_SIZE:
+        if (HidesWhenMinimised(wParam == SIZE_MINIMIZED, TrayShown()))
+            ::ShowWindow(window_, SW_HIDE);
         return 0;
     case WM_DESTROY:
         tray_.reset();
@@ -279,6 +282,26 @@ void Win32Window::Notify(const std::string& title, const std::string& text)
 {
     if (tray_)
         tray_->Notify(title, text);
+}
+
+void Win32Window::ShowWindow()
+{
+    tray_->ShowWindow();
+}
+
+platform::Done Win32Window::OpenInDesktop(const std::filesystem::path& path)
+{
+    // ShellExecuteW tells of failure by a value of 32 or less, and GetLastError says why.
+    const auto result = reinterpret_cast<INT_PTR>(
+        ShellExecuteW(window_, L"open", path.wstring().c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+    if (result <= 32)
+        return platform::SystemFailure("ShellExecuteW");
+    return {};
+}
+
+void Win32Window::EndProgram()
+{
+    PostMessageW(window_, WM_CLOSE, 0, 0);
 }
 
 HWND Win32Window::LabelFor(Label label) const

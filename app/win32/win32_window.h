@@ -12,26 +12,28 @@
 #include <string>
 
 #include "form.h"
+#include "tray_rules.h"
 #include "win32_tray.h"
 #include "window_logic.h"
 
 namespace vellomar {
 
-class Win32Window final : private WindowFace {
+class Win32Window final : private WindowFace, private TrayMenuFace {
 public:
     Win32Window(HINSTANCE instance, WindowSeams seams);
     ~Win32Window() override;
     Win32Window(const Win32Window&) = delete;
     Win32Window& operator=(const Win32Window&) = delete;
 
-    HWND Handle() const { return window_; }
+    // Whether the window was made, or why not.
+    const platform::Done& Made() const { return made_; }
     WindowLogic& Logic() { return *logic_; }
     // Brings the window back from the tray or from minimised, to the front.
     // May be called from any thread: the window does it on its own.
     void ShowAndRaise();
-    // Shows the window as asked, or with minimized only its tray icon (a
-    // minimised window where the taskbar has no notification area).
-    void ShowAtStart(int show, bool minimized);
+    bool TrayShown() const { return tray_ && tray_->Added(); }
+    // show: as the process was asked to show its window.
+    void ShowAtStart(int show, StartShow how);
     // Runs the window until it is closed; returns the process's exit code.
     int RunMessageLoop();
 
@@ -60,8 +62,14 @@ private:
     void ShowTrayState(const TrayState& state) override;
     void Notify(const std::string& title, const std::string& text) override;
 
+    // TrayMenuFace
+    void ShowWindow() override;
+    platform::Done OpenInDesktop(const std::filesystem::path& path) override;
+    void EndProgram() override;
+
     HINSTANCE instance_;
     HWND window_ = nullptr;
+    platform::Done made_;
     std::array<HWND, form::kControlCount> controls_ {};  // in the form's order
     HWND List1 = nullptr;
     HFONT font_ = nullptr;

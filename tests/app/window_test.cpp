@@ -1,6 +1,6 @@
 // The Qt face under the offscreen platform: what only a real event loop shows; the behaviour has a fake face.
 // The offscreen platform has no tray to show the icon in, but the icon and its menu are there.
-#include "vellomar_window.h"
+#include "window_without_boxes.h"
 
 #include <gtest/gtest.h>
 
@@ -45,7 +45,8 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBack
     seams.programFolder = folder.path();
     seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
     seams.sockets.sendPing = [&](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); };
-    Vellomar window(std::move(seams), [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
+    testing::WindowWithoutBoxes window(std::move(seams),
+                                       [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
     window.show();
     std::shared_ptr<void> releaseOnExit(nullptr, [&](void*) { probe.Release(); });  // before the window waits
 
@@ -99,7 +100,7 @@ TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
         ++probesSent;
         return kIpDestHostUnreachable;
     };
-    Vellomar window(std::move(seams), [](const std::string&, const std::string&) {});
+    testing::WindowWithoutBoxes window(std::move(seams), [](const std::string&, const std::string&) {});
     // No tray here: the menu and its state line are there all the same, for the icon made once one appears.
     EXPECT_EQ(window.findChild<QSystemTrayIcon*>("trayIcon"), nullptr);
     auto* menu = window.findChild<QMenu*>("trayMenu");

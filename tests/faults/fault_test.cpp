@@ -12,6 +12,7 @@
 #include <regex>
 #include <unistd.h>
 
+#include "../app/window_without_boxes.h"
 #include "err_list.h"
 #include "folder_listing.h"
 #include "private_disk.h"
@@ -19,7 +20,6 @@
 #include "probe_log.h"
 #include "stamp_text.h"
 #include "temp_folder.h"
-#include "vellomar_window.h"
 
 namespace vellomar {
 namespace {
@@ -173,7 +173,7 @@ TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
         ++probes;
         return SendPing(std::move(address), timeoutMs, reply);
     };
-    Vellomar window(std::move(seams), [&](const std::string&, const std::string&) { ++messages; });
+    testing::WindowWithoutBoxes window(std::move(seams), [&](const std::string&, const std::string&) { ++messages; });
     const auto settle = [&] {  // until no cycle is out
         while (window.Logic().CycleInFlight())
             QApplication::processEvents(QEventLoop::WaitForMoreEvents, 100);

@@ -97,7 +97,7 @@ rm -rf "$folder"
 check "--host writes its line into a new host file, as the monitor trims it" \
   test "$(grep -v '^;' "$folder/Vellomar.ini")" = "Čatež, 192.0.2.1"
 
-# Refused before anything is built or written: no comma, a name that is empty
+# Refused by the program itself before anything is written: no comma, a name that is empty
 # or a comment, an address that is not four decimal numbers up to 255.
 for host in "Gateway 192.0.2.1" ", 192.0.2.1" "; Gateway, 192.0.2.1" "Gateway, 192.0.2" \
   "Gateway, 192.0.2.256" "Gateway, 192.0.02.1" "Gateway, 192.0.2.1 x" "A, B, 192.0.2.1"; do

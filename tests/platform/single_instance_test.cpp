@@ -61,8 +61,9 @@ TEST(FolderClaim, OneHolderPerFolderReachedByLaterStartsAndFreeOnceItGoes)
     EXPECT_TRUE(early.AskHolderToShow());  // before the holder's window is up
     std::atomic<int> heldShown {0}, otherShown {0};
     {
-        ShowRequestListener heldListener = holder->ListenForShowRequests([&] { ++heldShown; });
-        ShowRequestListener otherListener = other.ListenForShowRequests([&] { ++otherShown; });
+        auto heldListener = holder->ListenForShowRequests([&] { ++heldShown; });
+        auto otherListener = other.ListenForShowRequests([&] { ++otherShown; });
+        EXPECT_TRUE(heldListener && otherListener && !early.ListenForShowRequests([] {})) << "only holders listen";
         EXPECT_TRUE(Reaches(heldShown, 1));
         FolderClaim late(inside / ".."), otherLate(inside);  // the first by another path
         EXPECT_TRUE(late.AskHolderToShow() && otherLate.AskHolderToShow());

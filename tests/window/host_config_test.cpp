@@ -56,6 +56,28 @@ TEST(HostLine, FoundReadAndSplitAsWritten)
     }
 }
 
+// What the installers ask of the program: the line as the monitor reads it, with a name and an address
+// of four decimal numbers 0-255, written trimmed; otherwise the reason, naming what is wrong.
+TEST(HostLine, CheckedForTheInstallersAsTheMonitorReadsIt)
+{
+    for (auto [line, expected] : {std::pair<std::string, std::string> {"  Čatež ,192.0.2.1 ", "Čatež, 192.0.2.1"},
+                                  {"\t; Box,0.0.0.0", "\t; Box, 0.0.0.0"},
+                                  {"a,255.255.255.255", "a, 255.255.255.255"},
+                                  {"Gateway 192.0.2.1", "no comma"},
+                                  {"; Gateway, 192.0.2.1", "comment"},
+                                  {"a,1.2", "five characters"},
+                                  {"Gateway, 1.2.3.4\r\nOther, 5.6.7.8", "one line"},
+                                  {" , 192.0.2.1", "name before the comma is empty"}}) {
+        const platform::Outcome<std::string> checked = CheckHostLine(line);
+        EXPECT_TRUE(checked ? *checked == expected : checked.Reason().find(expected) != std::string::npos)
+            << line << ": " << (checked ? *checked : checked.Reason());
+    }
+    for (const std::string address : {"192.0.2", "192.0.2.256", "192.0.02.1", "192.0.2.1 x", "B, 192.0.2.1",
+                                      "192.0.2.1.", "1.2.3.4.5", "192.0.2.-1", "\t192.0.2.1", "1..2.3", "1000.1.1.1"})
+        EXPECT_EQ(CheckHostLine("Gateway, " + address).Reason(),
+                  "\"" + address + "\" is not an IPv4 address of four numbers 0-255 with dots, as 192.0.2.1");
+}
+
 TEST(ConfigFile, MissingFolderOrPipeIsAFailureWithoutHanging)
 {
     testing::TempFolder folder;

@@ -1,5 +1,5 @@
 // The tray icon through the real Shell_NotifyIconW, on a window of the test's own.
-#include "win32_tray.h"
+#include "win32_tray_internals.h"
 
 #include <gtest/gtest.h>
 
@@ -58,8 +58,8 @@ TEST(Win32Tray, ShowsEachStateClicksShowOrHideTheWindowAndComesBackWithTheTaskba
     const HWND window = MakeWindow();
     ASSERT_TRUE(window);
     std::shared_ptr<void> destroyLast(nullptr, [&](void*) { tray = nullptr, DestroyWindow(window); });
-    int startsOrStops = 0;
-    Win32Tray icon(window, "C:\\Vellomar", TrayActions {[&] { ++startsOrStops; }, [&] { ++startsOrStops; }});
+    int chosen = 0;
+    Win32Tray icon(window, "C:\\Vellomar", [&](tray_menu::Action) { ++chosen; });
     tray = &icon;
     ASSERT_TRUE(icon.Added()) << "the taskbar took no icon";
     for (auto [colour, tint] : {std::pair(TrayColour::Green, IconTint::Green),
@@ -68,7 +68,7 @@ TEST(Win32Tray, ShowsEachStateClicksShowOrHideTheWindowAndComesBackWithTheTaskba
                                 {TrayColour::Grey, IconTint::Grey}}) {
         EXPECT_TRUE(icon.Show({colour, "Zanka (127.0.0.1)\nOdgovor v 3 ms, 2015/01/26 10:00:00"}));
         int size = 0;
-        const std::vector<uint8_t> shown = IconPixels(icon.CurrentIcon(), size);
+        const std::vector<uint8_t> shown = IconPixels(ShownIcon(icon), size);
         ASSERT_GT(size, 0);
         EXPECT_EQ(shown, DrawAppIcon(size, tint).pixels) << static_cast<int>(colour);
     }
@@ -98,7 +98,7 @@ TEST(Win32Tray, ShowsEachStateClicksShowOrHideTheWindowAndComesBackWithTheTaskba
         windowAbove = windowAbove || w == window;
     EXPECT_TRUE(windowAbove) << "covered: raised above the other window";
     DestroyWindow(cover);
-    EXPECT_EQ(startsOrStops, 0) << "a click starts or stops nothing";
+    EXPECT_EQ(chosen, 0) << "a click chooses nothing from the menu";
 
     SendMessageW(window, RegisterWindowMessageW(L"TaskbarCreated"), 0, 0);
     EXPECT_TRUE(icon.Added()) << "back with a new taskbar";

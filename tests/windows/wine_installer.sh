@@ -84,9 +84,12 @@ evidence_kept() {  # every record kept as it was, the newer ones after them
 }
 keep_evidence() { cp "$programs"/PING_*.txt "$programs"/ERR_list.* "$programs/Vellomar.ini" "$scratch/kept/"; }
 
-status=0
-run_setup "the setup refusing a host" Vellomar-0.9-setup.exe /S '/HOST=Čatež 127.0.0.1' || status=$?
-check "a /HOST without a comma stops the setup with exit code 2, before it installs" test "$status" -eq 2 -a ! -e "$programs"
+# The program itself refuses them: no comma, an address with a leading zero.
+for host in 'Čatež 127.0.0.1' 'Prehod,127.0.0.01'; do
+  status=0
+  run_setup "the setup refusing a host" Vellomar-0.9-setup.exe /S "/HOST=$host" || status=$?
+  check "/HOST=$host stops the setup with exit code 2, before it installs" test "$status" -eq 2 -a ! -e "$programs"
+done
 
 run_setup "the older setup installing" Vellomar-0.9-setup.exe /S '/HOST=Čatež,127.0.0.1' /AUTOSTART
 check "the program and the uninstaller are in the user's Programs folder" \
