@@ -133,6 +133,18 @@ TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
     EXPECT_FALSE(window.isVisible());
     choose("Pokaži okno");
     EXPECT_TRUE(window.isVisible());
+
+    // The page's item (first) can be chosen once the page exists; the folder's always.
+    auto openable = [&] {
+        emit menu->aboutToShow();
+        QString enabled;
+        for (QAction* a : menu->actions())
+            enabled += a->text().startsWith("Odpri") ? (a->isEnabled() ? "1" : "0") : "";
+        return enabled;
+    };
+    EXPECT_EQ(openable(), "01");
+    testing::WriteBytes(folder / "ERR_list.html", "<html>\n");
+    EXPECT_EQ(openable(), "11");
 }
 
 }  // namespace
