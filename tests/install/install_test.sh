@@ -103,9 +103,10 @@ for host in "Gateway 192.0.2.1" ", 192.0.2.1" "; Gateway, 192.0.2.1" "Gateway, 1
   "Gateway, 192.0.2.256" "Gateway, 192.0.02.1" "Gateway, 192.0.2.1 x" "A, B, 192.0.2.1"; do
   rm -rf "$folder"
   status=0
-  "$source_dir/install.sh" "$folder" --host "$host" >/dev/null 2>&1 || status=$?
+  "$source_dir/install.sh" "$folder" --host "$host" >/dev/null 2>"$home/refused" || status=$?
   check "--host \"$host\" is refused, nothing written" test "$status" -eq 2 -a ! -e "$folder"
 done
+check "... saying why in the program's words" grep -q '^"B, 192.0.2.1" is not an IPv4 address' "$home/refused"
 
 run_packages=" $(packages_to_run) "
 check "building and running ask for Qt and the compiler" test -z "${run_packages##* qt6-base-dev *}" -a -z "${run_packages##* g++ *}"
