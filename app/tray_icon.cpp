@@ -14,16 +14,6 @@
 
 namespace vellomar {
 
-namespace {
-
-// A menu item's text shows an ampersand only when it is doubled.
-QString MenuText(const std::string& text)
-{
-    return QString::fromStdString(text).replace('&', "&&");
-}
-
-}  // namespace
-
 TrayIcon::TrayIcon(QWidget& window, WindowLogic& logic, std::filesystem::path programFolder)
     : QObject(&window), window_(window), logic_(logic), programFolder_(std::move(programFolder)),
       menu_(new QMenu(&window))
@@ -53,14 +43,9 @@ void TrayIcon::MakeIcon()
         window_.hide();
 }
 
-// The state line first, for desktops that show no tooltips; then the menu
-// both faces share.
 void TrayIcon::BuildMenu()
 {
     using tray_menu::Action;
-    stateLine_ = menu_->addAction("Vellomar");
-    stateLine_->setEnabled(false);
-    menu_->addSeparator();
     for (const tray_menu::Item& item : tray_menu::kItems) {
         if (item.action == Action::Separator) {
             menu_->addSeparator();
@@ -69,12 +54,15 @@ void TrayIcon::BuildMenu()
         QAction* action =
             menu_->addAction(QString::fromUtf8(item.text.data(), static_cast<qsizetype>(item.text.size())));
         action->setData(static_cast<int>(item.action));
+        action->setEnabled(ItemEnabled(item.action, programFolder_));
+        if (item.action == Action::State)
+            stateLine_ = action;
         connect(action, &QAction::triggered, this,
                 [this, chosen = item.action] { Choose(chosen, logic_, *this, programFolder_); });
     }
     connect(menu_, &QMenu::aboutToShow, this, [this] {
         for (QAction* action : menu_->actions())
-            if (action != stateLine_ && !action->isSeparator())
+            if (!action->isSeparator())
                 action->setEnabled(ItemEnabled(static_cast<Action>(action->data().toInt()), programFolder_));
     });
 }
@@ -83,7 +71,7 @@ void TrayIcon::Show(const TrayState& state)
 {
     state_ = state;
     const QIcon& icon = icons_[static_cast<size_t>(state.colour)];
-    stateLine_->setText(MenuText(state.tooltip));
+    stateLine_->setText(QString::fromStdString(StateItemText(state.tooltip)));
     stateLine_->setIcon(icon);
     if (!icon_)
         return;

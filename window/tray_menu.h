@@ -7,14 +7,17 @@
 
 namespace vellomar::tray_menu {
 
-enum class Action { ShowWindow, Start, Stop, OpenPage, OpenFolder, End, Separator };
+// State is the tooltip's text, greyed: desktops that show no tooltips show it there.
+enum class Action { State, ShowWindow, Start, Stop, OpenPage, OpenFolder, End, Separator };
 
 struct Item {
     Action action;
-    std::string_view text;  // UTF-8; none for a separator
+    std::string_view text;  // UTF-8; none for a separator or the state
 };
 
-inline constexpr std::array<Item, 9> kItems {{
+inline constexpr std::array<Item, 11> kItems {{
+    {Action::State, ""},
+    {Action::Separator, ""},
     {Action::ShowWindow, "Pokaži okno"},
     {Action::Separator, ""},
     {Action::Start, "Start"},

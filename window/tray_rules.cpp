@@ -42,9 +42,25 @@ StartShow ShowAtStart(bool minimizedAsked, bool trayShown)
     return trayShown ? StartShow::TrayOnly : StartShow::Minimised;
 }
 
+std::string StateItemText(const std::string& tooltip)
+{
+    std::string text;
+    for (char c : tooltip) {
+        if (c == '\n')
+            text += " · ";
+        else if (c == '&')
+            text += "&&";
+        else
+            text += c;
+    }
+    return text;
+}
+
 bool ItemEnabled(tray_menu::Action action, const std::filesystem::path& programFolder)
 {
     std::error_code error;
+    if (action == tray_menu::Action::State)
+        return false;
     return action != tray_menu::Action::OpenPage || std::filesystem::exists(PagePath(programFolder), error);
 }
 
@@ -71,6 +87,7 @@ void Choose(tray_menu::Action action, WindowLogic& logic, TrayMenuFace& face,
     case Action::End:
         face.EndProgram();
         break;
+    case Action::State:
     case Action::Separator:
         break;
     }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
 
 #include "outcome.h"
 #include "tray_menu.h"
@@ -45,8 +46,12 @@ protected:
     ~TrayMenuFace() = default;
 };
 
+// The state item's text for a tooltip: one line (menus show no line breaks),
+// its ampersands doubled (menus take a single one as a mnemonic).
+std::string StateItemText(const std::string& tooltip);
+
 // Whether an item can be chosen now: the page exists only after the first
-// rebuild, ten minutes into a run.
+// rebuild, ten minutes into a run; the state is only read.
 bool ItemEnabled(tray_menu::Action action, const std::filesystem::path& programFolder);
 
 // Start and Stop go through the buttons' handlers, under the same rules: held

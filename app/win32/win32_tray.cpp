@@ -212,6 +212,11 @@ void Win32Tray::Toggle()
         ShowWindow();
 }
 
+std::string Win32Tray::ItemText(const tray_menu::Item& item) const
+{
+    return item.action == tray_menu::Action::State ? StateItemText(state_.tooltip) : std::string(item.text);
+}
+
 void Win32Tray::ShowMenu(POINT at)
 {
     HMENU menu = CreatePopupMenu();
@@ -221,7 +226,7 @@ void Win32Tray::ShowMenu(POINT at)
             AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
         else
             AppendMenuW(menu, MF_STRING | (ItemEnabled(item.action, programFolder_) ? 0 : MF_GRAYED), MenuId(i),
-                        platform::Utf8ToWide(std::string(item.text)).c_str());
+                        platform::Utf8ToWide(ItemText(item)).c_str());
     }
     SetForegroundWindow(window_);  // so that the menu closes when the user clicks elsewhere
     const UINT chosen = static_cast<UINT>(TrackPopupMenuEx(

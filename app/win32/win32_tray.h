@@ -48,6 +48,7 @@ private:
     bool InFront() const;
     void Toggle();
     void ShowMenu(POINT at);
+    std::string ItemText(const tray_menu::Item& item) const;
 
     HWND window_;
     std::filesystem::path programFolder_;

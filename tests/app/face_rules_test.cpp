@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <tuple>
+#include <utility>
 
 #include "startup.h"
 #include "tray_rules.h"
@@ -40,6 +41,17 @@ TEST(TrayRules, AClickHidesOnlyAWindowInFrontAndATrayTakesAMinimisedWindow)
         EXPECT_EQ(ShowAtStart(minimizedAsked, trayShown), show);
         EXPECT_EQ(HidesWhenMinimised(minimizedAsked, trayShown), minimizedAsked && trayShown);
     }
+}
+
+// Menus show neither line breaks nor a single ampersand.
+TEST(TrayRules, TheStateItemIsTheTooltipOnOneReadOnlyLine)
+{
+    for (auto [tooltip, text] :
+         {std::pair {"Tom & Jerry (192.0.2.1)\nOdgovor v 3 ms", "Tom && Jerry (192.0.2.1) · Odgovor v 3 ms"},
+          {"A\n\nB&&", "A ·  · B&&&&"},
+          {"", ""}})
+        EXPECT_EQ(StateItemText(tooltip), text);
+    EXPECT_FALSE(ItemEnabled(tray_menu::Action::State, "."));
 }
 
 }  // namespace

@@ -122,11 +122,11 @@ TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
     EXPECT_EQ(probesSent, 2) << "the start-up probe, then Start's";
     EXPECT_TRUE(timer->isActive()) << "Stop ran before Start";
     EXPECT_FALSE(state->isEnabled());
-    EXPECT_EQ(state->text(), "Home (127.0.0.1)\nGostitelj ni dosegljiv (2015/01/26 10:00:00)");
+    EXPECT_EQ(state->text(), "Home (127.0.0.1) · Gostitelj ni dosegljiv (2015/01/26 10:00:00)");
     EXPECT_EQ(tile(), QColor(0xd9, 0x82, 0x00)) << "amber";
     choose("Stop");
     EXPECT_FALSE(timer->isActive());
-    EXPECT_TRUE(state->text().startsWith("Home (127.0.0.1)\nSpremljanje je ustavljeno.\nGostitelj ni dosegljiv"))
+    EXPECT_TRUE(state->text().startsWith("Home (127.0.0.1) · Spremljanje je ustavljeno. · Gostitelj ni dosegljiv"))
         << state->text().toStdString();
     EXPECT_EQ(tile(), QColor(0x80, 0x80, 0x80)) << "grey";
 
