@@ -196,8 +196,8 @@ bool AppendRecord(const fs::path& folder)
     timedOut = !timedOut;
     const std::string record = newest.substr(5, 4) + "/" + newest.substr(9, 2) + "/" + newest.substr(11, 2) +
                                (timedOut ? " 23:59:59,0,-10\r\n" : " 23:59:59,5,0\r\n");
-    vellomar::DailyLogFile log(folder / newest);
-    return log.IsOpen() && log.Append(record);
+    auto log = vellomar::DailyLogFile::Open(folder / newest);
+    return log && log->Append(record);
 }
 
 struct Steady {

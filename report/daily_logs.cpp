@@ -41,7 +41,7 @@ bool IsDailyLogName(std::string_view name)
            EqualIgnoringCase(name.substr(name.size() - kSuffix.size()), kSuffix);
 }
 
-std::optional<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder)
+platform::Outcome<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder)
 {
     auto logs = ListFiles(folder, IsDailyLogName);
     if (logs) {

@@ -26,9 +26,13 @@ void WritePage(const std::filesystem::path& folder, PageTallyCache& tallies,
 {
     try {
         ReportFile page(folder / daily_log::kPageName);
-        if (!page.Create() || !page.Commit(RenderOutagePage(
-                                  tallies.Page(parts, newestDay, heading.hostName, heading.address, heading.madeAt)))) {
-            platform::ExplainProblem(page.Problem());
+        platform::Done written = page.Create();
+        if (written) {
+            written = page.Commit(
+                RenderOutagePage(tallies.Page(parts, newestDay, heading.hostName, heading.address, heading.madeAt)));
+        }
+        if (!written) {
+            platform::ExplainProblem(written.Reason());
         }
     } catch (const std::exception& error) {
         // The page is only a view of the report: without it the report stands.
@@ -58,11 +62,10 @@ ErrList::~ErrList() = default;
 RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
     std::optional<std::jthread> pageWriter;
-    std::string problem;
     const auto failed = [](std::string why) { return RebuildResult {false, std::move(why)}; };
     try {
-        if (!state_->catalogue.Update(problem)) {
-            return failed(std::move(problem));
+        if (platform::Done listed = state_->catalogue.Update(); !listed) {
+            return failed(listed.Reason());
         }
         const std::size_t changed = state_->catalogue.TakeFirstChanged();
         state_->rows.ChangedFrom(changed);
@@ -71,17 +74,22 @@ RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& head
         // What stays of the last report goes to the disk while the changed
         // logs are read.
         const std::size_t kept = state_->rows.Kept().size();
-        if (!report.Create() || !report.Write(state_->rows.Kept())) {
-            return failed(report.Problem());
+        platform::Done step = report.Create();
+        if (step) {
+            step = report.Write(state_->rows.Kept());
+        }
+        if (!step) {
+            return failed(step.Reason());
         }
         progress.Clear();
         state_->catalogue.ReadMissingParts();
         pageWriter = StartPageWriter(heading);
-        if (!state_->rows.Fold(state_->catalogue.Logs(), progress, problem)) {
-            return failed(std::move(problem));
+        step = state_->rows.Fold(state_->catalogue.Logs(), progress);
+        if (step) {
+            step = report.Commit(state_->rows.Text().substr(kept));
         }
-        if (!report.Write(state_->rows.Text().substr(kept)) || !report.Commit()) {
-            return failed(report.Problem());
+        if (!step) {
+            return failed(step.Reason());
         }
     } catch (const std::exception& error) {
         pageWriter.reset();          // before the parts it was given are let go

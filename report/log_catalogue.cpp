@@ -57,7 +57,7 @@ LogCatalogue::LogCatalogue(std::filesystem::path folder, bool watch) : folder_(s
     }
 }
 
-bool LogCatalogue::Update(std::string& problem)
+platform::Done LogCatalogue::Update()
 {
     auto named = watch_ ? watch_->Changes() : std::nullopt;
     if (named) {
@@ -65,18 +65,17 @@ bool LogCatalogue::Update(std::string& problem)
     }
     if (listed_ && named && ++sinceFullCheck_ < kUpdatesBetweenFullChecks) {
         CheckNames(std::move(*named));
-        return true;
+        return {};
     }
     listed_ = false;
     auto entries = ListDailyLogs(folder_);
     if (!entries) {
-        problem = "the folder of the daily logs: " + platform::LastErrorText();
-        return false;
+        return platform::Failure {entries.Reason()};
     }
     MatchWithListing(std::move(*entries), named ? *named : std::vector<std::string> {});
     listed_ = true;
     sinceFullCheck_ = 0;
-    return true;
+    return {};
 }
 
 std::size_t LogCatalogue::TakeFirstChanged()
@@ -167,10 +166,10 @@ void LogCatalogue::ReadPart(LineReader& reader, CataloguedLog& log) const
         if (auto part = ReadLogPart(reader, folder_, log.entry.name, whole)) {
             log.part = std::make_shared<const LogPart>(std::move(*part));
         } else {
-            log.unreadable = platform::LastErrorText();
+            log.unreadable = part.Reason();
         }
     } catch (const std::exception& error) {
-        log.unreadable = error.what();
+        log.unreadable = log.entry.name + ": " + error.what();
     }
 }
 

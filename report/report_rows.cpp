@@ -34,7 +34,7 @@ std::size_t ReportRows::KeptSize() const
     return folded_.empty() ? 0 : folded_.back().rowsEnd;
 }
 
-bool ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress, std::string& problem)
+platform::Done ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress)
 {
     ChangedFrom(logs.size());
     if (folded_.empty()) {
@@ -49,14 +49,13 @@ bool ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& pr
             continue;
         }
         if (!logs[i].part) {
-            problem =
-                logs[i].entry.name + ": " + (logs[i].unreadable.empty() ? std::string("not read") : logs[i].unreadable);
-            return false;
+            return platform::Failure {logs[i].unreadable.empty() ? logs[i].entry.name + ": not read"
+                                                                 : logs[i].unreadable};
         }
         AppendRows(text_, *logs[i].part, fold.AddLog(*logs[i].part));
         folded_.push_back(FoldedUpTo {text_.size(), fold});
     }
-    return true;
+    return {};
 }
 
 }  // namespace vellomar::report
