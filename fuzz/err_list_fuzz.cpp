@@ -13,6 +13,7 @@
 
 #include "daily_logs.h"
 #include "err_list.h"
+#include "err_list_internals.h"
 #include "line_reader.h"
 #include "log_part.h"
 #include "outage_tracker.h"

@@ -1,4 +1,5 @@
 #include "err_list.h"
+#include "err_list_internals.h"
 
 #include <exception>
 #include <optional>
@@ -46,15 +47,18 @@ void WritePage(const std::filesystem::path& folder, PageTallyCache& tallies,
 // rebuild to the next; a change in the logs reaches the other two as the
 // index of the first log that changed.
 struct ErrList::State {
-    State(const std::filesystem::path& folder, Changes changes) : catalogue(folder, changes == Changes::kWatchFolder) {}
+    State(const std::filesystem::path& folder, bool watchFolder) : catalogue(folder, watchFolder) {}
 
     LogCatalogue catalogue;
     ReportRows rows;
     PageTallyCache tallies;
 };
 
-ErrList::ErrList(std::filesystem::path folder, Changes changes)
-    : folder_(std::move(folder)), state_(std::make_unique<State>(folder_, changes))
+ErrList::ErrList(std::filesystem::path folder) : ErrList(std::move(folder), true)
+{}
+
+ErrList::ErrList(std::filesystem::path folder, bool watchFolder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>(folder_, watchFolder))
 {}
 
 ErrList::~ErrList() = default;
@@ -124,7 +128,7 @@ std::optional<std::jthread> ErrList::StartPageWriter(const PageHeading& heading)
 
 RebuildResult MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading)
 {
-    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress, heading);  // no watch for one rebuild
+    return ErrListCheckingEveryLog(folder).Rebuild(progress, heading);  // no watch for one rebuild
 }
 
 }  // namespace vellomar

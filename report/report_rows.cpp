@@ -7,7 +7,9 @@
 namespace vellomar::report {
 namespace {
 
-// Windows-1250, where the heading's "Č" is the single byte 0xC8.
+// Windows-1250, where the heading's "Č" is the single byte 0xC8. The title
+// names the provider the report was first kept for, whatever host is watched:
+// kept on purpose, as the reports already kept and their readers have it.
 constexpr std::string_view kHeading = "Prekinitve Telemach interneta\r\n"
                                       "Od;Do;\xC8"
                                       "as;Dan;Dnevno\r\n";

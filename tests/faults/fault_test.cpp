@@ -13,6 +13,7 @@
 #include <unistd.h>
 
 #include "err_list.h"
+#include "err_list_internals.h"
 #include "folder_listing.h"
 #include "private_disk.h"
 #include "private_network.h"

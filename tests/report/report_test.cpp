@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "err_list.h"
+#include "err_list_internals.h"
 #include "line_reader.h"
 #include "outage_page.h"
 #include "page_tally.h"
@@ -303,14 +304,16 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     changes.emplace_back("a linked log written through its other name", [&] { append("elsewhere/PING_20150130.txt"); });
 #endif
     for (const auto& [what, change] : changes) {
-        for (const auto watch : {ErrList::Changes::kWatchFolder, ErrList::Changes::kCheckEveryLog}) {
-            SCOPED_TRACE(std::string(what) + (watch == ErrList::Changes::kWatchFolder ? ", watched" : ", checked"));
+        for (const bool watch : {true, false}) {
+            SCOPED_TRACE(std::string(what) + (watch ? ", watched" : ", checked"));
             WriteOnly(logs);
 #ifndef _WIN32
             fs::create_symlink("elsewhere/PING_20150130.txt", dir_ / "PING_20150130.txt");
 #endif
             const AsOrdinaryUser user(dir_);
-            ErrList list(dir_, watch);
+            std::optional<ErrList> watched;
+            std::optional<ErrListCheckingEveryLog> checked;
+            ErrList& list = watch ? watched.emplace(dir_) : checked.emplace(dir_);
             Progress first, cached, fresh;
             ASSERT_TRUE(list.Rebuild(first));
             const std::string before = Report();
