@@ -87,11 +87,10 @@ struct DiskChecks {
 void CheckDiskCalls(DiskChecks checks);
 
 namespace disk {
-// Whether the checks in force let the call go on to the system.
+// Whether the checks in force let the call go on to the system; a refused
+// call fails with the system's I/O error.
 bool MayFlush(const std::string& name);
 bool MayRename(const std::string& target);
-// The failure a refused call gives: the system's I/O error, for name.
-Failure Refused(std::string_view name);
 }  // namespace disk
 
 }  // namespace vellomar::platform

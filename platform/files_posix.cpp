@@ -27,11 +27,28 @@ bool DescriptorKind::Close(int fd)
     return ::close(fd) == 0;
 }
 
-Failure disk::Refused(std::string_view name)
+namespace {
+
+// The system's calls that make a change durable, as the disk checks let them through.
+int CheckedDataSync(int fd, const std::string& name)
 {
-    errno = EIO;
-    return SystemFailure(name);
+    if (!disk::MayFlush(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fdatasync(fd);
 }
+
+int CheckedRename(const std::filesystem::path& source, const std::filesystem::path& target, const std::string& name)
+{
+    if (!disk::MayRename(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::rename(source.c_str(), target.c_str());
+}
+
+}  // namespace
 
 Outcome<File> File::Opened(int fd, const std::filesystem::path& path)
 {
@@ -97,9 +114,7 @@ void File::StartFlush()
 
 Done File::Flush()
 {
-    if (!disk::MayFlush(name_))
-        return disk::Refused(name_);
-    if (::fdatasync(native_.Get()) != 0)
+    if (CheckedDataSync(native_.Get(), name_) != 0)
         return Failed();
     return {};
 }
@@ -122,9 +137,7 @@ Done File::Truncate(std::uint64_t size)
 Done ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     const std::string name = NameOf(target);
-    if (!disk::MayRename(name))
-        return disk::Refused(name);
-    if (::rename(source.c_str(), target.c_str()) != 0)
+    if (CheckedRename(source, target, name) != 0)
         return SystemFailure(name);
     // The rename itself reaches the disk with the folder's own flush.
     const std::filesystem::path parent = target.has_parent_path() ? target.parent_path() : ".";

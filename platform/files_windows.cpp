@@ -25,11 +25,29 @@ bool HandleKind::Close(void* handle)
     return ::CloseHandle(handle) != 0;
 }
 
-Failure disk::Refused(std::string_view name)
+namespace {
+
+// The system's calls that make a change durable, as the disk checks let them through.
+BOOL CheckedFlushFileBuffers(HANDLE file, const std::string& name)
 {
-    ::SetLastError(ERROR_IO_DEVICE);
-    return SystemFailure(name);
+    if (!disk::MayFlush(name)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return ::FlushFileBuffers(file);
 }
+
+BOOL CheckedMoveFileEx(const std::filesystem::path& source, const std::filesystem::path& target,
+                       const std::string& name)
+{
+    if (!disk::MayRename(name)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+}  // namespace
 
 Outcome<File> File::Opened(HANDLE handle, const std::filesystem::path& path)
 {
@@ -94,9 +112,7 @@ void File::StartFlush()
 
 Done File::Flush()
 {
-    if (!disk::MayFlush(name_))
-        return disk::Refused(name_);
-    if (!::FlushFileBuffers(native_.Get()))
+    if (!CheckedFlushFileBuffers(native_.Get(), name_))
         return Failed();
     return {};
 }
@@ -127,9 +143,7 @@ Done File::Truncate(std::uint64_t size)
 Done ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
     const std::string name = NameOf(target);
-    if (!disk::MayRename(name))
-        return disk::Refused(name);
-    if (!::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
+    if (!CheckedMoveFileEx(source, target, name))
         return SystemFailure(name);
     return {};
 }
