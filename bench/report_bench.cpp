@@ -38,7 +38,9 @@
 #include <vector>
 
 #include "daily_log_file.h"
+#include "daily_logs.h"
 #include "err_list.h"
+#include "stamp_text.h"
 
 namespace {
 
@@ -62,9 +64,8 @@ public:
 
     bool WriteDay(const fs::path& folder, year_month_day date, Corpus& corpus)
     {
-        char dateText[32];
-        std::snprintf(dateText, sizeof dateText, "%04d/%02u/%02u", int(date.year()), unsigned(date.month()),
-                      unsigned(date.day()));
+        const std::string dateText =
+            vellomar::DateText(int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())));
         text_.clear();
         for (int slot = 0; slot < kSlotsPerDay; ++slot) {
             if (Chance(1, 40 * kSlotsPerDay)) {
@@ -74,10 +75,11 @@ public:
                 --monitorOffSlots_;
                 continue;
             }
-            AddSlot(dateText, slot, corpus);
+            AddSlot(dateText.c_str(), slot, corpus);
         }
         char name[32];
-        std::snprintf(name, sizeof name, "PING_%.4s%.2s%.2s.txt", dateText, dateText + 5, dateText + 8);
+        std::snprintf(name, sizeof name, "PING_%.4s%.2s%.2s.txt", dateText.c_str(), dateText.c_str() + 5,
+                      dateText.c_str() + 8);
         std::ofstream out(folder / name, std::ios::binary);
         out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
         corpus.files += 1;
@@ -194,10 +196,10 @@ bool AppendRecord(const fs::path& folder)
         return false;
     }
     timedOut = !timedOut;
-    const std::string record = newest.substr(5, 4) + "/" + newest.substr(9, 2) + "/" + newest.substr(11, 2) +
-                               (timedOut ? " 23:59:59,0,-10\r\n" : " 23:59:59,5,0\r\n");
-    vellomar::DailyLogFile log(folder / newest);
-    return log.IsOpen() && log.Append(record);
+    const std::string record =
+        vellomar::report::DateFromLogName(newest) + (timedOut ? " 23:59:59,0,-10\r\n" : " 23:59:59,5,0\r\n");
+    auto log = vellomar::DailyLogFile::Open(folder / newest);
+    return log && log->Append(record);
 }
 
 struct Steady {

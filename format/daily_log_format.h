@@ -18,6 +18,8 @@ inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::size_t kStampLength = 19;  // yyyy/mm/dd hh:mm:ss
 inline constexpr std::size_t kDateLength = 10;   // yyyy/mm/dd, the stamp's start
 inline constexpr char kSocketFailureLine[] = "Windows Sockets not responding correctly.";
+// Stamps are wall-clock time without a time zone: every day of them is as long.
+inline constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
 
 // The status of a probe that got no reply in time; an outage is a run of them.
 inline constexpr std::int32_t kTimedOutStatus = -10;

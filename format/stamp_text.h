@@ -3,18 +3,39 @@
 
 #include <cstdio>
 #include <string>
+#include <string_view>
 
 #include "daily_log_format.h"
 #include "local_time.h"
 
 namespace vellomar {
 
-// "yyyy" + separator + "mm" + separator + "dd"
-inline std::string DateDigits(const platform::LocalDateTime& date, const char* separator)
+// Appends "yyyy" + separator + "mm" + separator + "dd" to text: every date the
+// logs, their names, the report and the page hold is written here.
+inline void AppendDate(std::string& text, int year, int month, int day, std::string_view separator = "/")
 {
-    char text[64];
-    std::snprintf(text, sizeof text, "%04d%s%02d%s%02d", date.year, separator, date.month, separator, date.day);
+    const auto twoDigits = [&text](int value) {
+        text += static_cast<char>('0' + value / 10 % 10);
+        text += static_cast<char>('0' + value % 10);
+    };
+    twoDigits(year / 100);
+    twoDigits(year % 100);
+    text += separator;
+    twoDigits(month);
+    text += separator;
+    twoDigits(day);
+}
+
+inline std::string DateText(int year, int month, int day, std::string_view separator = "/")
+{
+    std::string text;
+    AppendDate(text, year, month, day, separator);
     return text;
+}
+
+inline std::string DateDigits(const platform::LocalDateTime& date, std::string_view separator)
+{
+    return DateText(date.year, date.month, date.day, separator);
 }
 
 // "yyyy/mm/dd hh:mm:ss"

@@ -13,6 +13,7 @@
 
 #include "daily_logs.h"
 #include "err_list.h"
+#include "err_list_internals.h"
 #include "line_reader.h"
 #include "log_part.h"
 #include "outage_tracker.h"
@@ -70,15 +71,16 @@ std::string StreamReport()
     });
     LineReader reader;
     ProbeRecordParser parser;
-    const auto logs = ListDailyLogs(Folder()).value();
-    for (const FolderEntry& log : logs) {
+    const auto logs = ListDailyLogs(Folder());
+    Require(static_cast<bool>(logs));
+    for (const FolderEntry& log : *logs) {
         total = 0;
         std::string day = DateFromLogName(log.name);  // else that of the first record
-        Require(reader.ReadFile(Folder() / log.name, [&](std::string_view line) {
+        Require(static_cast<bool>(reader.ReadFile(Folder() / log.name, [&](std::string_view line) {
             if (const auto record = parser.Parse(line))
                 day = day.empty() ? record->stamp.substr(0, kDateLength) : day, tracker.Add(*record);
             return LineReader::kEveryLine;
-        }));
+        })));
         report += "-----;-----; ;" + day + ";" + FormatDuration(total) + "\r\n";
     }
     return report;

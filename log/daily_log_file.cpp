@@ -1,22 +1,33 @@
 #include "daily_log_file.h"
 
-#include "diagnostics.h"
-
 namespace vellomar {
 
-bool DailyLogFile::Append(std::string_view text)
+platform::Outcome<DailyLogFile> DailyLogFile::Open(const std::filesystem::path& path)
 {
-    const std::optional<uint64_t> before = IsOpen() ? file_.Size() : std::nullopt;
-    if (!before) {
-        problem_ = platform::LastErrorText();
-        return false;
-    }
-    if (file_.WriteAll(text) && file_.Flush())
-        return true;
-    problem_ = platform::LastErrorText();
-    if (file_.Size() != before && file_.Truncate(*before))
-        file_.Flush();
-    return false;
+    platform::Outcome<platform::File> file = platform::File::OpenForAppend(path);
+    if (!file)
+        return platform::Failure {file.Reason()};
+    return DailyLogFile(std::move(*file));
+}
+
+platform::Done DailyLogFile::Append(std::string_view text)
+{
+    const platform::Outcome<std::uint64_t> before = file_.Size();
+    if (!before)
+        return platform::Failure {before.Reason()};
+    platform::Done written = file_.WriteAll(text);
+    if (written)
+        written = file_.Flush();
+    if (!written)
+        CutBack(*before);
+    return written;
+}
+
+void DailyLogFile::CutBack(std::uint64_t size)
+{
+    const platform::Outcome<std::uint64_t> now = file_.Size();
+    if ((!now || *now != size) && file_.Truncate(size))
+        (void)file_.Flush();
 }
 
 }  // namespace vellomar

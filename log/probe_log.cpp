@@ -87,18 +87,18 @@ LogEntry ProbeLog::WriteLog(const std::string& line)
 
 void ProbeLog::Append(LogEntry& entry, const std::filesystem::path& logFile)
 {
-    DailyLogFile file(logFile);
-    entry.opened = file.IsOpen();
+    platform::Outcome<DailyLogFile> file = DailyLogFile::Open(logFile);
+    entry.opened = static_cast<bool>(file);
     if (!entry.opened) {
-        appendProblem_.Report("cannot open " + logFileName_ + " (" + platform::LastErrorText() +
-                              "): the records are not logged");
+        appendProblem_.Report("cannot open " + logFileName_ + " (" + file.Reason() + "): the records are not logged");
         return;
     }
-    entry.written = file.Append(entry.line + std::string(daily_log::kLineEnd));
+    const platform::Done appended = file->Append(entry.line + std::string(daily_log::kLineEnd));
+    entry.written = static_cast<bool>(appended);
     if (entry.written)
         appendProblem_.Clear();
     else
-        appendProblem_.Report("cannot append to " + logFileName_ + " (" + file.Problem() +
+        appendProblem_.Report("cannot append to " + logFileName_ + " (" + appended.Reason() +
                               "): the records are not logged");
 }
 

@@ -1,22 +1,16 @@
-#include "files.h"
-
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <utility>
+
+#include "files.h"
 
 namespace vellomar::platform {
 
 namespace {
 
-int Descriptor(intptr_t native)
-{
-    return static_cast<int>(native);
-}
-
-intptr_t OpenRetrying(const std::filesystem::path& path, int flags)
+int OpenRetrying(const std::filesystem::path& path, int flags)
 {
     int fd;
     do {
@@ -28,91 +22,131 @@ intptr_t OpenRetrying(const std::filesystem::path& path, int flags)
 
 }  // namespace
 
-File File::OpenForAppend(const std::filesystem::path& path)
+bool DescriptorKind::Close(int fd)
 {
-    return File(OpenRetrying(path, O_WRONLY | O_APPEND | O_CREAT));
+    return ::close(fd) == 0;
 }
 
-File File::OpenForReading(const std::filesystem::path& path)
+namespace {
+
+// The system's calls that make a change durable, as the disk checks let them through.
+int CheckedDataSync(int fd, const std::string& name)
 {
-    return File(OpenRetrying(path, O_RDONLY));
+    if (!disk::MayFlush(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::fdatasync(fd);
 }
 
-File File::CreateEmpty(const std::filesystem::path& path)
+int CheckedRename(const std::filesystem::path& source, const std::filesystem::path& target, const std::string& name)
 {
-    return File(OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC));
+    if (!disk::MayRename(name)) {
+        errno = EIO;
+        return -1;
+    }
+    return ::rename(source.c_str(), target.c_str());
 }
 
-File File::StandardOutput()
+}  // namespace
+
+Outcome<File> File::Opened(int fd, const std::filesystem::path& path)
 {
-    return File(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0));
+    if (fd < 0)
+        return SystemFailure(NameOf(path));
+    return File(OwnedFile(fd), NameOf(path));
 }
 
-bool File::WriteAll(std::string_view bytes)
+Outcome<File> File::OpenForAppend(const std::filesystem::path& path)
+{
+    return Opened(OpenRetrying(path, O_WRONLY | O_APPEND | O_CREAT), path);
+}
+
+Outcome<File> File::OpenForReading(const std::filesystem::path& path)
+{
+    return Opened(OpenRetrying(path, O_RDONLY), path);
+}
+
+Outcome<File> File::CreateEmpty(const std::filesystem::path& path)
+{
+    return Opened(OpenRetrying(path, O_WRONLY | O_CREAT | O_TRUNC), path);
+}
+
+Outcome<File> File::StandardOutput()
+{
+    return Opened(::fcntl(STDOUT_FILENO, F_DUPFD_CLOEXEC, 0), "standard output");
+}
+
+Done File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
-        const ssize_t count = ::write(Descriptor(native_), bytes.data(), bytes.size());
+        const ssize_t count = ::write(native_.Get(), bytes.data(), bytes.size());
         if (count < 0 && errno == EINTR)
             continue;
-        if (count <= 0)
-            return false;
+        if (count < 0)
+            return Failed();
+        if (count == 0) {
+            errno = EIO;  // no error, and no progress either
+            return Failed();
+        }
         bytes.remove_prefix(static_cast<size_t>(count));
     }
-    return true;
+    return {};
 }
 
-std::ptrdiff_t File::Read(char* buffer, size_t size)
+Outcome<std::size_t> File::Read(char* buffer, std::size_t size)
 {
     for (;;) {
-        const ssize_t count = ::read(Descriptor(native_), buffer, size);
-        if (count >= 0 || errno != EINTR)
-            return count;
+        const ssize_t count = ::read(native_.Get(), buffer, size);
+        if (count >= 0)
+            return static_cast<std::size_t>(count);
+        if (errno != EINTR)
+            return Failed();
     }
 }
 
 void File::StartFlush()
 {
 #ifdef __linux__
-    ::sync_file_range(Descriptor(native_), 0, 0, SYNC_FILE_RANGE_WRITE);
+    ::sync_file_range(native_.Get(), 0, 0, SYNC_FILE_RANGE_WRITE);
 #endif
 }
 
-bool File::Flush()
+Done File::Flush()
 {
-    return ::fdatasync(Descriptor(native_)) == 0;
+    if (CheckedDataSync(native_.Get(), name_) != 0)
+        return Failed();
+    return {};
 }
 
-std::optional<uint64_t> File::Size() const
+Outcome<std::uint64_t> File::Size() const
 {
     struct stat status {};
-    if (::fstat(Descriptor(native_), &status) != 0)
-        return std::nullopt;
-    return static_cast<uint64_t>(status.st_size);
+    if (::fstat(native_.Get(), &status) != 0)
+        return Failed();
+    return static_cast<std::uint64_t>(status.st_size);
 }
 
-bool File::Truncate(uint64_t size)
+Done File::Truncate(std::uint64_t size)
 {
-    return ::ftruncate(Descriptor(native_), static_cast<off_t>(size)) == 0;
+    if (::ftruncate(native_.Get(), static_cast<off_t>(size)) != 0)
+        return Failed();
+    return {};
 }
 
-bool File::Close()
+Done ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
-    if (!IsOpen())
-        return true;
-    // Linux releases the descriptor even when close reports an error: no retry.
-    return ::close(Descriptor(std::exchange(native_, kNone))) == 0;
-}
-
-bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
-{
-    if (::rename(source.c_str(), target.c_str()) != 0)
-        return false;
+    const std::string name = NameOf(target);
+    if (CheckedRename(source, target, name) != 0)
+        return SystemFailure(name);
     // The rename itself reaches the disk with the folder's own flush.
     const std::filesystem::path parent = target.has_parent_path() ? target.parent_path() : ".";
-    File folder = File::OpenForReading(parent);
-    if (folder.IsOpen())
-        folder.Flush();
-    return true;
+    Outcome<File> folder = File::OpenForReading(parent);
+    if (!folder)
+        return Failure {name + " is replaced but may not survive a power cut: " + folder.Reason()};
+    if (Done flushed = folder->Flush(); !flushed)
+        return Failure {name + " is replaced but may not survive a power cut: " + flushed.Reason()};
+    return {};
 }
 
 std::filesystem::path ProgramPath()
@@ -120,13 +154,6 @@ std::filesystem::path ProgramPath()
     std::error_code error;
     std::filesystem::path executable = std::filesystem::read_symlink("/proc/self/exe", error);
     return error ? std::filesystem::path() : executable;
-}
-
-std::filesystem::path ProgramFolder()
-{
-    const std::filesystem::path executable = ProgramPath();
-    std::error_code error;
-    return executable.empty() ? std::filesystem::current_path(error) : executable.parent_path();
 }
 
 }  // namespace vellomar::platform

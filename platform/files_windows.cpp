@@ -1,10 +1,9 @@
-#include "files.h"
-
 #include <windows.h>
 
 #include <algorithm>
-#include <utility>
 #include <vector>
+
+#include "files.h"
 
 namespace vellomar::platform {
 
@@ -14,63 +13,96 @@ constexpr DWORD kShareAll = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELE
 // ReadFile and WriteFile move at most a DWORD of bytes at a time.
 constexpr size_t kLargestTransfer = 1u << 30;
 
-HANDLE Handle(intptr_t native)
+HANDLE Open(const std::filesystem::path& path, DWORD access, DWORD disposition)
 {
-    return reinterpret_cast<HANDLE>(native);
-}
-
-intptr_t Open(const std::filesystem::path& path, DWORD access, DWORD disposition)
-{
-    HANDLE handle =
-        ::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
-    return reinterpret_cast<intptr_t>(handle);
+    return ::CreateFileW(path.c_str(), access, kShareAll, nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
 }
 
 }  // namespace
 
-File File::OpenForAppend(const std::filesystem::path& path)
+bool HandleKind::Close(void* handle)
+{
+    return ::CloseHandle(handle) != 0;
+}
+
+namespace {
+
+// The system's calls that make a change durable, as the disk checks let them through.
+BOOL CheckedFlushFileBuffers(HANDLE file, const std::string& name)
+{
+    if (!disk::MayFlush(name)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return ::FlushFileBuffers(file);
+}
+
+BOOL CheckedMoveFileEx(const std::filesystem::path& source, const std::filesystem::path& target,
+                       const std::string& name)
+{
+    if (!disk::MayRename(name)) {
+        ::SetLastError(ERROR_IO_DEVICE);
+        return FALSE;
+    }
+    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH);
+}
+
+}  // namespace
+
+Outcome<File> File::Opened(HANDLE handle, const std::filesystem::path& path)
+{
+    if (HandleKind::IsNone(handle))
+        return SystemFailure(NameOf(path));
+    return File(OwnedFile(handle), NameOf(path));
+}
+
+Outcome<File> File::OpenForAppend(const std::filesystem::path& path)
 {
     // With only append access every write lands at the end, as O_APPEND does.
-    return File(Open(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS));
+    return Opened(Open(path, FILE_APPEND_DATA | SYNCHRONIZE, OPEN_ALWAYS), path);
 }
 
-File File::OpenForReading(const std::filesystem::path& path)
+Outcome<File> File::OpenForReading(const std::filesystem::path& path)
 {
-    return File(Open(path, GENERIC_READ, OPEN_EXISTING));
+    return Opened(Open(path, GENERIC_READ, OPEN_EXISTING), path);
 }
 
-File File::CreateEmpty(const std::filesystem::path& path)
+Outcome<File> File::CreateEmpty(const std::filesystem::path& path)
 {
-    return File(Open(path, GENERIC_WRITE, CREATE_ALWAYS));
+    return Opened(Open(path, GENERIC_WRITE, CREATE_ALWAYS), path);
 }
 
-File File::StandardOutput()
+Outcome<File> File::StandardOutput()
 {
     HANDLE own = INVALID_HANDLE_VALUE;
     ::DuplicateHandle(::GetCurrentProcess(), ::GetStdHandle(STD_OUTPUT_HANDLE), ::GetCurrentProcess(), &own, 0, FALSE,
                       DUPLICATE_SAME_ACCESS);
-    return File(reinterpret_cast<intptr_t>(own));
+    return Opened(own, "standard output");
 }
 
-bool File::WriteAll(std::string_view bytes)
+Done File::WriteAll(std::string_view bytes)
 {
     while (!bytes.empty()) {
         const DWORD chunk = static_cast<DWORD>(std::min(bytes.size(), kLargestTransfer));
         DWORD written = 0;
-        if (!::WriteFile(Handle(native_), bytes.data(), chunk, &written, nullptr) || written == 0)
-            return false;
+        if (!::WriteFile(native_.Get(), bytes.data(), chunk, &written, nullptr))
+            return Failed();
+        if (written == 0) {
+            ::SetLastError(ERROR_WRITE_FAULT);  // no error, and no progress either
+            return Failed();
+        }
         bytes.remove_prefix(written);
     }
-    return true;
+    return {};
 }
 
-std::ptrdiff_t File::Read(char* buffer, size_t size)
+Outcome<std::size_t> File::Read(char* buffer, std::size_t size)
 {
     const DWORD chunk = static_cast<DWORD>(std::min(size, kLargestTransfer));
     DWORD count = 0;
-    if (!::ReadFile(Handle(native_), buffer, chunk, &count, nullptr))
-        return -1;
-    return static_cast<std::ptrdiff_t>(count);
+    if (!::ReadFile(native_.Get(), buffer, chunk, &count, nullptr))
+        return Failed();
+    return static_cast<std::size_t>(count);
 }
 
 void File::StartFlush()
@@ -78,43 +110,42 @@ void File::StartFlush()
     // Windows starts no write-back on request short of FlushFileBuffers, which waits.
 }
 
-bool File::Flush()
+Done File::Flush()
 {
-    return ::FlushFileBuffers(Handle(native_)) != 0;
+    if (!CheckedFlushFileBuffers(native_.Get(), name_))
+        return Failed();
+    return {};
 }
 
-std::optional<uint64_t> File::Size() const
+Outcome<std::uint64_t> File::Size() const
 {
     LARGE_INTEGER size {};
-    if (!::GetFileSizeEx(Handle(native_), &size))
-        return std::nullopt;
-    return static_cast<uint64_t>(size.QuadPart);
+    if (!::GetFileSizeEx(native_.Get(), &size))
+        return Failed();
+    return static_cast<std::uint64_t>(size.QuadPart);
 }
 
-bool File::Truncate(uint64_t size)
+Done File::Truncate(std::uint64_t size)
 {
     // An append handle may not move the end of the file back: a second handle
     // on the same file, with write access, does it.
-    HANDLE writer = ::ReOpenFile(Handle(native_), GENERIC_WRITE, kShareAll, 0);
-    if (writer == INVALID_HANDLE_VALUE)
-        return false;
+    const OwnedHandle writer(::ReOpenFile(native_.Get(), GENERIC_WRITE, kShareAll, 0));
+    if (!writer.IsOpen())
+        return Failed();
     FILE_END_OF_FILE_INFO end {};
     end.EndOfFile.QuadPart = static_cast<LONGLONG>(size);
-    const bool cut = ::SetFileInformationByHandle(writer, FileEndOfFileInfo, &end, sizeof end) != 0;
-    ::CloseHandle(writer);
-    return cut;
+    if (!::SetFileInformationByHandle(writer.Get(), FileEndOfFileInfo, &end, sizeof end))
+        return Failed();
+    return {};
 }
 
-bool File::Close()
+// The move is written through, folder and all, before it returns.
+Done ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
 {
-    if (!IsOpen())
-        return true;
-    return ::CloseHandle(Handle(std::exchange(native_, kNone))) != 0;
-}
-
-bool ReplaceByMoving(const std::filesystem::path& source, const std::filesystem::path& target)
-{
-    return ::MoveFileExW(source.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+    const std::string name = NameOf(target);
+    if (!CheckedMoveFileEx(source, target, name))
+        return SystemFailure(name);
+    return {};
 }
 
 std::filesystem::path ProgramPath()
@@ -129,13 +160,6 @@ std::filesystem::path ProgramPath()
             return std::filesystem::path(std::wstring(name.data(), length));
         name.resize(name.size() * 2);
     }
-}
-
-std::filesystem::path ProgramFolder()
-{
-    const std::filesystem::path executable = ProgramPath();
-    std::error_code error;
-    return executable.empty() ? std::filesystem::current_path(error) : executable.parent_path();
 }
 
 }  // namespace vellomar::platform

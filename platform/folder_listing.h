@@ -13,6 +13,8 @@
 #include <string_view>
 #include <vector>
 
+#include "outcome.h"
+
 namespace vellomar::platform {
 
 // What tells one version of a file from another without reading it. The
@@ -36,10 +38,9 @@ struct FolderEntry {
 };
 
 // The ordinary files of folder whose names pass keep (a link counts as what it
-// points to), in the order the file system keeps them, or nothing when the
-// folder cannot be listed.
-std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
-                                                  bool (*keep)(std::string_view name));
+// points to), in the order the file system keeps them, or why the folder
+// cannot be listed.
+Outcome<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder, bool (*keep)(std::string_view name));
 // The entry of name in folder, or nothing when that is not an ordinary file.
 std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const std::string& name);
 
@@ -63,7 +64,8 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// Whether the user may open file for writing; true when it does not exist.
-bool MayWrite(const std::filesystem::path& file);
+// Done when the user may open file for writing or it does not exist;
+// otherwise why not.
+Done MayWrite(const std::filesystem::path& file);
 
 }  // namespace vellomar::platform

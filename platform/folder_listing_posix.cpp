@@ -9,7 +9,9 @@
 #include <memory>
 #include <utility>
 
+#include "files.h"
 #include "folder_listing.h"
+#include "owned.h"
 
 namespace vellomar::platform {
 namespace {
@@ -28,6 +30,11 @@ FileStamp StampOf(const struct stat& status)
     return FileStamp {static_cast<std::uint64_t>(status.st_dev), static_cast<std::uint64_t>(status.st_ino),
                       static_cast<std::int64_t>(status.st_size), Nanoseconds(status.st_mtim),
                       Nanoseconds(status.st_ctim)};
+}
+
+Failure FolderFailure(const std::filesystem::path& folder)
+{
+    return SystemFailure("the folder " + NameOf(folder));
 }
 
 struct CloseFolder {
@@ -54,12 +61,11 @@ std::optional<FolderEntry> Entry(int folderFd, const char* name, unsigned char t
 
 }  // namespace
 
-std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
-                                                  bool (*keep)(std::string_view name))
+Outcome<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder, bool (*keep)(std::string_view name))
 {
     const std::unique_ptr<DIR, CloseFolder> listing(::opendir(folder.c_str()));
     if (!listing) {
-        return std::nullopt;
+        return FolderFailure(folder);
     }
     const int folderFd = ::dirfd(listing.get());
     std::vector<FolderEntry> entries;
@@ -67,7 +73,10 @@ std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& f
         errno = 0;
         const dirent* entry = ::readdir(listing.get());
         if (entry == nullptr) {
-            return errno == 0 ? std::optional(std::move(entries)) : std::nullopt;
+            if (errno != 0) {
+                return FolderFailure(folder);
+            }
+            return entries;
         }
         if (keep(entry->d_name)) {
             if (auto file = Entry(folderFd, entry->d_name, entry->d_type)) {
@@ -88,19 +97,13 @@ std::optional<FolderEntry> FindFile(const std::filesystem::path& folder, const s
 
 struct FolderWatch::State {
     std::filesystem::path folder;
-    int fd = -1;  // the inotify instance, watching folder; -1 while there is none
+    OwnedDescriptor inotify;  // watching folder, when open
 
     void Start()
     {
-        fd = ::inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-        if (fd >= 0 && ::inotify_add_watch(fd, folder.c_str(), kWatchedEvents) < 0) {
-            Stop();
-        }
-    }
-    void Stop()
-    {
-        if (fd >= 0) {
-            ::close(std::exchange(fd, -1));
+        inotify = OwnedDescriptor(::inotify_init1(IN_NONBLOCK | IN_CLOEXEC));
+        if (inotify.IsOpen() && ::inotify_add_watch(inotify.Get(), folder.c_str(), kWatchedEvents) < 0) {
+            inotify.Reset();
         }
     }
     // Adds the names of the events waiting to names; false when the watch lost track.
@@ -108,7 +111,7 @@ struct FolderWatch::State {
     {
         alignas(inotify_event) char events[16 * 1024];
         for (;;) {
-            const ssize_t count = ::read(fd, events, sizeof events);
+            const ssize_t count = ::read(inotify.Get(), events, sizeof events);
             if (count < 0 && errno == EINTR) {
                 continue;
             }
@@ -137,31 +140,26 @@ FolderWatch::FolderWatch(std::filesystem::path folder) : state_(std::make_unique
     state_->folder = std::move(folder);
 }
 
-FolderWatch::~FolderWatch()
-{
-    state_->Stop();
-}
+FolderWatch::~FolderWatch() = default;
 
 std::optional<std::vector<std::string>> FolderWatch::Changes()
 {
     std::vector<std::string> names;
-    if (state_->fd >= 0 && state_->ReadEvents(names)) {
+    if (state_->inotify.IsOpen() && state_->ReadEvents(names)) {
         return names;
     }
-    state_->Stop();
     state_->Start();
     return std::nullopt;
 }
 
-bool MayWrite(const std::filesystem::path& file)
+Done MayWrite(const std::filesystem::path& file)
 {
     // Non-blocking, so that a FIFO of that name cannot hold the rebuild.
-    const int fd = ::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK);
-    if (fd < 0) {
-        return errno == ENOENT;
+    const OwnedDescriptor opened(::open(file.c_str(), O_WRONLY | O_CLOEXEC | O_NOCTTY | O_NONBLOCK));
+    if (!opened.IsOpen() && errno != ENOENT) {
+        return SystemFailure(NameOf(file));
     }
-    ::close(fd);
-    return true;
+    return {};
 }
 
 }  // namespace vellomar::platform

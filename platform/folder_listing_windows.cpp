@@ -6,7 +6,9 @@
 #include <memory>
 #include <utility>
 
+#include "files.h"
 #include "folder_listing.h"
+#include "owned.h"
 #include "wide_text.h"
 
 namespace vellomar::platform {
@@ -32,23 +34,27 @@ FileStamp StampOf(DWORD sizeHigh, DWORD sizeLow, const FILETIME& written, const 
     return stamp;
 }
 
-struct CloseFind {
-    void operator()(HANDLE find) const { ::FindClose(find); }
+Failure FolderFailure(const std::filesystem::path& folder)
+{
+    return SystemFailure("the folder " + NameOf(folder));
+}
+
+// A listing's handle, closed with FindClose.
+struct FindKind : HandleKind {
+    static bool Close(void* find) { return ::FindClose(find) != 0; }
 };
 
 }  // namespace
 
-std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder,
-                                                  bool (*keep)(std::string_view name))
+Outcome<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& folder, bool (*keep)(std::string_view name))
 {
     WIN32_FIND_DATAW found {};
     const std::wstring pattern = (folder / L"*").wstring();
-    HANDLE first = ::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr,
-                                      FIND_FIRST_EX_LARGE_FETCH);
-    if (first == INVALID_HANDLE_VALUE) {
-        return std::nullopt;
+    const Owned<FindKind> listing(::FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch,
+                                                     nullptr, FIND_FIRST_EX_LARGE_FETCH));
+    if (!listing.IsOpen()) {
+        return FolderFailure(folder);
     }
-    const std::unique_ptr<void, CloseFind> listing(first);
     std::vector<FolderEntry> entries;
     do {
         if ((found.dwFileAttributes & kNotOrdinary) != 0) {
@@ -62,9 +68,9 @@ std::optional<std::vector<FolderEntry>> ListFiles(const std::filesystem::path& f
                 std::move(name),
                 StampOf(found.nFileSizeHigh, found.nFileSizeLow, found.ftLastWriteTime, found.ftCreationTime), link});
         }
-    } while (::FindNextFileW(first, &found));
+    } while (::FindNextFileW(listing.Get(), &found));
     if (::GetLastError() != ERROR_NO_MORE_FILES) {
-        return std::nullopt;
+        return FolderFailure(folder);
     }
     return entries;
 }
@@ -95,23 +101,27 @@ std::optional<std::vector<std::string>> FolderWatch::Changes()
     return std::nullopt;
 }
 
-bool MayWrite(const std::filesystem::path& file)
+Done MayWrite(const std::filesystem::path& file)
 {
     const DWORD attributes = ::GetFileAttributesW(file.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES) {
-        return ::GetLastError() == ERROR_FILE_NOT_FOUND;
+        if (::GetLastError() == ERROR_FILE_NOT_FOUND) {
+            return {};
+        }
+        return SystemFailure(NameOf(file));
     }
     if ((attributes & (FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_DIRECTORY)) != 0) {
-        return false;
+        ::SetLastError(ERROR_ACCESS_DENIED);  // what opening it for writing would say
+        return SystemFailure(NameOf(file));
     }
     // Another program may hold it open without sharing it (a spreadsheet does).
-    HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (handle == INVALID_HANDLE_VALUE) {
-        return false;
+    const OwnedHandle opened(::CreateFileW(file.c_str(), GENERIC_WRITE,
+                                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                           OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!opened.IsOpen()) {
+        return SystemFailure(NameOf(file));
     }
-    ::CloseHandle(handle);
-    return true;
+    return {};
 }
 
 }  // namespace vellomar::platform

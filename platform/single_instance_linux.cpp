@@ -21,37 +21,13 @@
 #include <utility>
 
 #include "diagnostics.h"
+#include "owned.h"
 
 namespace vellomar::platform {
 
 namespace {
 
-class Descriptor {
-public:
-    Descriptor() = default;
-    explicit Descriptor(int fd) : fd_(fd) {}
-    Descriptor(Descriptor&& other) noexcept : fd_(std::exchange(other.fd_, -1)) {}
-    Descriptor& operator=(Descriptor&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            fd_ = std::exchange(other.fd_, -1);
-        }
-        return *this;
-    }
-    ~Descriptor() { Reset(); }
-    int get() const { return fd_; }
-    bool valid() const { return fd_ >= 0; }
-    void Reset()
-    {
-        if (fd_ >= 0)
-            close(fd_);
-        fd_ = -1;
-    }
-
-private:
-    int fd_ = -1;
-};
+using Descriptor = OwnedDescriptor;
 
 struct SocketAddress {
     sockaddr_un address {};
@@ -122,7 +98,7 @@ struct ShowRequestListener::Thread {
     {
         if (thread.joinable()) {
             const char stop = 's';
-            (void)!write(stopWrite.get(), &stop, 1);
+            (void)!write(stopWrite.Get(), &stop, 1);
             thread.join();
         }
     }
@@ -132,12 +108,12 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
 {
     native_->socketName = SocketName(programFolder);
     native_->folder = Descriptor(open(programFolder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC));
-    if (!native_->folder.valid()) {
+    if (!native_->folder.IsOpen()) {
         problem_ =
             "cannot open the program folder to claim it (" + LastErrorText() + "); another monitor may run from it";
         return;
     }
-    if (flock(native_->folder.get(), LOCK_EX | LOCK_NB) != 0) {
+    if (flock(native_->folder.Get(), LOCK_EX | LOCK_NB) != 0) {
         if (errno == EWOULDBLOCK) {
             outcome_ = Outcome::HeldByAnother;
             return;
@@ -149,7 +125,7 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
     // Listening from now on: a later start's request waits in the backlog
     // until the window is there to take it.
     Descriptor listening = UnixStreamSocket();
-    if (!listening.valid() || !BindWhenFree(listening.get(), native_->socketName) || listen(listening.get(), 8) != 0) {
+    if (!listening.IsOpen() || !BindWhenFree(listening.Get(), native_->socketName) || listen(listening.Get(), 8) != 0) {
         problem_ = "later starts cannot ask this monitor to show its window (" + LastErrorText() + ")";
         return;
     }
@@ -167,9 +143,9 @@ platform::Done FolderClaim::AskHolderToShow()
     Failure failure;
     for (int attempt = 0; attempt < 40; ++attempt) {
         Descriptor connection = UnixStreamSocket();
-        if (!connection.valid())
+        if (!connection.IsOpen())
             return SystemFailure("socket");
-        if (connect(connection.get(), reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0)
+        if (connect(connection.Get(), reinterpret_cast<const sockaddr*>(&address.address), address.length) == 0)
             return {};  // the connection is the request
         failure = SystemFailure("connect to the running monitor");
         std::this_thread::sleep_for(std::chrono::milliseconds(50));
@@ -181,7 +157,7 @@ platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::f
 {
     if (outcome_ != Outcome::Holder)
         return Failure {"this process does not hold the folder"};
-    if (!native_->listening.valid())
+    if (!native_->listening.IsOpen())
         return Failure {problem_};
     auto listener = std::make_unique<ShowRequestListener::Thread>();
     int stop[2];
@@ -189,7 +165,7 @@ platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::f
         return SystemFailure("later starts cannot ask this monitor to show its window: pipe2");
     listener->stopRead = Descriptor(stop[0]);
     listener->stopWrite = Descriptor(stop[1]);
-    listener->thread = std::thread([listening = native_->listening.get(), stopRead = stop[0], onShow] {
+    listener->thread = std::thread([listening = native_->listening.Get(), stopRead = stop[0], onShow] {
         for (;;) {
             pollfd watched[2] = {{listening, POLLIN, 0}, {stopRead, POLLIN, 0}};
             if (poll(watched, 2, -1) < 0) {
@@ -200,7 +176,7 @@ platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::f
             if (watched[1].revents != 0)
                 return;
             Descriptor connection(accept4(listening, nullptr, nullptr, SOCK_CLOEXEC));
-            if (connection.valid() && FromThisUser(connection.get()))
+            if (connection.IsOpen() && FromThisUser(connection.Get()))
                 onShow();
         }
     });

@@ -11,51 +11,26 @@
 #include <vector>
 
 #include "diagnostics.h"
+#include "owned.h"
 #include "wide_text.h"
 
 namespace vellomar::platform {
 
 namespace {
 
-class Handle {
-public:
-    Handle() = default;
-    explicit Handle(HANDLE handle) : handle_(handle) {}
-    Handle(Handle&& other) noexcept : handle_(std::exchange(other.handle_, nullptr)) {}
-    Handle& operator=(Handle&& other) noexcept
-    {
-        if (this != &other) {
-            Reset();
-            handle_ = std::exchange(other.handle_, nullptr);
-        }
-        return *this;
-    }
-    ~Handle() { Reset(); }
-    HANDLE get() const { return handle_; }
-    bool valid() const { return handle_ != nullptr; }
-    void Reset()
-    {
-        if (handle_)
-            CloseHandle(handle_);
-        handle_ = nullptr;
-    }
-
-private:
-    HANDLE handle_ = nullptr;
-};
+using Handle = OwnedHandle;
 
 // The folder's own name as the file system keeps it (links followed), upper
 // case, since Windows compares names without case.
 std::wstring CanonicalFolder(const std::filesystem::path& folder)
 {
     std::wstring name = folder.native();
-    HANDLE opened = CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-    if (opened != INVALID_HANDLE_VALUE) {
-        Handle handle(opened);
+    const Handle handle(CreateFileW(folder.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (handle.IsOpen()) {
         std::vector<wchar_t> buffer(MAX_PATH);
         for (;;) {
-            const DWORD length = GetFinalPathNameByHandleW(handle.get(), buffer.data(),
+            const DWORD length = GetFinalPathNameByHandleW(handle.Get(), buffer.data(),
                                                            static_cast<DWORD>(buffer.size()), FILE_NAME_NORMALIZED);
             if (length == 0)
                 break;
@@ -85,7 +60,7 @@ struct ShowRequestListener::Thread {
     ~Thread()
     {
         if (thread.joinable()) {
-            SetEvent(stop.get());
+            SetEvent(stop.Get());
             thread.join();
         }
     }
@@ -97,14 +72,14 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
     // The event exists before the mutex, so a start that finds the mutex
     // always finds the event too.
     native_->showRequest = Handle(CreateEventW(nullptr, FALSE, FALSE, (name + L"-show").c_str()));
-    if (!native_->showRequest.valid()) {
+    if (!native_->showRequest.IsOpen()) {
         problem_ = "cannot make the event that later starts would use (" + LastErrorText() +
                    "); another monitor may run from this folder";
         return;
     }
     native_->mutex = Handle(CreateMutexW(nullptr, FALSE, name.c_str()));
     const DWORD error = GetLastError();
-    if (!native_->mutex.valid()) {
+    if (!native_->mutex.IsOpen()) {
         problem_ = "cannot claim the program folder (" + LastErrorText() + "); another monitor may run from it";
         return;
     }
@@ -114,7 +89,7 @@ FolderClaim::FolderClaim(const std::filesystem::path& programFolder) : native_(s
         return;
     }
     // A request left for a holder that has since ended is not for this one.
-    ResetEvent(native_->showRequest.get());
+    ResetEvent(native_->showRequest.Get());
     outcome_ = Outcome::Holder;
 }
 
@@ -126,7 +101,7 @@ platform::Done FolderClaim::AskHolderToShow()
         return Failure {"no other monitor holds this folder"};
     // The user started this process, so it may hand the foreground on.
     AllowSetForegroundWindow(ASFW_ANY);
-    if (!SetEvent(native_->showRequest.get()))
+    if (!SetEvent(native_->showRequest.Get()))
         return SystemFailure("SetEvent for the running monitor");
     return {};
 }
@@ -137,9 +112,9 @@ platform::Outcome<ShowRequestListener> FolderClaim::ListenForShowRequests(std::f
         return Failure {"this process does not hold the folder"};
     auto listener = std::make_unique<ShowRequestListener::Thread>();
     listener->stop = Handle(CreateEventW(nullptr, TRUE, FALSE, nullptr));
-    if (!listener->stop.valid())
+    if (!listener->stop.IsOpen())
         return SystemFailure("later starts cannot ask this monitor to show its window: CreateEventW");
-    listener->thread = std::thread([stop = listener->stop.get(), request = native_->showRequest.get(), onShow] {
+    listener->thread = std::thread([stop = listener->stop.Get(), request = native_->showRequest.Get(), onShow] {
         const HANDLE watched[2] = {stop, request};  // the stop first: it wins when both are set
         while (WaitForMultipleObjects(2, watched, FALSE, INFINITE) == WAIT_OBJECT_0 + 1)
             onShow();

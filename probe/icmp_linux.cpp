@@ -44,11 +44,6 @@ struct Answer {
     std::optional<Clock::time_point> receivedAt;  // none when nothing came back
 };
 
-int Descriptor(intptr_t native)
-{
-    return static_cast<int>(native);
-}
-
 // A socket that refuses an option still carries the exchange, only less well:
 // what that costs is said when it first happens, not every ten seconds.
 void SetOption(int fd, int level, int name, const void* value, socklen_t size, RecurringProblem& refused,
@@ -263,7 +258,7 @@ int PollTimeout(Clock::duration remaining)
     return static_cast<int>(std::min<decltype(ms)>(ms, INT_MAX));
 }
 
-Answer Failure(int32_t status)
+Answer FailedWith(int32_t status)
 {
     Answer answer;
     answer.decoded.verdict = icmp::Verdict::Error;
@@ -284,11 +279,11 @@ std::optional<Answer> AwaitAnswer(int fd, SocketKind kind, const icmp::EchoReque
         pollfd p {fd, POLLIN, 0};
         const int ready = ::poll(&p, 1, PollTimeout(remaining));
         if (ready < 0 && errno != EINTR)
-            return Failure(kIpGeneralFailure);
+            return FailedWith(kIpGeneralFailure);
         if (ready <= 0)
             continue;
         if (p.revents & POLLNVAL)
-            return Failure(kIpGeneralFailure);
+            return FailedWith(kIpGeneralFailure);
 
         std::optional<Answer> answer;
         if ((p.revents & POLLERR) && kind == SocketKind::Datagram)
@@ -349,21 +344,15 @@ IcmpHandle IcmpHandle::Open()
     return IcmpHandle(fd, SocketKind::Raw);
 }
 
-IcmpHandle::~IcmpHandle()
-{
-    if (IsOpen())
-        ::close(Descriptor(native_));
-}
-
 void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t payloadSize, int32_t timeoutMs,
                           EchoReply& reply) const
 {
     const Clock::time_point sentAt = Clock::now();
     if (!IsOpen() || payloadSize > kMaxPayloadSize) {
-        FillReply(reply, Failure(kIpGeneralFailure), sentAt);
+        FillReply(reply, FailedWith(kIpGeneralFailure), sentAt);
         return;
     }
-    const int fd = Descriptor(native_);
+    const int fd = endpoint_.Get();
     const uint32_t random = RandomBits();
     icmp::EchoRequestId request {static_cast<uint16_t>(random >> 16), static_cast<uint16_t>(random), destination};
 
@@ -373,13 +362,13 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
         AttachAnswerFilter(fd, request);
     if (!SendTo(fd, packet.data(), size, destination)) {
         const int error = errno;
-        FillReply(reply, Failure(icmp::StatusForLocalError(error)), sentAt);
+        FillReply(reply, FailedWith(icmp::StatusForLocalError(error)), sentAt);
         return;
     }
     if (kind_ == SocketKind::Datagram) {
         const std::optional<uint16_t> identifier = KernelIdentifier(fd);
         if (!identifier) {
-            FillReply(reply, Failure(kIpGeneralFailure), sentAt);
+            FillReply(reply, FailedWith(kIpGeneralFailure), sentAt);
             return;
         }
         request.identifier = *identifier;

@@ -7,6 +7,7 @@
 #include <cstdint>
 
 #include "icmp_decode.h"
+#include "owned.h"
 #include "socket_stuff.h"
 
 namespace vellomar::platform {
@@ -31,6 +32,16 @@ inline constexpr uint32_t kAddressAny = 0;
 // The platform's inet_addr: dotted text to an IPv4 address in network byte order.
 uint32_t InetAddr(const char* text);
 
+#ifdef _WIN32
+// What IcmpCreateFile gives, closed with IcmpCloseHandle.
+struct IcmpFileKind : HandleKind {
+    static bool Close(void* handle);
+};
+using IcmpEndpoint = Owned<IcmpFileKind>;
+#else
+using IcmpEndpoint = OwnedDescriptor;  // an ICMP socket
+#endif
+
 // An ICMP endpoint for a single echo exchange, closed when it goes out of scope.
 class IcmpHandle {
 public:
@@ -38,11 +49,7 @@ public:
     // whether there was any. Why there was none is said once, not every cycle.
     static IcmpHandle Open();
 
-    ~IcmpHandle();
-    IcmpHandle(const IcmpHandle&) = delete;
-    IcmpHandle& operator=(const IcmpHandle&) = delete;
-
-    bool IsOpen() const { return native_ != kNone; }
+    bool IsOpen() const { return endpoint_.IsOpen(); }
     icmp::SocketKind Kind() const { return kind_; }
 
     // Sends one echo request carrying payload to destination (network byte
@@ -52,10 +59,9 @@ public:
                   EchoReply& reply) const;
 
 private:
-    IcmpHandle(intptr_t native, icmp::SocketKind kind) : native_(native), kind_(kind) {}
+    IcmpHandle(IcmpEndpoint::Native native, icmp::SocketKind kind) : endpoint_(native), kind_(kind) {}
 
-    static constexpr intptr_t kNone = -1;  // no descriptor, and the invalid handle
-    intptr_t native_ = kNone;              // the platform's descriptor or handle
+    IcmpEndpoint endpoint_;
     icmp::SocketKind kind_ = icmp::SocketKind::Raw;
 };
 

@@ -24,11 +24,6 @@ constexpr WORD kSocketsVersion = 0x0101;  // 1.1
 // ICMP error message, which the library documents as needed.
 constexpr size_t kReplyBufferSize = sizeof(ICMP_ECHO_REPLY) + sizeof EchoReply::ReplyData + 8;
 
-HANDLE Handle(intptr_t native)
-{
-    return reinterpret_cast<HANDLE>(native);
-}
-
 // What the library's 64-bit record says, for the program's own.
 EchoOutcome OutcomeIn(const ICMP_ECHO_REPLY& from)
 {
@@ -76,13 +71,12 @@ IcmpHandle IcmpHandle::Open()
                         "), so no ping is sent and every record gets the status -1");
     else
         noHandle.Clear();
-    return IcmpHandle(reinterpret_cast<intptr_t>(handle), icmp::SocketKind::Raw);
+    return IcmpHandle(handle, icmp::SocketKind::Raw);
 }
 
-IcmpHandle::~IcmpHandle()
+bool IcmpFileKind::Close(void* handle)
 {
-    if (IsOpen())
-        ::IcmpCloseHandle(Handle(native_));
+    return ::IcmpCloseHandle(handle) != 0;
 }
 
 void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t payloadSize, int32_t timeoutMs,
@@ -91,7 +85,7 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
     alignas(ICMP_ECHO_REPLY) unsigned char buffer[kReplyBufferSize] = {};
     auto* answer = reinterpret_cast<ICMP_ECHO_REPLY*>(buffer);
     const DWORD replies =
-        ::IcmpSendEcho(Handle(native_), destination, const_cast<uint8_t*>(payload), static_cast<WORD>(payloadSize),
+        ::IcmpSendEcho(endpoint_.Get(), destination, const_cast<uint8_t*>(payload), static_cast<WORD>(payloadSize),
                        nullptr, buffer, sizeof buffer, static_cast<DWORD>(std::max(timeoutMs, 0)));
     // Without a reply the library may leave the record as it was, all zeros,
     // which would read as success: its status then comes from the last error.

@@ -19,6 +19,7 @@
 #include "echo_reply.h"
 #include "files.h"
 #include "icmp_platform.h"
+#include "owned.h"
 #include "ping_helper.h"
 
 namespace vellomar::platform {
@@ -35,34 +36,14 @@ std::filesystem::path HelperBesideExecutable()
     return ProgramFolder() / ping_helper::kProgramName;
 }
 
-class Pipe {
-public:
+struct Pipe {
     Pipe()
     {
-        if (::pipe2(fds_, O_CLOEXEC) != 0)
-            fds_[0] = fds_[1] = -1;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) == 0)
+            readEnd = OwnedDescriptor(fds[0]), writeEnd = OwnedDescriptor(fds[1]);
     }
-    ~Pipe()
-    {
-        CloseWriteEnd();
-        if (fds_[0] >= 0)
-            ::close(fds_[0]);
-    }
-    Pipe(const Pipe&) = delete;
-    Pipe& operator=(const Pipe&) = delete;
-
-    bool IsOpen() const { return fds_[0] >= 0; }
-    int ReadEnd() const { return fds_[0]; }
-    int WriteEnd() const { return fds_[1]; }
-    void CloseWriteEnd()
-    {
-        if (fds_[1] >= 0)
-            ::close(fds_[1]);
-        fds_[1] = -1;
-    }
-
-private:
-    int fds_[2] = {-1, -1};
+    OwnedDescriptor readEnd, writeEnd;
 };
 
 // Reads exactly size bytes before the deadline; false on a short read.
@@ -145,15 +126,15 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
     const std::filesystem::path helper = HelperBesideExecutable();
     Pipe pipe;
     pid_t child = -1;
-    if (!pipe.IsOpen() || !Spawn(helper, destination, timeoutMs, pipe.WriteEnd(), child)) {
+    if (!pipe.readEnd.IsOpen() || !Spawn(helper, destination, timeoutMs, pipe.writeEnd.Get(), child)) {
         ExplainNoEcho(helper);
         return false;
     }
-    pipe.CloseWriteEnd();
+    pipe.writeEnd.Reset();  // the helper holds the only write end: its end is the pipe's
 
     EchoReply answer;
     const auto deadline = Clock::now() + std::chrono::milliseconds(std::max(timeoutMs, 0)) + kHelperGrace;
-    const bool complete = ReadAll(pipe.ReadEnd(), &answer, sizeof answer, deadline);
+    const bool complete = ReadAll(pipe.readEnd.Get(), &answer, sizeof answer, deadline);
     if (!complete)
         ::kill(child, SIGKILL);
     const int exitCode = ExitCodeOf(child);

@@ -56,7 +56,8 @@ int main(int argc, char** argv)
 
     EchoReply reply;
     handle.SendEcho(*destination, platform::kEchoPayload, sizeof platform::kEchoPayload, *timeoutMs, reply);
-    const bool written = platform::File::StandardOutput().WriteAll(
-        std::string_view(reinterpret_cast<const char*>(&reply), sizeof reply));
+    auto output = platform::File::StandardOutput();
+    const bool written =
+        output && output->WriteAll(std::string_view(reinterpret_cast<const char*>(&reply), sizeof reply));
     return written ? helper::kExitExchanged : helper::kExitFailed;
 }

@@ -1,8 +1,10 @@
 #include "daily_logs.h"
 
 #include <algorithm>
+#include <charconv>
 
 #include "stamp.h"
+#include "stamp_text.h"
 
 namespace vellomar::report {
 namespace {
@@ -41,7 +43,7 @@ bool IsDailyLogName(std::string_view name)
            EqualIgnoringCase(name.substr(name.size() - kSuffix.size()), kSuffix);
 }
 
-std::optional<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder)
+platform::Outcome<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder)
 {
     auto logs = ListFiles(folder, IsDailyLogName);
     if (logs) {
@@ -61,8 +63,12 @@ std::string DateFromLogName(std::string_view name)
         return {};
     }
     const std::string_view digits = name.substr(kPrefix.size(), kDigits);
-    std::string date;
-    date.append(digits.substr(0, 4)).append("/").append(digits.substr(4, 2)).append("/").append(digits.substr(6, 2));
+    unsigned number = 0;
+    if (std::from_chars(digits.data(), digits.data() + kDigits, number).ptr != digits.data() + kDigits) {
+        return {};
+    }
+    const std::string date = DateText(static_cast<int>(number / 10000), static_cast<int>(number / 100 % 100),
+                                      static_cast<int>(number % 100));
     return ParseDate(date.data()) ? date : std::string();
 }
 

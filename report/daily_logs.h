@@ -26,8 +26,8 @@ bool IsDailyLogName(std::string_view name);
 bool NameBefore(std::string_view a, std::string_view b);
 
 // The ordinary files of folder that are daily logs, in ascending name order
-// with case ignored, or nothing when the folder cannot be listed.
-std::optional<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder);
+// with case ignored, or why the folder cannot be listed.
+platform::Outcome<std::vector<FolderEntry>> ListDailyLogs(const std::filesystem::path& folder);
 
 // "yyyy/mm/dd" from a name "PING_yyyymmdd.txt" that holds a calendar date,
 // otherwise empty.

@@ -1,4 +1,5 @@
 #include "err_list.h"
+#include "err_list_internals.h"
 
 #include <exception>
 #include <optional>
@@ -26,9 +27,13 @@ void WritePage(const std::filesystem::path& folder, PageTallyCache& tallies,
 {
     try {
         ReportFile page(folder / daily_log::kPageName);
-        if (!page.Create() || !page.Commit(RenderOutagePage(
-                                  tallies.Page(parts, newestDay, heading.hostName, heading.address, heading.madeAt)))) {
-            platform::ExplainProblem(page.Problem());
+        platform::Done written = page.Create();
+        if (written) {
+            written = page.Commit(
+                RenderOutagePage(tallies.Page(parts, newestDay, heading.hostName, heading.address, heading.madeAt)));
+        }
+        if (!written) {
+            platform::ExplainProblem(written.Reason());
         }
     } catch (const std::exception& error) {
         // The page is only a view of the report: without it the report stands.
@@ -42,15 +47,18 @@ void WritePage(const std::filesystem::path& folder, PageTallyCache& tallies,
 // rebuild to the next; a change in the logs reaches the other two as the
 // index of the first log that changed.
 struct ErrList::State {
-    State(const std::filesystem::path& folder, Changes changes) : catalogue(folder, changes == Changes::kWatchFolder) {}
+    State(const std::filesystem::path& folder, bool watchFolder) : catalogue(folder, watchFolder) {}
 
     LogCatalogue catalogue;
     ReportRows rows;
     PageTallyCache tallies;
 };
 
-ErrList::ErrList(std::filesystem::path folder, Changes changes)
-    : folder_(std::move(folder)), state_(std::make_unique<State>(folder_, changes))
+ErrList::ErrList(std::filesystem::path folder) : ErrList(std::move(folder), true)
+{}
+
+ErrList::ErrList(std::filesystem::path folder, bool watchFolder)
+    : folder_(std::move(folder)), state_(std::make_unique<State>(folder_, watchFolder))
 {}
 
 ErrList::~ErrList() = default;
@@ -58,11 +66,10 @@ ErrList::~ErrList() = default;
 RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& heading)
 {
     std::optional<std::jthread> pageWriter;
-    std::string problem;
     const auto failed = [](std::string why) { return RebuildResult {false, std::move(why)}; };
     try {
-        if (!state_->catalogue.Update(problem)) {
-            return failed(std::move(problem));
+        if (platform::Done listed = state_->catalogue.Update(); !listed) {
+            return failed(listed.Reason());
         }
         const std::size_t changed = state_->catalogue.TakeFirstChanged();
         state_->rows.ChangedFrom(changed);
@@ -71,17 +78,22 @@ RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& head
         // What stays of the last report goes to the disk while the changed
         // logs are read.
         const std::size_t kept = state_->rows.Kept().size();
-        if (!report.Create() || !report.Write(state_->rows.Kept())) {
-            return failed(report.Problem());
+        platform::Done step = report.Create();
+        if (step) {
+            step = report.Write(state_->rows.Kept());
+        }
+        if (!step) {
+            return failed(step.Reason());
         }
         progress.Clear();
         state_->catalogue.ReadMissingParts();
         pageWriter = StartPageWriter(heading);
-        if (!state_->rows.Fold(state_->catalogue.Logs(), progress, problem)) {
-            return failed(std::move(problem));
+        step = state_->rows.Fold(state_->catalogue.Logs(), progress);
+        if (step) {
+            step = report.Commit(state_->rows.Text().substr(kept));
         }
-        if (!report.Write(state_->rows.Text().substr(kept)) || !report.Commit()) {
-            return failed(report.Problem());
+        if (!step) {
+            return failed(step.Reason());
         }
     } catch (const std::exception& error) {
         pageWriter.reset();          // before the parts it was given are let go
@@ -116,7 +128,7 @@ std::optional<std::jthread> ErrList::StartPageWriter(const PageHeading& heading)
 
 RebuildResult MakeErrList(const std::filesystem::path& folder, ReportProgress& progress, const PageHeading& heading)
 {
-    return ErrList(folder, ErrList::Changes::kCheckEveryLog).Rebuild(progress, heading);  // no watch for one rebuild
+    return ErrListCheckingEveryLog(folder).Rebuild(progress, heading);  // no watch for one rebuild
 }
 
 }  // namespace vellomar

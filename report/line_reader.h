@@ -32,8 +32,8 @@ public:
     // is that long). onLine returns which lines it needs next: kEveryLine, or
     // a character, and then only lines that hold that character are passed
     // until it asks again. Looking for one character is much faster than
-    // splitting every line. False when the file cannot be opened or read.
-    template <class OnLine> bool ReadFile(const std::filesystem::path& file, OnLine&& onLine);
+    // splitting every line. Fails when the file cannot be opened or read.
+    template <class OnLine> platform::Done ReadFile(const std::filesystem::path& file, OnLine&& onLine);
 
     // How many lines the last file read held, passed to onLine or not.
     std::int64_t LinesInLastFile() const { return lines_; }
@@ -94,21 +94,23 @@ const char* LineReader::PassLines(const char* begin, const char* end, char& want
     }
 }
 
-template <class OnLine> bool LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
+template <class OnLine> platform::Done LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
 {
-    platform::File input = platform::File::OpenForReading(file);
+    platform::Outcome<platform::File> opened = platform::File::OpenForReading(file);
     lines_ = 0;
-    if (!input.IsOpen()) {
-        return false;
+    if (!opened) {
+        return platform::Failure {opened.Reason()};
     }
+    platform::File& input = *opened;
     char wanted = kEveryLine;
     std::size_t kept = 0;   // the unfinished line at the front of the buffer
     bool overlong = false;  // inside a line longer than the buffer
     for (;;) {
-        const std::ptrdiff_t count = input.Read(buffer_ + kept, std::min(capacity_ - kept, kReadSize));
-        if (count < 0) {
-            return false;
+        const platform::Outcome<std::size_t> got = input.Read(buffer_ + kept, std::min(capacity_ - kept, kReadSize));
+        if (!got) {
+            return platform::Failure {got.Reason()};
         }
+        const std::size_t count = *got;
         if (count == 0) {
             break;
         }
@@ -134,7 +136,7 @@ template <class OnLine> bool LineReader::ReadFile(const std::filesystem::path& f
     if (kept > 0 && !overlong && (wanted == kEveryLine || last.find(wanted) != last.npos)) {
         onLine(Line(last.data(), last.data() + kept));
     }
-    return true;
+    return {};
 }
 
 }  // namespace vellomar::report

@@ -5,7 +5,6 @@
 #include <system_error>
 #include <thread>
 
-#include "diagnostics.h"
 #include "line_reader.h"
 #include "outage_page.h"
 
@@ -57,7 +56,7 @@ LogCatalogue::LogCatalogue(std::filesystem::path folder, bool watch) : folder_(s
     }
 }
 
-bool LogCatalogue::Update(std::string& problem)
+platform::Done LogCatalogue::Update()
 {
     auto named = watch_ ? watch_->Changes() : std::nullopt;
     if (named) {
@@ -65,18 +64,17 @@ bool LogCatalogue::Update(std::string& problem)
     }
     if (listed_ && named && ++sinceFullCheck_ < kUpdatesBetweenFullChecks) {
         CheckNames(std::move(*named));
-        return true;
+        return {};
     }
     listed_ = false;
     auto entries = ListDailyLogs(folder_);
     if (!entries) {
-        problem = "the folder of the daily logs: " + platform::LastErrorText();
-        return false;
+        return platform::Failure {entries.Reason()};
     }
     MatchWithListing(std::move(*entries), named ? *named : std::vector<std::string> {});
     listed_ = true;
     sinceFullCheck_ = 0;
-    return true;
+    return {};
 }
 
 std::size_t LogCatalogue::TakeFirstChanged()
@@ -163,14 +161,10 @@ void LogCatalogue::ReadPart(LineReader& reader, CataloguedLog& log) const
 {
     const bool whole = log.day && *log.day >= newestDay_ - kRttDays;
     log.unreadable.clear();
-    try {
-        if (auto part = ReadLogPart(reader, folder_, log.entry.name, whole)) {
-            log.part = std::make_shared<const LogPart>(std::move(*part));
-        } else {
-            log.unreadable = platform::LastErrorText();
-        }
-    } catch (const std::exception& error) {
-        log.unreadable = error.what();
+    if (auto part = ReadLogPart(reader, folder_, log.entry.name, whole)) {
+        log.part = std::make_shared<const LogPart>(std::move(*part));
+    } else {
+        log.unreadable = part.Reason();
     }
 }
 
@@ -190,14 +184,18 @@ void LogCatalogue::ReadMissingParts()
     std::atomic<std::size_t> next {0};
     // Each reader writes to the logs it took from next alone.
     const auto readSome = [&]() noexcept {
+        std::size_t i = next++;
         try {
             LineReader reader;
-            for (std::size_t i = next++; i < missing.size(); i = next++) {
+            for (; i < missing.size(); i = next++) {
                 ReadPart(reader, *missing[i]);
             }
         } catch (const std::exception& error) {
-            // No reader to be had: the logs left without a part fail the rebuild.
-            platform::ExplainProblem(std::string("reading the daily logs: ") + error.what());
+            // No memory for a reader or a part: the logs left without a part
+            // fail the rebuild, this one with the reason.
+            if (i < missing.size()) {
+                missing[i]->unreadable = missing[i]->entry.name + ": " + error.what();
+            }
         }
     };
     const std::size_t cores = std::max(1u, std::thread::hardware_concurrency());

@@ -25,7 +25,8 @@ struct CataloguedLog {
     // Nothing until read; a part, once read, never changes and may be shared
     // with a thread that makes the page.
     std::shared_ptr<const LogPart> part;
-    std::string unreadable;  // why it could not be read, when it could not
+    // Why it could not be read, when it could not: its name and the system's reason.
+    std::string unreadable;
 };
 
 class LogCatalogue {
@@ -33,9 +34,9 @@ public:
     // With a watch on the folder, or checking every log on every update.
     LogCatalogue(std::filesystem::path folder, bool watch);
 
-    // Brings the catalogue up to the folder as it is now: false, with the
-    // system's reason, when the folder could not be listed.
-    bool Update(std::string& problem);
+    // Brings the catalogue up to the folder as it is now, or says why the
+    // folder could not be listed.
+    platform::Done Update();
     // The index of the first log that changed, moved, came or went since the
     // last call (the number of logs when none did): everything folded from
     // it on no longer holds.

@@ -39,8 +39,8 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last)
     return row.append(FormatDuration(last.seconds - first.seconds)).append("\r\n");
 }
 
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
-                                   bool whole)
+platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                       bool whole)
 {
     LogPart part;
     part.day = DateFromLogName(name);
@@ -58,7 +58,7 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
     ProbeRecordParser parser;
     RttSlots rtt;
     part.readWhole = whole;
-    const bool read = reader.ReadFile(folder / name, [&](std::string_view line) {
+    const platform::Done read = reader.ReadFile(folder / name, [&](std::string_view line) {
         const auto record = parser.Parse(line);
         if (record && !part.hasRecords) {
             part.hasRecords = true;
@@ -80,7 +80,7 @@ std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::pa
         return part.hasRecords && !tracker.InOutage() && !whole ? '-' : LineReader::kEveryLine;
     });
     if (!read) {
-        return std::nullopt;
+        return platform::Failure {read.Reason()};
     }
     part.lines = reader.LinesInLastFile();
     part.rtt = rtt.Take();

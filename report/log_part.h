@@ -55,10 +55,10 @@ struct LogPart {
     std::vector<RttSlot> rtt;
 };
 
-// The part of the daily log named name in folder, or nothing when it cannot be
-// opened or read. Read whole, when asked to, for its round-trip times.
-std::optional<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
-                                   bool whole = false);
+// The part of the daily log named name in folder, or why it cannot be opened
+// or read. Read whole, when asked to, for its round-trip times.
+platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                                       bool whole = false);
 
 std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 

@@ -8,10 +8,13 @@
 #include <cstdio>
 #include <string_view>
 
+#include "daily_log_format.h"
+#include "stamp_text.h"
+
 namespace vellomar::report {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+using daily_log::kSecondsPerDay;
 
 constexpr std::string_view kStyle = R"(
 body { font: 13px/1.4 "DejaVu Sans", Arial, sans-serif; color: #222; margin: 16px auto; max-width: 760px; }
@@ -90,27 +93,14 @@ void AppendNumber(std::string& html, int value)
 // "yyyy/mm/dd"
 void AppendDate(std::string& html, const std::chrono::year_month_day& date)
 {
-    const int year = static_cast<int>(date.year());
-    const unsigned month = static_cast<unsigned>(date.month()), day = static_cast<unsigned>(date.day());
-    const char text[] = {static_cast<char>('0' + year / 1000 % 10),
-                         static_cast<char>('0' + year / 100 % 10),
-                         static_cast<char>('0' + year / 10 % 10),
-                         static_cast<char>('0' + year % 10),
-                         '/',
-                         static_cast<char>('0' + month / 10),
-                         static_cast<char>('0' + month % 10),
-                         '/',
-                         static_cast<char>('0' + day / 10),
-                         static_cast<char>('0' + day % 10)};
-    html.append(text, sizeof text);
+    vellomar::AppendDate(html, static_cast<int>(date.year()), static_cast<int>(static_cast<unsigned>(date.month())),
+                         static_cast<int>(static_cast<unsigned>(date.day())));
 }
 
 std::string DateText(std::int64_t day)
 {
-    const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {day}}};
-    char text[16];
-    std::snprintf(text, sizeof text, "%04d/%02u/%02u", static_cast<int>(date.year()),
-                  static_cast<unsigned>(date.month()), static_cast<unsigned>(date.day()));
+    std::string text;
+    AppendDate(text, std::chrono::year_month_day {std::chrono::sys_days {std::chrono::days {day}}});
     return text;
 }
 

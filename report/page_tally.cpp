@@ -2,10 +2,12 @@
 
 #include <algorithm>
 
+#include "daily_log_format.h"
+
 namespace vellomar::report {
 namespace {
 
-constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
+using daily_log::kSecondsPerDay;
 
 }  // namespace
 

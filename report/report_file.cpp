@@ -2,7 +2,6 @@
 
 #include <utility>
 
-#include "diagnostics.h"
 #include "files.h"
 
 namespace vellomar::report {
@@ -16,62 +15,64 @@ ReportFile::ReportFile(std::filesystem::path reportPath)
 ReportFile::~ReportFile()
 {
     if (created_ && !committed_) {
-        file_.Close();  // closed before it is removed, as some platforms require
+        (void)file_.Close();  // closed before it is removed, as some platforms require
         std::error_code ignored;
         std::filesystem::remove(temporaryPath_, ignored);
     }
 }
 
-bool ReportFile::Failed(const std::filesystem::path& file, const std::string& reason)
-{
-    const std::u8string name = file.filename().u8string();
-    problem_.assign(name.begin(), name.end()).append(": ").append(reason);
-    return false;
-}
-
-bool ReportFile::Create()
+platform::Done ReportFile::Create()
 {
     // A report the user made read-only stays as it is, although the folder
     // would let a new file take its place.
-    if (!platform::MayWrite(reportPath_)) {
-        return Failed(reportPath_, platform::LastErrorText());
+    if (platform::Done mayWrite = platform::MayWrite(reportPath_); !mayWrite) {
+        return mayWrite;
     }
     std::error_code missing;
     const std::filesystem::file_status old = std::filesystem::status(reportPath_, missing);
     if (!missing) {
         oldPermissions_ = old.permissions();
     }
-    file_ = platform::File::CreateEmpty(temporaryPath_);
-    created_ = file_.IsOpen();
-    return created_ || Failed(temporaryPath_, platform::LastErrorText());
-}
-
-bool ReportFile::Write(std::string_view piece)
-{
-    if (!file_.WriteAll(piece)) {
-        return Failed(temporaryPath_, platform::LastErrorText());
+    platform::Outcome<platform::File> created = platform::File::CreateEmpty(temporaryPath_);
+    if (!created) {
+        return platform::Failure {created.Reason()};
     }
-    file_.StartFlush();
-    return true;
+    file_ = std::move(*created);
+    created_ = true;
+    return {};
 }
 
-bool ReportFile::Commit()
+platform::Done ReportFile::Write(std::string_view piece)
+{
+    platform::Done written = file_.WriteAll(piece);
+    if (written) {
+        file_.StartFlush();
+    }
+    return written;
+}
+
+platform::Done ReportFile::Commit()
 {
     // The sync makes the rename safe against a power cut as well: without it
     // the renamed report could turn up empty after a crash. It costs little,
     // as the report is small and rebuilt only every ten minutes or so.
-    if (!file_.Flush() || !file_.Close()) {
-        return Failed(temporaryPath_, platform::LastErrorText());
+    platform::Done step = file_.Flush();
+    if (step) {
+        step = file_.Close();
+    }
+    if (!step) {
+        return step;
     }
     std::error_code error;
     if (oldPermissions_) {
         std::filesystem::permissions(temporaryPath_, *oldPermissions_, error);
     }
     if (error) {
-        return Failed(temporaryPath_, error.message());
+        return platform::Failure {platform::NameOf(temporaryPath_) + ": " + error.message()};
     }
-    committed_ = platform::ReplaceByMoving(temporaryPath_, reportPath_);
-    return committed_ || Failed(reportPath_, platform::LastErrorText());
+    step = platform::ReplaceByMoving(temporaryPath_, reportPath_);
+    committed_ = step || !std::filesystem::exists(temporaryPath_, error);
+    return step;
 }
 
 }  // namespace vellomar::report

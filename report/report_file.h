@@ -5,7 +5,6 @@
 
 #include <filesystem>
 #include <optional>
-#include <string>
 #include <string_view>
 
 #include "files.h"
@@ -21,32 +20,31 @@ public:
     // Removes the temporary file unless Commit succeeded.
     ~ReportFile();
 
-    // False when the user may not write the report (read-only, a folder...):
+    // Fails when the user may not write the report (read-only, a folder...):
     // it is then left as it is. Otherwise creates (or truncates) the
-    // temporary file; false when it cannot.
-    bool Create();
+    // temporary file, or says why it cannot. A failure names the file and
+    // gives the system's reason ("ERR_list.csv: Permission denied...").
+    platform::Done Create();
     // Writes a piece of the new report after the pieces written before, and
     // starts it on its way to the disk.
-    bool Write(std::string_view piece);
+    platform::Done Write(std::string_view piece);
     // Gives what was written the old report's permissions, syncs it to the
-    // disk and renames it over the report. False, and the old report
-    // untouched, when any step failed.
-    bool Commit();
-    bool Commit(std::string_view text) { return Write(text) && Commit(); }
-    // Why the step that failed failed, one line for the user: the file's
-    // name and the system's reason ("ERR_list.csv: Permission denied...").
-    const std::string& Problem() const { return problem_; }
+    // disk and renames it over the report. When any step fails, the old
+    // report is untouched, unless only the flush of its folder failed.
+    platform::Done Commit();
+    platform::Done Commit(std::string_view text)
+    {
+        platform::Done written = Write(text);
+        return written ? Commit() : written;
+    }
 
 private:
-    bool Failed(const std::filesystem::path& file, const std::string& reason);
-
     std::filesystem::path reportPath_;
     std::filesystem::path temporaryPath_;
     std::optional<std::filesystem::perms> oldPermissions_;
     platform::File file_;
     bool created_ = false;
     bool committed_ = false;
-    std::string problem_;
 };
 
 }  // namespace vellomar::report

@@ -7,7 +7,9 @@
 namespace vellomar::report {
 namespace {
 
-// Windows-1250, where the heading's "Č" is the single byte 0xC8.
+// Windows-1250, where the heading's "Č" is the single byte 0xC8. The title
+// names the provider the report was first kept for, whatever host is watched:
+// kept on purpose, as the reports already kept and their readers have it.
 constexpr std::string_view kHeading = "Prekinitve Telemach interneta\r\n"
                                       "Od;Do;\xC8"
                                       "as;Dan;Dnevno\r\n";
@@ -34,7 +36,7 @@ std::size_t ReportRows::KeptSize() const
     return folded_.empty() ? 0 : folded_.back().rowsEnd;
 }
 
-bool ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress, std::string& problem)
+platform::Done ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress)
 {
     ChangedFrom(logs.size());
     if (folded_.empty()) {
@@ -49,14 +51,13 @@ bool ReportRows::Fold(const std::vector<CataloguedLog>& logs, ReportProgress& pr
             continue;
         }
         if (!logs[i].part) {
-            problem =
-                logs[i].entry.name + ": " + (logs[i].unreadable.empty() ? std::string("not read") : logs[i].unreadable);
-            return false;
+            return platform::Failure {logs[i].unreadable.empty() ? logs[i].entry.name + ": not read"
+                                                                 : logs[i].unreadable};
         }
         AppendRows(text_, *logs[i].part, fold.AddLog(*logs[i].part));
         folded_.push_back(FoldedUpTo {text_.size(), fold});
     }
-    return true;
+    return {};
 }
 
 }  // namespace vellomar::report

@@ -22,9 +22,8 @@ public:
     // the first fold.
     std::string_view Kept() const { return std::string_view(text_).substr(0, KeptSize()); }
     // Shows every log's name and adds the rows of those not folded yet, up
-    // to the first log that could not be read: false then, with the log's
-    // name and why in problem.
-    bool Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress, std::string& problem);
+    // to the first log that could not be read, which it names, and why.
+    platform::Done Fold(const std::vector<CataloguedLog>& logs, ReportProgress& progress);
     std::string_view Text() const { return text_; }
 
 private:

@@ -43,17 +43,10 @@ struct RebuildResult {
 // rebuild reads every log, on all cores. Nothing of this is written to disk.
 class ErrList {
 public:
-    // How a rebuild finds the logs that changed.
-    enum class Changes {
-        // The folder's watch names them; every log's size, times and file
-        // identity are checked as well on the first rebuild, every sixth,
-        // and whenever the watch lost track.
-        kWatchFolder,
-        // Every log's size, times and file identity, on every rebuild.
-        kCheckEveryLog,
-    };
-
-    explicit ErrList(std::filesystem::path folder, Changes changes = Changes::kWatchFolder);
+    // The folder's watch names the logs that changed; every log's size,
+    // times and file identity are checked as well on the first rebuild,
+    // every sixth, and whenever the watch lost track.
+    explicit ErrList(std::filesystem::path folder);
     ~ErrList();
     ErrList(const ErrList&) = delete;
     ErrList& operator=(const ErrList&) = delete;
@@ -67,6 +60,11 @@ public:
     // written does not change the report, nor what this returns.
     RebuildResult Rebuild(ReportProgress& progress, const PageHeading& heading = {});
 
+protected:
+    // Without a watch when watchFolder is false: then every log's size,
+    // times and file identity are checked on every rebuild.
+    ErrList(std::filesystem::path folder, bool watchFolder);
+
 private:
     std::optional<std::jthread> StartPageWriter(const PageHeading& heading);
 
@@ -74,9 +72,5 @@ private:
     std::filesystem::path folder_;
     std::unique_ptr<State> state_;
 };
-
-// One rebuild that reads every daily log.
-RebuildResult MakeErrList(const std::filesystem::path& folder, ReportProgress& progress,
-                          const PageHeading& heading = {});
 
 }  // namespace vellomar

@@ -42,12 +42,10 @@ public:
         if (timeOfDay < 0) {
             return std::nullopt;
         }
-        return cachedDay_ * kSecondsPerDay + timeOfDay;
+        return cachedDay_ * daily_log::kSecondsPerDay + timeOfDay;
     }
 
 private:
-    static constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
-
     bool CacheDate(const char* date);
 
     // Seconds since midnight of " hh:mm:ss" at text, or -1.

@@ -14,6 +14,7 @@
 
 #include "../app/window_without_boxes.h"
 #include "err_list.h"
+#include "err_list_internals.h"
 #include "folder_listing.h"
 #include "private_disk.h"
 #include "private_network.h"

@@ -9,6 +9,7 @@
 #include "files.h"
 #include "temp_folder.h"
 #include "text_encoding.h"
+#include "watched_disk.h"
 
 namespace vellomar::platform {
 namespace {
@@ -24,49 +25,69 @@ struct ForeignFolder {
     fs::path operator/(const char* name) const { return folder / name; }
 };
 
-TEST(File, AppendCreatesThenOnlyAddsReadsBackAndATruncateCutsBack)
+// A failure names the file and gives the system's reason, taken at the failing call.
+TEST(File, AppendCreatesThenOnlyAddsReadsBackATruncateCutsBackAndFailuresNameTheFile)
 {
     ForeignFolder place;
     const fs::path log = place / "PING_20150126.txt";
-    EXPECT_FALSE(File::OpenForReading(log).IsOpen());
-    EXPECT_FALSE(File::OpenForAppend(place / "no folder/x.txt").IsOpen());
-    EXPECT_FALSE(File::OpenForAppend(place.folder).IsOpen()) << "a folder is no file";
-    {
-        File file = File::OpenForAppend(log);
-        ASSERT_TRUE(file.IsOpen());
-        EXPECT_TRUE(file.WriteAll(std::string(100000, 'x')) && file.Flush());
+    for (const auto& [opened, reason] :
+         {std::pair(File::OpenForReading(log), "PING_20150126.txt: No such file"),
+          std::pair(File::OpenForAppend(place / "no folder/x.txt"), "x.txt: No such file"),
+          std::pair(File::OpenForAppend(place.folder), "Čedomir Đurić Жанна 中文: Is a")}) {
+        EXPECT_FALSE(opened);
+#ifndef _WIN32
+        EXPECT_TRUE(opened.Reason().starts_with(reason)) << opened.Reason();
+#endif
     }
-    File file = File::OpenForAppend(log);
-    EXPECT_EQ(file.Size(), 100000u) << "opening for append keeps what is there";
+    {
+        auto file = File::OpenForAppend(log);
+        ASSERT_TRUE(file) << file.Reason();
+        EXPECT_TRUE(file->WriteAll(std::string(100000, 'x')) && file->Flush());
+    }
+    File file = std::move(*File::OpenForAppend(log));
+    EXPECT_EQ(*file.Size(), 100000u) << "opening for append keeps what is there";
     EXPECT_TRUE(file.WriteAll("cut off again"));
     EXPECT_TRUE(file.Truncate(100000));
     EXPECT_TRUE(file.WriteAll("end") && file.Close()) << "writes go on at the new end";
 
-    File reader = File::OpenForReading(log);
+    File reader = std::move(*File::OpenForReading(log));
     std::string read;
     char buffer[4096];
-    for (std::ptrdiff_t count; (count = reader.Read(buffer, sizeof buffer)) > 0;)
-        read.append(buffer, static_cast<size_t>(count));
+    for (Outcome<size_t> count = 0; (count = reader.Read(buffer, sizeof buffer)) && *count > 0;)
+        read.append(buffer, *count);
     EXPECT_EQ(read, std::string(100000, 'x') + "end");
-    EXPECT_EQ(reader.Read(buffer, sizeof buffer), 0);
+    EXPECT_EQ(*reader.Read(buffer, sizeof buffer), 0u);
 }
 
-TEST(File, ReplaceSwapsInTheNewVersionOrLeavesBothAsTheyWere)
+// A refused rename leaves the old file in place; the folder is flushed after the move, and a folder
+// that cannot be flushed is said, the move made.
+TEST(File, ReplaceSwapsInTheNewVersionDurablyOrLeavesBothAsTheyWere)
 {
     ForeignFolder place;
+    testing::WatchedDisk disk;
     const fs::path report = place / "ERR_list.csv", temporary = place / "ERR_list.csv.tmp";
+    const std::string folder = NameOf(place.folder);
     WriteBytes(report, "old");
-    ASSERT_TRUE(File::CreateEmpty(temporary).WriteAll("new"));
+    WriteBytes(temporary, "new");
+    disk.refusedRenames = {"ERR_list.csv"};
+    const Done refused = ReplaceByMoving(temporary, report);
+    EXPECT_TRUE(refused.Reason().starts_with("ERR_list.csv: ")) << refused.Reason();
+    EXPECT_EQ(ReadBytes(report) + ReadBytes(temporary), "oldnew") << "both stay as they were";
+
+    disk.refusedRenames.clear();
     ASSERT_TRUE(ReplaceByMoving(temporary, report));
     EXPECT_EQ(ReadBytes(report), "new");
     EXPECT_FALSE(fs::exists(temporary));
-
+#ifndef _WIN32  // there the move itself is written through
+    EXPECT_EQ(disk.flushes[folder], 1) << "the rename reaches the disk with the folder's flush";
     WriteBytes(temporary, "newer");
-    fs::create_directories(place / "occupied/inside");
-    EXPECT_FALSE(ReplaceByMoving(temporary, place / "occupied"));
-    EXPECT_EQ(ReadBytes(temporary), "newer");
-    EXPECT_TRUE(fs::exists(place / "occupied/inside"));
-    EXPECT_EQ(File::CreateEmpty(report).Size(), 0u) << "an existing file is emptied";
+    disk.refusedFlushes = {folder};
+    const Done notDurable = ReplaceByMoving(temporary, report);
+    EXPECT_TRUE(notDurable.Reason().starts_with("ERR_list.csv is replaced but may not survive a power cut: " + folder))
+        << notDurable.Reason();
+    EXPECT_EQ(ReadBytes(report), "newer");
+#endif
+    EXPECT_EQ(File::CreateEmpty(report)->Size().operator*(), 0u) << "an existing file is emptied";
 }
 
 TEST(Program, PathIsThisTestProgramAndItsFolderHoldsIt)

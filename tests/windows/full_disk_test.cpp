@@ -26,9 +26,9 @@ TEST(FullDisk, AppendsAreWholeRecordsOrNothingAndResumeOnceThereIsRoom)
     size_t appended = 0;
     bool refused = false;
     while (!refused && appended < 10000) {
-        DailyLogFile file(log);
-        ASSERT_TRUE(file.IsOpen());
-        refused = !file.Append(record);
+        auto file = DailyLogFile::Open(log);
+        ASSERT_TRUE(file) << file.Reason();
+        refused = !file->Append(record);
         appended += !refused;
     }
     ASSERT_TRUE(refused) << "the disk never filled up";
@@ -36,7 +36,7 @@ TEST(FullDisk, AppendsAreWholeRecordsOrNothingAndResumeOnceThereIsRoom)
     EXPECT_EQ(fs::file_size(log), appended * record.size()) << "no half record is left at the end";
 
     fs::remove(folder / "filler");
-    EXPECT_TRUE(DailyLogFile(log).Append(record));
+    EXPECT_TRUE(DailyLogFile::Open(log)->Append(record));
     std::string expected;
     for (size_t i = 0; i <= appended; ++i)
         expected += record;
