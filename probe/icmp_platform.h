@@ -6,10 +6,10 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "echo_reply.h"
 #include "icmp_decode.h"
-#include "socket_stuff.h"
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 // What every echo request carries: "hello", without a terminating zero.
 inline constexpr uint8_t kEchoPayload[] = {'h', 'e', 'l', 'l', 'o'};
@@ -59,4 +59,4 @@ private:
     icmp::SocketKind kind_ = icmp::SocketKind::Raw;
 };
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe

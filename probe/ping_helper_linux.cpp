@@ -21,7 +21,7 @@
 #include "icmp_platform.h"
 #include "ping_helper.h"
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 namespace {
 
@@ -32,7 +32,7 @@ constexpr auto kHelperGrace = std::chrono::seconds(2);
 
 std::filesystem::path HelperBesideExecutable()
 {
-    return ProgramFolder() / ping_helper::kProgramName;
+    return platform::ProgramFolder() / ping_helper::kProgramName;
 }
 
 class Pipe {
@@ -131,7 +131,7 @@ EchoOutcome OutcomeIn(const EchoReply& helper)
 // Says, once while it lasts, that no ping can be sent at all, and what to do.
 void ExplainNoEcho(const std::filesystem::path& helper)
 {
-    static RecurringProblem noEcho;
+    static platform::RecurringProblem noEcho;
     noEcho.Report("no ping can be sent, so every record gets the status -1: this user's group may not use "
                   "ping sockets (net.ipv4.ping_group_range), and the ping helper " +
                   helper.string() +
@@ -173,4 +173,4 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
     return true;
 }
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe
