@@ -177,15 +177,21 @@ TEST_P(EchoPath, EveryOutcomeComesRightAndLeavesNoDescriptorOpenAndASilentNeighb
         const char* text;
         int32_t timeoutMs, status;
         const char* answerer;
+        EchoEnd end;  // as the rest of the program sees it
     } cases[] = {
-        {"127.0.0.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"127.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"0x7f.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2"},
-        {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0"},  // no time to wait at all
-        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0"},
-        {"10.254.0.1", 1000, kIpDestHostUnreachable, "0.0.0.0"},
+        {"127.0.0.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"127.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"0x7f.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2", EchoEnd::Replied},
+        {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0", EchoEnd::TimedOut},  // no time to wait at all
+        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0", EchoEnd::NetUnreachable},
+        {"10.254.0.1", 1000, kIpDestHostUnreachable, "0.0.0.0", EchoEnd::HostUnreachable},
+        {"IP", 1000, kNoRequestSent, "0.0.0.0", EchoEnd::NotSent},
     };
+    for (const auto& c : cases) {
+        const ProbeResult plain = SendPing(c.text, c.timeoutMs);
+        EXPECT_EQ(std::pair(plain.end, plain.status), std::pair(c.end, c.status)) << c.text;
+    }
     const int before = testing::OpenHandleCount();
     for (int round = 0; round < 150 && !HasFailure(); ++round) {
         for (const auto& c : cases) {
