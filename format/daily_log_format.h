@@ -17,9 +17,14 @@ inline constexpr std::string_view kNameSuffix = ".txt";
 inline constexpr std::string_view kLineEnd = "\r\n";
 inline constexpr std::size_t kStampLength = 19;  // yyyy/mm/dd hh:mm:ss
 inline constexpr std::size_t kDateLength = 10;   // yyyy/mm/dd, the stamp's start
+
+// A stamp as seconds on one continuous scale: the civil day number (days since
+// 1970/01/01) times 86400 plus the time of day. End minus start is therefore a
+// duration across any midnight, month or year. No time zone is applied: the
+// stamps are wall-clock time and are compared as such, every day as long.
+using StampSeconds = std::int64_t;
+inline constexpr StampSeconds kSecondsPerDay = 24 * 60 * 60;
 inline constexpr char kSocketFailureLine[] = "Windows Sockets not responding correctly.";
-// Stamps are wall-clock time without a time zone: every day of them is as long.
-inline constexpr std::int64_t kSecondsPerDay = 24 * 60 * 60;
 
 // The status of a probe that got no reply in time; an outage is a run of them.
 inline constexpr std::int32_t kTimedOutStatus = -10;

@@ -78,7 +78,7 @@ std::string StreamReport()
         std::string day = DateFromLogName(log.name);  // else that of the first record
         Require(static_cast<bool>(reader.ReadFile(Folder() / log.name, [&](std::string_view line) {
             if (const auto record = parser.Parse(line))
-                day = day.empty() ? record->stamp.substr(0, kDateLength) : day, tracker.Add(*record);
+                day = day.empty() ? record->stamp.substr(0, kDateLength) : day, AddRecord(tracker, *record);
             return LineReader::kEveryLine;
         })));
         report += "-----;-----; ;" + day + ";" + FormatDuration(total) + "\r\n";

@@ -14,8 +14,8 @@
 #include <vector>
 
 #include "byte_order.h"
+#include "echo_reply.h"
 #include "icmp_decode.h"
-#include "socket_stuff.h"
 
 namespace {
 

@@ -19,46 +19,47 @@ std::string Utf8(const std::filesystem::path& path)
 
 }  // namespace
 
-std::string ComposeProbeRecord(const platform::LocalDateTime& stamp, int32_t roundTripTime, int32_t status)
+CycleRecord ComposeProbeRecord(const platform::LocalDateTime& stamp, const ProbeResult& probe)
 {
-    if (roundTripTime > 1000)
-        roundTripTime = 0;
-    if (status == kIpRequestTimedOut)
-        status = daily_log::kTimedOutStatus;
-    return FormatStamp(stamp) + "," + std::to_string(roundTripTime) + "," + std::to_string(status);
+    CycleRecord record;
+    record.stamp = FormatStamp(stamp);
+    record.seconds = StampSecondsOf(stamp);
+    record.end = probe.end;
+    // Kept on purpose: the first monitor wrote a round trip over a second as 0,
+    // and the logs of all the years since read that way.
+    record.roundTripMs = probe.roundTripMs > 1000 ? 0 : probe.roundTripMs;
+    record.status = probe.end == EchoEnd::TimedOut ? daily_log::kTimedOutStatus : probe.status;
+    record.logged.line = record.stamp + "," + std::to_string(record.roundTripMs) + "," + std::to_string(record.status);
+    return record;
 }
 
 ProbeLog::ProbeLog(std::filesystem::path programFolder, SocketCalls sockets, Clock clock)
     : programFolder_(std::move(programFolder)), sockets_(std::move(sockets)), clock_(std::move(clock))
 {}
 
-LogEntry ProbeLog::PingOnce(const std::string& address)
+// Kept on purpose: the socket library is started and released around every
+// probe, as the first monitor did, so that no cycle depends on the last one.
+std::optional<CycleRecord> ProbeLog::BeginCycle()
 {
-    if (std::optional<LogEntry> socketFailure = BeginCycle())
-        return *socketFailure;
-    EchoReply reply {};
-    int32_t status = Send(address, reply);
-    return FinishCycle(status, reply);
+    if (sockets_.initialize())
+        return std::nullopt;
+    CycleRecord failure;
+    failure.socketFailure = true;
+    failure.logged = WriteLog(daily_log::kSocketFailureLine);
+    return failure;
 }
 
-std::optional<LogEntry> ProbeLog::BeginCycle()
+ProbeResult ProbeLog::Send(const std::string& address) const
 {
-    if (!sockets_.initialize())
-        return WriteLog(daily_log::kSocketFailureLine);
-    return std::nullopt;
+    return sockets_.sendPing(address, kProbeTimeoutMs);
 }
 
-int32_t ProbeLog::Send(const std::string& address, EchoReply& reply) const
+CycleRecord ProbeLog::FinishCycle(const ProbeResult& probe)
 {
-    return sockets_.sendPing(address, kProbeTimeoutMs, reply);
-}
-
-LogEntry ProbeLog::FinishCycle(int32_t status, const EchoReply& reply)
-{
-    platform::LocalDateTime stamp = clock_();
-    LogEntry entry = WriteLog(ComposeProbeRecord(stamp, reply.RoundTripTime, status));
+    CycleRecord record = ComposeProbeRecord(clock_(), probe);
+    record.logged = WriteLog(record.logged.line);
     sockets_.cleanup();
-    return entry;
+    return record;
 }
 
 void ProbeLog::AbandonCycle()
@@ -71,11 +72,8 @@ LogEntry ProbeLog::WriteLog(const std::string& line)
     LogEntry entry;
     entry.line = line;
     try {
-        platform::LocalDateTime today = clock_();
-        const std::filesystem::path logFile = programFolder_ / DailyLogName(today);
-        logBaseName_ = Utf8(programFolder_ / (std::string(daily_log::kNamePrefix) + DateDigits(today, ".")));
-        logFileName_ = Utf8(logFile);
-        entry.logFileName = logFileName_;
+        const std::filesystem::path logFile = programFolder_ / DailyLogName(clock_());
+        entry.logFileName = Utf8(logFile);
         Append(entry, logFile);
     } catch (const std::exception& error) {
         appendProblem_.Report(std::string("cannot log a record: ") + error.what());
@@ -90,7 +88,8 @@ void ProbeLog::Append(LogEntry& entry, const std::filesystem::path& logFile)
     platform::Outcome<DailyLogFile> file = DailyLogFile::Open(logFile);
     entry.opened = static_cast<bool>(file);
     if (!entry.opened) {
-        appendProblem_.Report("cannot open " + logFileName_ + " (" + file.Reason() + "): the records are not logged");
+        appendProblem_.Report("cannot open " + entry.logFileName + " (" + file.Reason() +
+                              "): the records are not logged");
         return;
     }
     const platform::Done appended = file->Append(entry.line + std::string(daily_log::kLineEnd));
@@ -98,7 +97,7 @@ void ProbeLog::Append(LogEntry& entry, const std::filesystem::path& logFile)
     if (entry.written)
         appendProblem_.Clear();
     else
-        appendProblem_.Report("cannot append to " + logFileName_ + " (" + appended.Reason() +
+        appendProblem_.Report("cannot append to " + entry.logFileName + " (" + appended.Reason() +
                               "): the records are not logged");
 }
 

@@ -5,7 +5,7 @@
 #include <cstring>
 
 #include "byte_order.h"
-#include "socket_stuff.h"
+#include "echo_reply.h"
 
 namespace vellomar::icmp {
 

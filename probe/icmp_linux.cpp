@@ -25,7 +25,7 @@
 #include <sys/socket.h>
 #include <unistd.h>
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 namespace {
 
@@ -46,14 +46,14 @@ struct Answer {
 
 // A socket that refuses an option still carries the exchange, only less well:
 // what that costs is said when it first happens, not every ten seconds.
-void SetOption(int fd, int level, int name, const void* value, socklen_t size, RecurringProblem& refused,
+void SetOption(int fd, int level, int name, const void* value, socklen_t size, platform::RecurringProblem& refused,
                const std::string& cost)
 {
     if (::setsockopt(fd, level, name, value, size) == 0) {
         refused.Clear();
         return;
     }
-    const std::string why = LastErrorText();
+    const std::string why = platform::LastErrorText();
     refused.Report(cost + " (" + why + ")");
 }
 
@@ -61,7 +61,7 @@ void SetOption(int fd, int level, int name, const void* value, socklen_t size, R
 // TTL and TOS of what it receives.
 void EnableDatagramReports(int fd)
 {
-    static RecurringProblem noErrors, noTtl, noTos;
+    static platform::RecurringProblem noErrors, noTtl, noTos;
     const int on = 1;
     SetOption(fd, SOL_IP, IP_RECVERR, &on, sizeof on, noErrors,
               "the ping socket will not pass on ICMP error messages (IP_RECVERR), so an unreachable host is "
@@ -120,7 +120,7 @@ void AttachAnswerFilter(int fd, const icmp::EchoRequestId& request)
     };
     static_assert(std::extent_v<decltype(code)> == kQueue + 1);
     const sock_fprog program {static_cast<unsigned short>(std::size(code)), code};
-    static RecurringProblem noFilter;
+    static platform::RecurringProblem noFilter;
     SetOption(fd, SOL_SOCKET, SO_ATTACH_FILTER, &program, sizeof program, noFilter,
               "the raw ICMP socket takes no filter (SO_ATTACH_FILTER), so under a flood of other ICMP traffic a "
               "reply may be lost and logged as a time-out");
@@ -379,4 +379,4 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
     FillReply(reply, AwaitAnswer(fd, kind_, request, deadline, buffer), sentAt, buffer.data());
 }
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe

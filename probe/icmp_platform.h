@@ -6,11 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "echo_reply.h"
 #include "icmp_decode.h"
 #include "owned.h"
-#include "socket_stuff.h"
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 // What every echo request carries: "hello", without a terminating zero.
 inline constexpr uint8_t kEchoPayload[] = {'h', 'e', 'l', 'l', 'o'};
@@ -34,12 +34,12 @@ uint32_t InetAddr(const char* text);
 
 #ifdef _WIN32
 // What IcmpCreateFile gives, closed with IcmpCloseHandle.
-struct IcmpFileKind : HandleKind {
+struct IcmpFileKind : platform::HandleKind {
     static bool Close(void* handle);
 };
-using IcmpEndpoint = Owned<IcmpFileKind>;
+using IcmpEndpoint = platform::Owned<IcmpFileKind>;
 #else
-using IcmpEndpoint = OwnedDescriptor;  // an ICMP socket
+using IcmpEndpoint = platform::OwnedDescriptor;  // an ICMP socket
 #endif
 
 // An ICMP endpoint for a single echo exchange, closed when it goes out of scope.
@@ -65,4 +65,4 @@ private:
     icmp::SocketKind kind_ = icmp::SocketKind::Raw;
 };
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe

@@ -15,7 +15,7 @@
 #include "diagnostics.h"
 #include "echo_reply.h"
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 namespace {
 
@@ -64,10 +64,10 @@ bool SendEchoThroughHelper(uint32_t, int32_t, EchoReply&)
 
 IcmpHandle IcmpHandle::Open()
 {
-    static RecurringProblem noHandle;
+    static platform::RecurringProblem noHandle;
     HANDLE handle = ::IcmpCreateFile();
     if (handle == INVALID_HANDLE_VALUE)
-        noHandle.Report("cannot open the ICMP library (" + LastErrorText() +
+        noHandle.Report("cannot open the ICMP library (" + platform::LastErrorText() +
                         "), so no ping is sent and every record gets the status -1");
     else
         noHandle.Clear();
@@ -96,4 +96,4 @@ void IcmpHandle::SendEcho(uint32_t destination, const uint8_t* payload, size_t p
     RecordEchoOutcome(OutcomeIn(*answer), reply);
 }
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe

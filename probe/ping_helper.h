@@ -10,7 +10,7 @@
 // exchange to its standard output and exits with 0.
 #pragma once
 
-namespace vellomar::platform::ping_helper {
+namespace vellomar::probe::ping_helper {
 
 inline constexpr char kProgramName[] = "vellomar-ping";
 
@@ -19,4 +19,4 @@ inline constexpr int kExitFailed = 1;  // after the request may have gone out
 inline constexpr int kExitUsage = 2;
 inline constexpr int kExitNoRequestSent = 3;
 
-}  // namespace vellomar::platform::ping_helper
+}  // namespace vellomar::probe::ping_helper

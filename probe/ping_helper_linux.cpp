@@ -22,7 +22,7 @@
 #include "owned.h"
 #include "ping_helper.h"
 
-namespace vellomar::platform {
+namespace vellomar::probe {
 
 namespace {
 
@@ -33,7 +33,7 @@ constexpr auto kHelperGrace = std::chrono::seconds(2);
 
 std::filesystem::path HelperBesideExecutable()
 {
-    return ProgramFolder() / ping_helper::kProgramName;
+    return platform::ProgramFolder() / ping_helper::kProgramName;
 }
 
 struct Pipe {
@@ -41,9 +41,9 @@ struct Pipe {
     {
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) == 0)
-            readEnd = OwnedDescriptor(fds[0]), writeEnd = OwnedDescriptor(fds[1]);
+            readEnd = platform::OwnedDescriptor(fds[0]), writeEnd = platform::OwnedDescriptor(fds[1]);
     }
-    OwnedDescriptor readEnd, writeEnd;
+    platform::OwnedDescriptor readEnd, writeEnd;
 };
 
 // Reads exactly size bytes before the deadline; false on a short read.
@@ -112,7 +112,7 @@ EchoOutcome OutcomeIn(const EchoReply& helper)
 // Says, once while it lasts, that no ping can be sent at all, and what to do.
 void ExplainNoEcho(const std::filesystem::path& helper)
 {
-    static RecurringProblem noEcho;
+    static platform::RecurringProblem noEcho;
     noEcho.Report("no ping can be sent, so every record gets the status -1: this user's group may not use "
                   "ping sockets (net.ipv4.ping_group_range), and the ping helper " +
                   helper.string() +
@@ -154,4 +154,4 @@ bool SendEchoThroughHelper(uint32_t destination, int32_t timeoutMs, EchoReply& r
     return true;
 }
 
-}  // namespace vellomar::platform
+}  // namespace vellomar::probe

@@ -14,7 +14,7 @@
 namespace {
 
 using namespace vellomar;
-namespace helper = platform::ping_helper;
+namespace helper = probe::ping_helper;
 
 std::optional<uint32_t> ParseDestination(const char* text)
 {
@@ -39,7 +39,7 @@ int main(int argc, char** argv)
 {
     // The socket is opened while the privilege is there; nothing else runs
     // before every privilege is given up, not even the reading of arguments.
-    const platform::IcmpHandle handle = platform::IcmpHandle::Open();
+    const probe::IcmpHandle handle = probe::IcmpHandle::Open();
     if (!platform::DropPrivileges()) {
         std::fprintf(stderr, "%s: could not give up its privileges; no request sent\n", helper::kProgramName);
         return helper::kExitNoRequestSent;
@@ -55,7 +55,7 @@ int main(int argc, char** argv)
         return helper::kExitNoRequestSent;
 
     EchoReply reply;
-    handle.SendEcho(*destination, platform::kEchoPayload, sizeof platform::kEchoPayload, *timeoutMs, reply);
+    handle.SendEcho(*destination, probe::kEchoPayload, sizeof probe::kEchoPayload, *timeoutMs, reply);
     auto output = platform::File::StandardOutput();
     const bool written =
         output && output->WriteAll(std::string_view(reinterpret_cast<const char*>(&reply), sizeof reply));

@@ -1,5 +1,6 @@
 #include "socket_stuff.h"
 
+#include "echo_reply.h"
 #include "icmp_platform.h"
 
 namespace vellomar {
@@ -10,33 +11,72 @@ namespace {
 // what 255.255.255.255 converts to; 0.0.0.0 names no host either.
 bool IsUsableAddress(uint32_t address)
 {
-    return address != platform::kAddressNone && address != platform::kAddressAny;
+    return address != probe::kAddressNone && address != probe::kAddressAny;
 }
 
 }  // namespace
 
 bool SocketsInitialize()
 {
-    return platform::StartSocketLibrary();
+    return probe::StartSocketLibrary();
 }
 
 void SocketsCleanup()
 {
-    platform::ReleaseSocketLibrary();
+    probe::ReleaseSocketLibrary();
 }
 
-int32_t SendPing(std::string address, int32_t timeoutMs, EchoReply& reply)
+EchoEnd EchoEndOf(int32_t status)
 {
-    const uint32_t destination = platform::InetAddr(address.c_str());
+    switch (status) {
+    case kIpSuccess:
+        return EchoEnd::Replied;
+    case kIpRequestTimedOut:
+        return EchoEnd::TimedOut;
+    case kNoRequestSent:
+        return EchoEnd::NotSent;
+    case kIpDestNetUnreachable:
+        return EchoEnd::NetUnreachable;
+    case kIpDestHostUnreachable:
+        return EchoEnd::HostUnreachable;
+    case kIpDestProtocolUnreachable:
+        return EchoEnd::ProtocolUnreachable;
+    case kIpDestPortUnreachable:
+        return EchoEnd::PortUnreachable;
+    case kIpTtlExpiredTransit:
+        return EchoEnd::TtlExpiredInTransit;
+    case kIpTtlExpiredReassembly:
+        return EchoEnd::TtlExpiredInReassembly;
+    case kIpParameterProblem:
+        return EchoEnd::ParameterProblem;
+    case kIpSourceQuench:
+        return EchoEnd::SourceQuench;
+    case kIpGeneralFailure:
+        return EchoEnd::GeneralFailure;
+    default:
+        return EchoEnd::OtherFailure;
+    }
+}
+
+int32_t ExchangeEcho(const std::string& address, int32_t timeoutMs, EchoReply& reply)
+{
+    const uint32_t destination = probe::InetAddr(address.c_str());
     if (!IsUsableAddress(destination))
         return kNoRequestSent;
 
-    const platform::IcmpHandle handle = platform::IcmpHandle::Open();
+    const probe::IcmpHandle handle = probe::IcmpHandle::Open();
     if (handle.IsOpen())
-        handle.SendEcho(destination, platform::kEchoPayload, sizeof platform::kEchoPayload, timeoutMs, reply);
-    else if (!platform::SendEchoThroughHelper(destination, timeoutMs, reply))
+        handle.SendEcho(destination, probe::kEchoPayload, sizeof probe::kEchoPayload, timeoutMs, reply);
+    else if (!probe::SendEchoThroughHelper(destination, timeoutMs, reply))
         return kNoRequestSent;
     return reply.Status;
+}
+
+ProbeResult SendPing(const std::string& address, int32_t timeoutMs)
+{
+    EchoReply reply {};  // zero-filled for every exchange
+    const int32_t status = ExchangeEcho(address, timeoutMs, reply);
+    return {EchoEndOf(status), status, reply.RoundTripTime};
 }
 
 }  // namespace vellomar

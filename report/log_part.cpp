@@ -66,12 +66,12 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
                 part.day = record->stamp.substr(0, kDateLength);
             }
             part.opensWithTimeout = inFirstOutage = record->timedOut;
-            part.firstRecord = KeptStamp::Of(*record);
+            part.firstRecord = KeptStampOf(*record);
         }
         if (record) {
-            tracker.Add(*record);
+            AddRecord(tracker, *record);
             if (whole) {
-                part.lastRecord = KeptStamp::Of(*record);
+                part.lastRecord = KeptStampOf(*record);
                 rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
             }
         }

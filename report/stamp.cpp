@@ -1,7 +1,6 @@
 #include "stamp.h"
 
 #include <chrono>
-#include <cstdio>
 #include <cstring>
 
 namespace vellomar::report {
@@ -51,18 +50,6 @@ bool StampParser::CacheDate(const char* date)
     cachedDay_ = *day;
     haveCachedDate_ = true;
     return true;
-}
-
-std::string FormatDuration(std::int64_t seconds)
-{
-    const bool negative = seconds < 0;
-    // Unsigned negation, so that even the most negative value has a magnitude.
-    const auto span = negative ? 0 - static_cast<std::uint64_t>(seconds) : static_cast<std::uint64_t>(seconds);
-    char text[32];
-    std::snprintf(text, sizeof text, "%s%02llu:%02llu:%02llu", negative ? "-" : "",
-                  static_cast<unsigned long long>(span / 3600), static_cast<unsigned long long>(span / 60 % 60),
-                  static_cast<unsigned long long>(span % 60));
-    return text;
 }
 
 }  // namespace vellomar::report

@@ -1,109 +1,96 @@
 #include "tray_status.h"
 
-#include <charconv>
 #include <cstdint>
 #include <utility>
 
 #include "daily_log_format.h"
-#include "socket_stuff.h"
-#include "stamp.h"
 
 namespace vellomar {
 
 namespace {
 
-// The number after the record's last comma.
-std::optional<int32_t> StatusOf(const std::string& line)
+const char* FailureName(EchoEnd end)
 {
-    const auto comma = line.rfind(',');
-    if (comma == std::string::npos)
-        return std::nullopt;
-    int32_t status = 0;
-    const char* end = line.data() + line.size();
-    auto [at, error] = std::from_chars(line.data() + comma + 1, end, status);
-    if (error != std::errc() || at != end)
-        return std::nullopt;
-    return status;
-}
-
-const char* FailureName(int32_t status)
-{
-    switch (status) {
-    case kIpDestNetUnreachable:
+    switch (end) {
+    case EchoEnd::NetUnreachable:
         return "Omrežje ni dosegljivo";
-    case kIpDestHostUnreachable:
+    case EchoEnd::HostUnreachable:
         return "Gostitelj ni dosegljiv";
-    case kIpDestProtocolUnreachable:
+    case EchoEnd::ProtocolUnreachable:
         return "Protokol ni dosegljiv";
-    case kIpDestPortUnreachable:
+    case EchoEnd::PortUnreachable:
         return "Vrata niso dosegljiva";
-    case kIpTtlExpiredTransit:
+    case EchoEnd::TtlExpiredInTransit:
         return "Paketu je na poti potekel čas življenja";
-    case kIpTtlExpiredReassembly:
+    case EchoEnd::TtlExpiredInReassembly:
         return "Paketu je med sestavljanjem potekel čas";
-    case kIpParameterProblem:
+    case EchoEnd::ParameterProblem:
         return "Napaka v glavi paketa";
-    case kIpSourceQuench:
+    case EchoEnd::SourceQuench:
         return "Usmerjevalnik prosi za počasnejše pošiljanje";
-    case kIpGeneralFailure:
+    case EchoEnd::GeneralFailure:
         return "Splošna napaka";
     default:
         return nullptr;
     }
 }
 
-std::string Duration(const report::KeptStamp& first, const report::KeptStamp& last)
+std::string Duration(const daily_log::KeptStamp& first, const daily_log::KeptStamp& last)
 {
-    return report::FormatDuration(last.seconds - first.seconds);
+    return daily_log::FormatDuration(last.seconds - first.seconds);
 }
 
-// The tooltip's line for one record of the daily log (a probe record or the
-// socket failure line), for the state of the outage it may belong to.
-std::string DescribeRecord(const std::string& line, const report::OutageTracker& outages)
+// The tooltip's line for one record of the daily log, for the state of the
+// outage it may belong to.
+std::string DescribeRecord(const CycleRecord& record, const daily_log::OutageTracker& outages)
 {
-    if (line == daily_log::kSocketFailureLine)
+    if (record.socketFailure)
         return "Knjižnica vtičnic se ne odziva: zahteva ni bila poslana";
-    report::ProbeRecordParser parser;
-    const auto record = parser.Parse(line);
-    const auto status = StatusOf(line);
-    if (!record || !status)
-        return "Neznan zapis: " + line;
-    const std::string stamp(record->stamp);
-    if (record->timedOut)
+    switch (record.end) {
+    case EchoEnd::TimedOut:
         return "Prekinitev od " + std::string(outages.First().Text()) + ", traja " +
                Duration(outages.First(), outages.Last());
-    if (record->replied)
-        return "Odgovor v " + std::to_string(record->roundTrip) + " ms, " + stamp;
-    if (*status == kNoRequestSent)
-        return "Zahteve ni bilo mogoče poslati (" + stamp + "): preveri naslov v Vellomar.ini";
-    const char* name = FailureName(*status);
-    return (name ? std::string(name) : "Napaka " + std::to_string(*status)) + " (" + stamp + ")";
+    case EchoEnd::Replied:
+        return "Odgovor v " + std::to_string(record.roundTripMs) + " ms, " + record.stamp;
+    case EchoEnd::NotSent:
+        return "Zahteve ni bilo mogoče poslati (" + record.stamp + "): preveri naslov v Vellomar.ini";
+    default:
+        const char* name = FailureName(record.end);
+        return (name ? std::string(name) : "Napaka " + std::to_string(record.status)) + " (" + record.stamp + ")";
+    }
 }
 
 }  // namespace
 
 TrayStatus::TrayStatus(WindowFace& face, SteadyClock now)
     : face_(face), now_(std::move(now)),
-      outages_([this](const report::KeptStamp& first, const report::KeptStamp& last) { OutageEnded(first, last); })
+      outages_(
+          [this](const daily_log::KeptStamp& first, const daily_log::KeptStamp& last) { OutageEnded(first, last); })
 {}
 
-void TrayStatus::RecordWritten(const std::string& line)
+void TrayStatus::RecordWritten(const CycleRecord& record)
 {
-    lastLine_ = line;
-    if (const auto record = parser_.Parse(line)) {
+    lastRecord_ = record;
+    if (!record.socketFailure) {
+        const bool timedOut = record.end == EchoEnd::TimedOut;
         const bool wasInOutage = outages_.InOutage();
-        const report::KeptStamp before = outages_.First();
-        outages_.Add(*record);
-        const bool newOutage = record->timedOut && (!wasInOutage || outages_.First().Text() != before.Text() ||
-                                                    outages_.First().seconds != before.seconds);
+        const daily_log::KeptStamp before = outages_.First();
+        outages_.Add(timedOut, record.stamp, record.seconds);
+        const bool newOutage = timedOut && (!wasInOutage || outages_.First().Text() != before.Text() ||
+                                            outages_.First().seconds != before.seconds);
         if (newOutage)
-            Offer({"Prekinitev povezave", Host() + ": ni odgovora od " + std::string(record->stamp) + "."});
+            Offer({"Prekinitev povezave", Host() + ": ni odgovora od " + record.stamp + "."});
     }
     Show();
     NotifyIfDue();
 }
 
-void TrayStatus::OutageEnded(const report::KeptStamp& first, const report::KeptStamp& last)
+void TrayStatus::SetHost(WatchedHost host)
+{
+    host_ = std::move(host);
+}
+
+void TrayStatus::OutageEnded(const daily_log::KeptStamp& first, const daily_log::KeptStamp& last)
 {
     std::string text = Host() + ": prekinitev od " + std::string(first.Text()) + " do " + std::string(last.Text()) +
                        " je trajala " + Duration(first, last) + ".";
@@ -134,8 +121,8 @@ void TrayStatus::Show()
     state.tooltip = Host();
     if (!running_)
         state.tooltip += "\nSpremljanje je ustavljeno.";
-    if (!lastLine_.empty())
-        state.tooltip += "\n" + LastRecordText();
+    if (lastRecord_)
+        state.tooltip += "\n" + DescribeRecord(*lastRecord_, outages_);
     if (!reportProblem_.empty())
         state.tooltip += "\nPoročilo ERR_list.csv ni bilo zapisano: " + reportProblem_;
     face_.ShowTrayState(state);
@@ -143,25 +130,23 @@ void TrayStatus::Show()
 
 TrayColour TrayStatus::LastRecordColour() const
 {
-    if (lastLine_.empty())
+    if (!lastRecord_)
         return TrayColour::Grey;
-    report::ProbeRecordParser parser;
-    const auto record = parser.Parse(lastLine_);
-    if (record && record->replied)
+    if (lastRecord_->socketFailure)
+        return TrayColour::Amber;
+    switch (lastRecord_->end) {
+    case EchoEnd::Replied:
         return TrayColour::Green;
-    if (record && record->timedOut)
+    case EchoEnd::TimedOut:
         return TrayColour::Red;
-    return TrayColour::Amber;
-}
-
-std::string TrayStatus::LastRecordText() const
-{
-    return DescribeRecord(lastLine_, outages_);
+    default:
+        return TrayColour::Amber;
+    }
 }
 
 std::string TrayStatus::Host() const
 {
-    return face_.Caption(Label::HostName) + " (" + face_.Caption(Label::IPAddress) + ")";
+    return host_.name + " (" + host_.address + ")";
 }
 
 // The latest notice replaces one still waiting: it tells the state as it is.

@@ -8,8 +8,8 @@
 #include <optional>
 #include <string>
 
-#include "outage_tracker.h"
-#include "probe_record.h"
+#include "outage_rule.h"
+#include "probe_log.h"
 #include "tray_state.h"
 #include "window_face.h"
 
@@ -19,6 +19,12 @@ namespace vellomar {
 // and a later one takes its place.
 inline constexpr std::chrono::seconds kNotificationSpacing {60};
 
+// The host the monitor watches, as Vellomar.ini names it.
+struct WatchedHost {
+    std::string name;
+    std::string address;
+};
+
 class TrayStatus {
 public:
     using SteadyClock = std::function<std::chrono::steady_clock::time_point()>;
@@ -27,8 +33,11 @@ public:
     TrayStatus(const TrayStatus&) = delete;  // its outage tracker reports to this one
     TrayStatus& operator=(const TrayStatus&) = delete;
 
-    // A line the probe cycle has just written to the daily log.
-    void RecordWritten(const std::string& line);
+    // What the probe cycle has just written to the daily log, whether or not
+    // the log took it.
+    void RecordWritten(const CycleRecord& record);
+    // The host the texts name, from the next time the tray is shown.
+    void SetHost(WatchedHost host);
     void ScheduleRunning(bool running);
     // Why the last rebuild left the report as it was; empty when it was written.
     void ReportProblem(const std::string& problem);
@@ -41,19 +50,18 @@ private:
         std::string text;
     };
 
-    void OutageEnded(const report::KeptStamp& first, const report::KeptStamp& last);
+    void OutageEnded(const daily_log::KeptStamp& first, const daily_log::KeptStamp& last);
     void Offer(Notice notice);
     void NotifyIfDue();
     std::string Host() const;
-    std::string LastRecordText() const;
     TrayColour LastRecordColour() const;
 
     WindowFace& face_;
     SteadyClock now_;
-    report::ProbeRecordParser parser_;
-    report::OutageTracker outages_;
+    daily_log::OutageTracker outages_;
+    WatchedHost host_;
     bool running_ = false;
-    std::string lastLine_;  // empty until the first record
+    std::optional<CycleRecord> lastRecord_;
     std::string reportProblem_;
     std::optional<Notice> pending_;
     std::optional<std::chrono::steady_clock::time_point> lastNotified_;

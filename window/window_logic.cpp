@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "err_list.h"
+#include "form.h"
 #include "host_config.h"
 #include "stamp_text.h"
 
@@ -15,7 +16,9 @@ const char kStartupFailureText[] = "Težave z branjem .INI datoteke";
 const char kApplicationTitle[] = "Vellomar";
 const char kHelpText[] = "Za pomoč pošlji mail na podpora@vellomar.example";
 const char kHelpCaption[] = "Pomoč";
-constexpr int kListClearedPast = 10;  // lines in List1
+// Kept on purpose: List1 is emptied once it holds more than ten lines, as the
+// first monitor's was; the daily log, not the list, keeps the records.
+constexpr int kListClearedPast = 10;
 
 // The text of a failure caught as it went by.
 std::string Reason(const std::exception_ptr& failure)
@@ -47,6 +50,11 @@ private:
     WindowFace& face_;
 };
 
+std::string DesignCaption(form::Id label)
+{
+    return std::string(form::kControls[form::IndexOf(label)].caption);
+}
+
 }  // namespace
 
 std::thread StartThread(std::function<void()> work)
@@ -56,8 +64,11 @@ std::thread StartThread(std::function<void()> work)
 
 WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
     : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, seams_.sockets, seams_.clock),
-      errList_(seams_.programFolder)
-{}
+      errList_(seams_.programFolder), host_ {DesignCaption(form::Id::lblHostName),
+                                             DesignCaption(form::Id::lblIPAddress)}
+{
+    tray_.SetHost(host_);
+}
 
 // A reply or a rebuild still under way is waited for, so that its thread
 // never outlives the window logic it reports to.
@@ -87,8 +98,10 @@ bool WindowLogic::ReadHostConfiguration()
     if (config.outcome == HostConfig::Outcome::Failed)
         return false;
     if (config.outcome == HostConfig::Outcome::HostLine) {
-        face_.SetCaption(Label::HostName, config.hostName);
-        face_.SetCaption(Label::IPAddress, config.address);
+        host_ = {config.hostName, config.address};
+        face_.SetCaption(Label::HostName, host_.name);
+        face_.SetCaption(Label::IPAddress, host_.address);
+        tray_.SetHost(host_);
     }
     return true;
 }
@@ -140,10 +153,8 @@ void WindowLogic::Timer1_Timer()
 void WindowLogic::BeginProbe(Cycle cycle)
 {
     inFlight_ = true;
-    std::optional<LogEntry> socketFailure;
-    std::string address;
+    std::optional<CycleRecord> socketFailure;
     try {
-        address = face_.Caption(Label::IPAddress);
         socketFailure = probeLog_.BeginCycle();
     } catch (...) {
         Explain("a probe could not begin", std::current_exception());
@@ -155,10 +166,10 @@ void WindowLogic::BeginProbe(Cycle cycle)
         AfterProbe(cycle, false);
         return;
     }
-    auto wait = [this, cycle, address = std::move(address)] {
+    auto wait = [this, cycle, address = host_.address] {
         ProbeOutcome outcome;
         try {
-            outcome.status = probeLog_.Send(address, outcome.reply);
+            outcome.result = probeLog_.Send(address);
             outcome.answered = true;
         } catch (...) {
             outcome.failure = std::current_exception();
@@ -179,7 +190,7 @@ void WindowLogic::ProbeReturned(Cycle cycle, const ProbeOutcome& outcome)
             Explain("a probe failed", outcome.failure);
             probeLog_.AbandonCycle();
         } else {
-            ShowLogged(probeLog_.FinishCycle(outcome.status, outcome.reply));
+            ShowLogged(probeLog_.FinishCycle(outcome.result));
         }
     } catch (...) {
         Explain("a probe could not end", std::current_exception());
@@ -192,16 +203,17 @@ void WindowLogic::ProbeReturned(Cycle cycle, const ProbeOutcome& outcome)
 
 // The label shows the log's path even when the log could not be opened; the
 // list gets the line only when it was, after emptying itself past ten lines.
-void WindowLogic::ShowLogged(const LogEntry& entry)
+void WindowLogic::ShowLogged(const CycleRecord& record)
 {
-    if (!entry.logFileName.empty())
-        face_.SetCaption(Label::OutFile, entry.logFileName);
-    tray_.RecordWritten(entry.line);  // the icon follows the probe even when the log is out of reach
-    if (!entry.opened)
+    const LogEntry& logged = record.logged;
+    if (!logged.logFileName.empty())
+        face_.SetCaption(Label::OutFile, logged.logFileName);
+    tray_.RecordWritten(record);  // the icon follows the probe even when the log is out of reach
+    if (!logged.opened)
         return;
     if (face_.ListCount() > kListClearedPast)
         face_.ListClear();
-    face_.ListAddItem(entry.line);
+    face_.ListAddItem(logged.line);
 }
 
 // A failure that escapes the probe cycle spoils start-up; for Start and the
@@ -220,6 +232,8 @@ void WindowLogic::AfterProbe(Cycle cycle, bool failed)
         DropHeldTicks();  // the schedule starts afresh from this press
         break;
     case Cycle::Tick:
+        // Kept on purpose: the report comes on the 61st tick, not the 60th, as
+        // it always has, so that its rhythm in the logs stays the same.
         if (++tickCount_ > kTicksBeforeReport) {
             BeginRebuild();
             return;
@@ -232,7 +246,7 @@ void WindowLogic::AfterProbe(Cycle cycle, bool failed)
 void WindowLogic::BeginRebuild()
 {
     // The page beside the report names the host as the window shows it.
-    PageHeading heading {face_.Caption(Label::HostName), face_.Caption(Label::IPAddress), FormatStamp(seams_.clock())};
+    PageHeading heading {host_.name, host_.address, FormatStamp(seams_.clock())};
     auto rebuild = [this, heading = std::move(heading)] {
         PostedProgress progress(face_);
         RebuildResult result = errList_.Rebuild(progress, heading);

@@ -63,9 +63,8 @@ private:
     enum class Handler { Start, Stop, Help, Tick };
     enum class Cycle { Load, Start, Tick };
     struct ProbeOutcome {
-        int32_t status = kNoRequestSent;
-        EchoReply reply {};
-        bool answered = false;  // the send returned a status
+        ProbeResult result;     // nothing sent, until the send returns
+        bool answered = false;  // the send returned
         std::exception_ptr failure;
     };
 
@@ -76,7 +75,7 @@ private:
     void BeginProbe(Cycle cycle);
     void ProbeReturned(Cycle cycle, const ProbeOutcome& outcome);
     void AfterProbe(Cycle cycle, bool failed);
-    void ShowLogged(const LogEntry& entry);
+    void ShowLogged(const CycleRecord& record);
     void BeginRebuild();
     void RebuildDone(const RebuildResult& result);
     void NoteRebuild(const RebuildResult& result);
@@ -103,6 +102,9 @@ private:
     std::string reportProblem_;
     platform::RecurringProblem reportProblemSaid_;
     platform::RecurringProblem cycleProblem_;
+    // The host Vellomar.ini names; the design captions until it is read, so
+    // that a file without a host line leaves "IP" to be probed.
+    WatchedHost host_;
     TrayStatus tray_ {face_};
 };
 

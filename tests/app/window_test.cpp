@@ -44,7 +44,7 @@ TEST(QtWindow, BuildsTheFormTicksByItselfPaintsWhileAProbeIsOutStopsOnceItIsBack
     WindowSeams seams;
     seams.programFolder = folder.path();
     seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
-    seams.sockets.sendPing = [&](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); };
+    seams.sockets.sendPing = [&](const std::string& address, int32_t) { return probe(address); };
     testing::WindowWithoutBoxes window(std::move(seams),
                                        [](const std::string& text, const std::string&) { ADD_FAILURE() << text; });
     window.show();
@@ -95,10 +95,10 @@ TEST(QtTray, IconFollowsTheRecordsAndTheMenuStartsStopsAndShowsTheWindow)
     WindowSeams seams;
     seams.programFolder = folder.path();
     seams.clock = [] { return platform::LocalDateTime {2015, 1, 26, 10, 0, 0}; };
-    seams.sockets.sendPing = [&](std::string, int32_t, EchoReply&) {
+    seams.sockets.sendPing = [&](const std::string&, int32_t) {
         std::this_thread::sleep_for(std::chrono::milliseconds(200));
         ++probesSent;
-        return kIpDestHostUnreachable;
+        return ProbeResult {EchoEnd::HostUnreachable, 11003, 0};
     };
     testing::WindowWithoutBoxes window(std::move(seams), [](const std::string&, const std::string&) {});
     // No tray here: the menu and its state line are there all the same, for the icon made once one appears.

@@ -21,6 +21,7 @@
 #include "probe_log.h"
 #include "stamp_text.h"
 #include "temp_folder.h"
+#include "whole_cycle.h"
 
 namespace vellomar {
 namespace {
@@ -137,12 +138,11 @@ TEST(HostStopsAnswering, LogShowsTheRunOfTimeOutsAndTheReportTheOutage)
     const TempFolder folder;
     int cycle = 0;
     ProbeLog log {folder.path(),
-                  {SocketsInitialize, [](std::string address, int32_t,
-                                         EchoReply& reply) { return SendPing(std::move(address), 200, reply); }},
+                  {SocketsInitialize, [](const std::string& address, int32_t) { return SendPing(address, 200); }},
                   [&] { return platform::LocalDateTime {2015, 1, 26, 10, cycle * 10 / 60, cycle * 10 % 60}; }};
     for (; cycle < 9; ++cycle) {
         ASSERT_TRUE(testing::WriteSysctl("net/ipv4/icmp_echo_ignore_all", cycle >= 3 && cycle < 7 ? "1" : "0"));
-        log.PingOnce("127.0.0.1");
+        testing::PingOnce(log, "127.0.0.1");
     }
     // Loopback answers within a millisecond or two, more on a busy machine: the replies' times are not compared.
     EXPECT_EQ(std::regex_replace(ReadBytes(folder / "PING_20150126.txt"), std::regex(",[0-9]+,0\r\n"), ",t,0\r\n"),
@@ -170,9 +170,9 @@ TEST(Soak, TenThousandTicksLeaveDescriptorsAndMemoryFlat)
     std::atomic<int> probes {0};
     WindowSeams seams;
     seams.programFolder = fixture.folder;
-    seams.sockets.sendPing = [&](std::string address, int32_t timeoutMs, EchoReply& reply) {
+    seams.sockets.sendPing = [&](const std::string& address, int32_t timeoutMs) {
         ++probes;
-        return SendPing(std::move(address), timeoutMs, reply);
+        return SendPing(address, timeoutMs);
     };
     testing::WindowWithoutBoxes window(std::move(seams), [&](const std::string&, const std::string&) { ++messages; });
     const auto settle = [&] {  // until no cycle is out

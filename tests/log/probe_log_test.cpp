@@ -5,6 +5,7 @@
 #include <tuple>
 
 #include "temp_folder.h"
+#include "whole_cycle.h"
 
 namespace vellomar {
 namespace {
@@ -15,40 +16,47 @@ constexpr LocalDateTime kMorning {2015, 1, 26, 14, 5, 9};
 
 TEST(ProbeRecord, StampIsPaddedRoundTripClampedAndOnlyTheTimeOutRenumbered)
 {
-    using Case = std::tuple<LocalDateTime, int32_t, int32_t, const char*>;  // stamp, round trip, status, record
-    for (const auto& [stamp, roundTripTime, status, record] :
-         {Case {{2016, 2, 3, 4, 5, 6}, 23, 0, "2016/02/03 04:05:06,23,0"},
-          Case {{2015, 12, 31, 23, 59, 59}, 1000, 0, "2015/12/31 23:59:59,1000,0"},
-          Case {kMorning, 1001, 0, "2015/01/26 14:05:09,0,0"},
-          Case {kMorning, 0, kIpRequestTimedOut, "2015/01/26 14:05:09,0,-10"},
-          Case {kMorning, 0, kIpDestHostUnreachable, "2015/01/26 14:05:09,0,11003"}})
-        EXPECT_EQ(ComposeProbeRecord(stamp, roundTripTime, status), record);
+    using Case = std::tuple<LocalDateTime, ProbeResult, const char*>;  // stamp, probe, record
+    for (const auto& [stamp, probe, record] :
+         {Case {{2016, 2, 3, 4, 5, 6}, {EchoEnd::Replied, 0, 23}, "2016/02/03 04:05:06,23,0"},
+          Case {{2015, 12, 31, 23, 59, 59}, {EchoEnd::Replied, 0, 1000}, "2015/12/31 23:59:59,1000,0"},
+          Case {kMorning, {EchoEnd::Replied, 0, 1001}, "2015/01/26 14:05:09,0,0"},
+          Case {kMorning, {EchoEnd::TimedOut, 11010, 0}, "2015/01/26 14:05:09,0,-10"},
+          Case {kMorning, {EchoEnd::NotSent, -1, 0}, "2015/01/26 14:05:09,0,-1"},
+          Case {kMorning, {EchoEnd::HostUnreachable, 11003, 7}, "2015/01/26 14:05:09,7,11003"}})
+        EXPECT_EQ(ComposeProbeRecord(stamp, probe).logged.line, record);
 }
 
 // Each cycle starts and releases the socket library; one that will not start logs its failure line instead and sends
-// nothing. The log is named by the clock after the probe: a record stamped before midnight may go to the next day's.
-TEST(PingOnce, RecordGoesToTheLogWithCrLfAndBackToTheCaller)
+// nothing. The log is named by the clock as it reads at the append: the cycles after midnight go to the next day's
+// log, and so does a record stamped a second before it.
+TEST(ProbeCycle, RecordGoesToTheLogOfTheDayOfItsAppendWithCrLfAndBackToTheCaller)
 {
     testing::TempFolder folder;
     bool socketsStart = true;
     std::string calls;
+    const LocalDateTime readings[] = {{2015, 1, 26, 23, 59, 50},
+                                      {2015, 1, 26, 23, 59, 50},
+                                      {2015, 1, 26, 23, 59, 59},
+                                      {2015, 1, 27, 0, 0, 0},
+                                      {2015, 1, 27, 0, 0, 9}};
     ProbeLog log(folder.path(),
                  {[&] { return calls += "init ", socketsStart; },
-                  [&](std::string address, int32_t timeout, EchoReply& reply) {
+                  [&](const std::string& address, int32_t timeout) {
                       calls += address + "/" + std::to_string(timeout) + " ";
-                      return address == "IP" ? kNoRequestSent : (reply.RoundTripTime = 23, kIpSuccess);
+                      return address == "IP" ? ProbeResult {} : ProbeResult {EchoEnd::Replied, 0, 23};
                   },
                   [&] { calls += "cleanup "; }},
-                 [readings = 0]() mutable {
-                     return readings++ ? LocalDateTime {2015, 1, 27, 0, 0, 0} : LocalDateTime {2015, 1, 26, 23, 59, 59};
-                 });
-    EXPECT_EQ(log.PingOnce("127.0.0.1").line, "2015/01/26 23:59:59,23,0");
-    log.PingOnce("IP");
+                 [&, next = 0]() mutable { return readings[next++]; });
+    EXPECT_EQ(testing::PingOnce(log, "127.0.0.1").logged.line, "2015/01/26 23:59:50,23,0");
+    testing::PingOnce(log, "IP");
     socketsStart = false;
-    EXPECT_EQ(log.PingOnce("IP").line, "Windows Sockets not responding correctly.");
+    const CycleRecord failure = testing::PingOnce(log, "IP");
+    EXPECT_TRUE(failure.socketFailure && failure.logged.written);
+    EXPECT_EQ(failure.logged.logFileName, testing::Utf8(folder / "PING_20150127.txt"));
+    EXPECT_EQ(testing::ReadBytes(folder / "PING_20150126.txt"), "2015/01/26 23:59:50,23,0\r\n");
     EXPECT_EQ(testing::ReadBytes(folder / "PING_20150127.txt"),
-              "2015/01/26 23:59:59,23,0\r\n2015/01/27 00:00:00,0,-1\r\n"
-              "Windows Sockets not responding correctly.\r\n");
+              "2015/01/26 23:59:59,0,-1\r\nWindows Sockets not responding correctly.\r\n");
     EXPECT_EQ(calls, "init 127.0.0.1/5000 cleanup init IP/5000 cleanup init ");
 }
 
@@ -71,7 +79,6 @@ TEST(WriteLog, NamesTheLogInTheProgramFolderSaysFailuresOnceAndResumes)
 #endif
     EXPECT_FALSE(lost.opened || lost.written);
     EXPECT_EQ(lost.logFileName, testing::Utf8(logFile));
-    EXPECT_EQ(log.LogBaseName(), testing::Utf8(folder / "PING_2015.01.26"));
     std::filesystem::remove(logFile);
     EXPECT_TRUE(log.WriteLog("kept").written);
     std::filesystem::remove(logFile);  // deleted between two cycles

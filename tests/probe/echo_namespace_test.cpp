@@ -17,10 +17,10 @@
 #include <utility>
 #include <vector>
 
+#include "echo_reply.h"
 #include "icmp_packets.h"
 #include "icmp_platform.h"
 #include "private_network.h"
-#include "socket_stuff.h"
 #include "temp_folder.h"
 
 namespace vellomar {
@@ -142,7 +142,7 @@ private:
 
 // One probe, and how long it took; the members are set in this order.
 struct Timed {
-    Timed(const char* address, int32_t timeoutMs) : status(SendPing(address, timeoutMs, reply)) {}
+    Timed(const char* address, int32_t timeoutMs) : status(ExchangeEcho(address, timeoutMs, reply)) {}
     const Clock::time_point start = Clock::now();
     EchoReply reply;
     const int32_t status;
@@ -165,7 +165,7 @@ protected:
             testing::RunCommand("ip link set vp1 up && ip link set vp0 up");
         ASSERT_TRUE(routesReady && WriteSysctl(kIgnoreEcho, "0") &&
                     WriteSysctl(kPingGroups, GetParam() == SocketKind::Raw ? "1 0" : "0 0"));
-        const platform::IcmpHandle handle = platform::IcmpHandle::Open();
+        const probe::IcmpHandle handle = probe::IcmpHandle::Open();
         ASSERT_TRUE(handle.IsOpen() && handle.Kind() == GetParam());
     }
 };
@@ -177,15 +177,21 @@ TEST_P(EchoPath, EveryOutcomeComesRightAndLeavesNoDescriptorOpenAndASilentNeighb
         const char* text;
         int32_t timeoutMs, status;
         const char* answerer;
+        EchoEnd end;  // as the rest of the program sees it
     } cases[] = {
-        {"127.0.0.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"127.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"0x7f.1", 1000, kIpSuccess, "127.0.0.1"},
-        {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2"},
-        {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0"},  // no time to wait at all
-        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0"},
-        {"10.254.0.1", 1000, kIpDestHostUnreachable, "0.0.0.0"},
+        {"127.0.0.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"127.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"0x7f.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
+        {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2", EchoEnd::Replied},
+        {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0", EchoEnd::TimedOut},  // no time to wait at all
+        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0", EchoEnd::NetUnreachable},
+        {"10.254.0.1", 1000, kIpDestHostUnreachable, "0.0.0.0", EchoEnd::HostUnreachable},
+        {"IP", 1000, kNoRequestSent, "0.0.0.0", EchoEnd::NotSent},
     };
+    for (const auto& c : cases) {
+        const ProbeResult plain = SendPing(c.text, c.timeoutMs);
+        EXPECT_EQ(std::pair(plain.end, plain.status), std::pair(c.end, c.status)) << c.text;
+    }
     const int before = testing::OpenHandleCount();
     for (int round = 0; round < 150 && !HasFailure(); ++round) {
         for (const auto& c : cases) {
@@ -254,7 +260,7 @@ TEST(AddressRules, UnusableAddressGivesMinusOneLeavesTheReplyUntouchedAndSendsNo
         EchoReply reply, before;
         std::memset(static_cast<void*>(&reply), 0xa5, sizeof reply);  // a pattern no exchange would leave
         std::memcpy(&before, &reply, sizeof reply);
-        EXPECT_EQ(SendPing(text, 100, reply), kNoRequestSent) << '"' << text << '"';
+        EXPECT_EQ(ExchangeEcho(text, 100, reply), kNoRequestSent) << '"' << text << '"';
         EXPECT_EQ(std::memcmp(&reply, &before, sizeof reply), 0) << '"' << text << '"';
     }
     // A probe that is sent: once its reply is back, the watcher holds every request sent before it.

@@ -8,8 +8,8 @@
 #include <string>
 #include <tuple>
 
+#include "echo_reply.h"
 #include "icmp_packets.h"
-#include "socket_stuff.h"
 
 namespace vellomar::icmp {
 namespace {

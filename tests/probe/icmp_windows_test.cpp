@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstring>
 
-#include "socket_stuff.h"
+#include "echo_reply.h"
 #include "temp_folder.h"
 
 namespace vellomar {
@@ -36,17 +36,17 @@ TEST_F(Loopback, RefusesUnusableAddressesAnswersEveryFormOfTheAddressAndClosesEv
         EchoReply reply;
         std::memset(static_cast<void*>(&reply), 0x5A, sizeof reply);
         const EchoReply before = reply;
-        EXPECT_EQ(SendPing(address, 1000, reply), kNoRequestSent) << address;
+        EXPECT_EQ(ExchangeEcho(address, 1000, reply), kNoRequestSent) << address;
         EXPECT_EQ(std::memcmp(&reply, &before, sizeof reply), 0) << address;
     }
     EchoReply reply {};
-    SendPing("127.0.0.1", 5000, reply);  // loads what the first exchange needs before the handles are counted
+    ExchangeEcho("127.0.0.1", 5000, reply);  // loads what the first exchange needs before the handles are counted
     const int handlesBefore = testing::OpenHandleCount();
     for (int i = 0; i < 200; ++i) {
         const char* address = i % 3 == 0 ? "127.0.0.1" : i % 3 == 1 ? "127.1" : "0x7f.0.0.1";
         const Clock::time_point start = Clock::now();
         reply = {};
-        ASSERT_EQ(SendPing(address, 5000, reply), kIpSuccess) << address;
+        ASSERT_EQ(ExchangeEcho(address, 5000, reply), kIpSuccess) << address;
         EXPECT_LE(reply.RoundTripTime, MillisecondsSince(start) + 1);
         EXPECT_GE(reply.RoundTripTime, 0);
         EXPECT_EQ(reply.Address, 0x0100007Fu) << "127.0.0.1 in network byte order";
@@ -60,7 +60,7 @@ TEST_F(SilentHost, TimesOutWith11010AfterTheTimeOut)
     for (int32_t timeoutMs : {1000, 5000}) {
         EchoReply reply {};
         const Clock::time_point start = Clock::now();
-        EXPECT_EQ(SendPing("127.0.0.1", timeoutMs, reply), kIpRequestTimedOut);
+        EXPECT_EQ(ExchangeEcho("127.0.0.1", timeoutMs, reply), kIpRequestTimedOut);
         const int64_t elapsed = MillisecondsSince(start);
         EXPECT_EQ(reply.Status, kIpRequestTimedOut);
         EXPECT_GE(elapsed, timeoutMs - 50);

@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "echo_reply.h"
 #include "icmp_platform.h"
-#include "socket_stuff.h"
 
 int main(int argc, char** argv)
 {
@@ -13,11 +13,11 @@ int main(int argc, char** argv)
     if (argc != 2)
         return 2;
     const char* granted = "none";
-    if (const platform::IcmpHandle handle = platform::IcmpHandle::Open(); handle.IsOpen())
+    if (const probe::IcmpHandle handle = probe::IcmpHandle::Open(); handle.IsOpen())
         granted = handle.Kind() == icmp::SocketKind::Datagram ? "datagram" : "raw";
     EchoReply reply, before;
     std::memset(static_cast<void*>(&reply), 0x5a, sizeof reply);
     std::memcpy(&before, &reply, sizeof reply);
-    const int status = SendPing(argv[1], 1000, reply);
+    const int status = ExchangeEcho(argv[1], 1000, reply);
     std::printf("%d %s %s\n", status, granted, std::memcmp(&reply, &before, sizeof reply) ? "written" : "untouched");
 }

@@ -16,6 +16,7 @@ namespace vellomar {
 namespace {
 
 using testing::ReadBytes;
+using namespace std::string_literals;
 using Lines = std::vector<std::string>;
 using Handler = void (WindowLogic::*)();
 constexpr Handler kLoad = &WindowLogic::Form_Load, kStart = &WindowLogic::cmdStart_Click,
@@ -35,7 +36,7 @@ public:
             return platform::LocalDateTime {2015, 1, 26, seconds / 3600, seconds / 60 % 60, seconds % 60};
         };
         SocketCalls sockets {[this] { return ++socketsStarted, socketsStart; },
-                             [this](std::string address, int32_t, EchoReply& reply) { return probe(address, reply); },
+                             [this](const std::string& address, int32_t) { return probe(address); },
                              [this] { ++socketsReleased; }};
         auto startThread = [this](std::function<void()> work) {
             if (threadStartsBeforeFailure-- == 0)
@@ -117,6 +118,7 @@ TEST(StartUp, ReadsTheHostProbesOffTheWindowsThreadAndStartsTheScheduleOrSaysWhy
         monitor.probe.Release();
         monitor.Run({});
         EXPECT_EQ(monitor.probe.lastAddress, std::string(host) == "Home" ? "127.0.0.1" : "IP");
+        EXPECT_TRUE(monitor.trayStates.back().tooltip.starts_with(host + " ("s + monitor.probe.lastAddress + ")\n"));
         EXPECT_TRUE(monitor.Running());
         EXPECT_EQ(monitor.Colour(), TrayColour::Green);
     }
@@ -160,11 +162,11 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportOrLeavesItAndSaysWhyOnce)
     Monitor monitor;
     monitor.Run({kLoad});
     monitor.Run({kTick}, 58);
-    monitor.probe.status = kIpRequestTimedOut;
+    monitor.probe.end = EchoEnd::TimedOut;
     monitor.Run({kTick}, 2);
     EXPECT_EQ(monitor.window->TickCount(), 60) << "the start-up probe is no tick, and no rebuild came yet";
     // Ticks 59 and 60 timed out; the outage is closed only by the 61st tick's record.
-    monitor.probe.status = kIpSuccess;
+    monitor.probe.end = EchoEnd::Replied;
     monitor.window->Timer1_Timer();
     ASSERT_TRUE(monitor.PumpUntil([&] { return monitor.window->TickCount() > 60; }));
     ASSERT_TRUE(monitor.window->CycleInFlight()) << "the rebuild is under way";
@@ -181,9 +183,9 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportOrLeavesItAndSaysWhyOnce)
     const std::filesystem::path blocker = monitor.folder / "ERR_list.csv.tmp";
     std::filesystem::create_directory(blocker);
     ::testing::internal::CaptureStderr();
-    monitor.probe.status = kIpRequestTimedOut;  // an outage the report would have to show
+    monitor.probe.end = EchoEnd::TimedOut;  // an outage the report would have to show
     monitor.Run({kTick}, 2);
-    monitor.probe.status = kIpSuccess;
+    monitor.probe.end = EchoEnd::Replied;
     monitor.Run({kTick}, 2 * 61 - 3);  // two rebuilds fail
     EXPECT_EQ(ReadBytes(monitor.folder / "ERR_list.csv"), report);
     EXPECT_EQ(std::ranges::count(monitor.list, "PING_20150126.txt"), 0) << "List1 keeps its records";

@@ -1,5 +1,5 @@
-// Stamps of probe records ("yyyy/mm/dd hh:mm:ss", local wall-clock time) and
-// the "hh:mm:ss" form of durations.
+// Stamps of probe records ("yyyy/mm/dd hh:mm:ss", local wall-clock time) read
+// from the daily logs.
 #pragma once
 
 #include <cstddef>
@@ -9,17 +9,13 @@
 #include <string>
 
 #include "daily_log_format.h"
+#include "outage_rule.h"
 
 namespace vellomar::report {
 
 using daily_log::kDateLength;
 using daily_log::kStampLength;
-
-// A stamp as seconds on one continuous scale: the civil day number (days since
-// 1970/01/01) times 86400 plus the time of day. End minus start is therefore a
-// duration across any midnight, month or year. No time zone is applied: the
-// stamps are wall-clock time and are compared as such.
-using StampSeconds = std::int64_t;
+using daily_log::StampSeconds;
 
 // Day number of the date "yyyy/mm/dd" at text (kDateLength characters), or
 // nothing when it is not a calendar date written in that form.
@@ -67,8 +63,6 @@ private:
     bool haveCachedDate_ = false;
 };
 
-// "hh:mm:ss", the hours going on past 24 ("26:00:10"); a negative span (the
-// clock was set back) keeps its sign: "-00:00:20".
-std::string FormatDuration(std::int64_t seconds);
+using daily_log::FormatDuration;
 
 }  // namespace vellomar::report
