@@ -9,15 +9,17 @@
 set -euo pipefail
 here=$(dirname "$0")
 if [ "${VELLOMAR_IN_PRIVATE_NETWORK:-}" != 1 ]; then
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "not root: the monitor pings, and only inside a network namespace of the test's own, which needs root" >&2
+  . "$here/../support/namespaces.sh"
+  if ! namespaces_allowed --net; then
+    echo "the monitor pings, and only inside a network namespace of the test's own, which this user may not make" >&2
     [ -n "${CI:-}" ] && exit 1
     exit 77
   fi
-  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare --net -- "$BASH" "$0" "$@"
+  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare "${as_namespace_root[@]}" --net -- "$BASH" "$0" "$@"
 fi
 ip link set lo up
-echo "0 2147483647" >/proc/sys/net/ipv4/ping_group_range  # this namespace's own setting
+# This namespace's own setting; a user namespace of one group can name only that group.
+echo "0 2147483647" >/proc/sys/net/ipv4/ping_group_range 2>/dev/null || echo "0 0" >/proc/sys/net/ipv4/ping_group_range
 program=$1
 helper=$2
 . "$here/../support/checks.sh"

@@ -30,7 +30,7 @@ using testing::ReadBytes;
 using testing::TempFolder;
 
 bool privateMounts = false;
-#define REQUIRE_PRIVATE_MOUNTS() REQUIRE_NAMESPACE(privateMounts ? "" : "a private mount namespace needs root")
+#define REQUIRE_PRIVATE_MOUNTS() REQUIRE_NAMESPACE(privateMounts ? "" : "no private mount namespace could be made")
 
 struct ListOnly : ReportProgress {
     bool cleared = false;

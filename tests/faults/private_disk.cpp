@@ -7,11 +7,13 @@
 
 #include <cerrno>
 
+#include "private_network.h"
+
 namespace vellomar::testing {
 
 bool EnterPrivateMounts()
 {
-    return ::geteuid() == 0 && ::unshare(CLONE_NEWNS) == 0 &&
+    return EnterOwnUserNamespace().empty() && ::unshare(CLONE_NEWNS) == 0 &&
            ::mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) == 0;
 }
 

@@ -7,7 +7,8 @@
 
 namespace vellomar::testing {
 
-// A fresh mount namespace whose mounts reach no further; call from main() before any thread starts.
+// A fresh mount namespace whose mounts reach no further (for an ordinary user, inside a user namespace of its
+// own); call from main() before any thread starts.
 bool EnterPrivateMounts();
 
 class PrivateDisk {

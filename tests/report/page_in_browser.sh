@@ -13,10 +13,12 @@ logs=$scratch/logs
 "$build/bench/report_bench" "$logs" --host "Moj ponudnik <b>& Co</b>, 192.0.2.1" --quiet
 page=file://$logs/ERR_list.html
 
-# Chromium's own background requests are refused by its resolver, and as root
-# it runs in a network namespace of its own as well: nothing leaves the machine.
+# Chromium's own background requests are refused by its resolver, and where
+# the user may make one it runs in a network namespace of its own as well:
+# nothing leaves the machine.
+. "$(dirname "$0")/../support/namespaces.sh"
 isolate=()
-[ "$(id -u)" -eq 0 ] && isolate=(unshare --net)
+namespaces_allowed --net && isolate=(unshare "${as_namespace_root[@]}" --net)
 browse() {
   "${isolate[@]}" chromium --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync \

@@ -10,12 +10,46 @@
 
 namespace vellomar::testing {
 
+static const uid_t userOutside = ::geteuid();
+static const gid_t groupOutside = ::getegid();
 static std::string whyNoPrivateNetwork = "EnterPrivateNetwork() was not called";
+
+// endl flushes: a value the kernel refuses fails the write.
+static bool WriteText(const std::string& path, const std::string& value)
+{
+    return !(std::ofstream(path) << value << std::endl).fail();
+}
+
+// Root of the namespace stands for the user, and the user only: no other user or group exists in it.
+const std::string& EnterOwnUserNamespace()
+{
+    static const std::string whyNot = []() -> std::string {
+        if (userOutside == 0)
+            return "";
+        if (::unshare(CLONE_NEWUSER) != 0)
+            return std::string("no user namespace of its own: unshare(CLONE_NEWUSER) failed: ") + std::strerror(errno);
+        if (!WriteText("/proc/self/setgroups", "deny") ||
+            !WriteText("/proc/self/uid_map", "0 " + std::to_string(userOutside) + " 1") ||
+            !WriteText("/proc/self/gid_map", "0 " + std::to_string(groupOutside) + " 1"))
+            return "could not map the user to root of its user namespace";
+        return "";
+    }();
+    return whyNot;
+}
+
+const std::string& WhyNotRoot()
+{
+    static const std::string whyNot =
+        userOutside == 0 ? ""
+                         : "needs root: runs programs as user nobody, one with a file capability; an ordinary user's "
+                           "namespace maps no user but its own";
+    return whyNot;
+}
 
 void EnterPrivateNetwork()
 {
-    if (::geteuid() != 0)
-        whyNoPrivateNetwork = "not root: packets may only travel inside a private network namespace, made as root";
+    if (!EnterOwnUserNamespace().empty())
+        whyNoPrivateNetwork = EnterOwnUserNamespace();
     else if (::unshare(CLONE_NEWNET) != 0)
         whyNoPrivateNetwork = std::string("unshare(CLONE_NEWNET) failed: ") + std::strerror(errno);
     else if (!RunCommand("ip link set lo up"))
@@ -29,10 +63,20 @@ const std::string& WhyNoPrivateNetwork()
     return whyNoPrivateNetwork;
 }
 
-// endl flushes: a value the kernel refuses fails the write.
 bool WriteSysctl(const std::string& name, const std::string& value)
 {
-    return !(std::ofstream("/proc/sys/" + name) << value << std::endl).fail();
+    return WriteText("/proc/sys/" + name, value);
+}
+
+// A user namespace of one group can name no range without it; a fresh network leaves ping sockets to no group.
+bool AdmitToPingSockets(bool admitted)
+{
+    if (WriteSysctl("net/ipv4/ping_group_range", admitted ? "0 0" : "1 0"))
+        return true;
+    if (admitted || userOutside == 0)
+        return false;
+    EnterPrivateNetwork();
+    return whyNoPrivateNetwork.empty();
 }
 
 bool RunCommand(const std::string& command)

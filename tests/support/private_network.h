@@ -1,5 +1,6 @@
 // A network namespace of the test process's own, so that every packet the
-// tests send stays on a loopback nobody else can see.
+// tests send stays on a loopback nobody else can see. Root makes it at once;
+// an ordinary user first becomes root of a user namespace of its own.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -9,6 +10,10 @@
 
 namespace vellomar::testing {
 
+// Makes an ordinary user root of a user namespace of its own, once; says why it could not (empty for root).
+const std::string& EnterOwnUserNamespace();
+// Why the process is not root outside any namespace of its own; empty when it is.
+const std::string& WhyNotRoot();
 // Moves the process into a fresh network namespace with only loopback up; call before any thread starts.
 void EnterPrivateNetwork();
 // Why the process is not in a namespace of its own; empty when it is.
@@ -16,13 +21,15 @@ const std::string& WhyNoPrivateNetwork();
 
 // Writes value to /proc/sys/<name> of the namespace, e.g. "net/ipv4/ping_group_range".
 bool WriteSysctl(const std::string& name, const std::string& value);
+// Lets the process's group open ICMP datagram sockets, or leaves ping sockets to no group.
+bool AdmitToPingSockets(bool admitted);
 // Runs a shell command; true when it exited with 0.
 bool RunCommand(const std::string& command);
 
 }  // namespace vellomar::testing
 
-// Without a namespace of its own (not root) a test that needs one is skipped,
-// except under CI, which runs as root: there the missing namespace is a failure.
+// Without a namespace of its own a test that needs one is skipped, except under
+// CI, which runs as root: there the missing namespace is a failure.
 #define REQUIRE_NAMESPACE(whyNotText)                                                                                  \
     if (const std::string& whyNot = (whyNotText); whyNot.empty()) {                                                    \
     } else if (std::getenv("CI") != nullptr)                                                                           \
@@ -30,3 +37,4 @@ bool RunCommand(const std::string& command);
     else                                                                                                               \
         GTEST_SKIP() << whyNot
 #define REQUIRE_PRIVATE_NETWORK() REQUIRE_NAMESPACE(::vellomar::testing::WhyNoPrivateNetwork())
+#define REQUIRE_ROOT() REQUIRE_NAMESPACE(::vellomar::testing::WhyNotRoot())

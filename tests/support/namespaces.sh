@@ -1,0 +1,10 @@
+# Sourced by the test scripts that make namespaces of their own. Root makes
+# them at once; an ordinary user becomes root of a user namespace of its own
+# first, which unshare does when given as_namespace_root.
+as_namespace_root=()
+[ "$(id -u)" -eq 0 ] || as_namespace_root=(--map-root-user)
+
+# namespaces_allowed UNSHARE_OPTION...: whether this user may make them.
+namespaces_allowed() {
+  unshare "${as_namespace_root[@]}" "$@" true 2>/dev/null
+}
