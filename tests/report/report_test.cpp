@@ -11,6 +11,7 @@
 #include <fstream>
 #include <functional>
 #include <optional>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -90,31 +91,31 @@ std::string ById(const std::string& page, const std::string& id)
     return at == std::string::npos ? "" : page.substr(begin, page.find('<', begin) - begin);
 }
 
-// The page must tell what the report tells: as many outages, the same outage
-// time, each day's total in its calendar cell, the longest outages first.
+// The page must tell what the report tells: as many outages, the same outage time, each day's total in its
+// calendar cell, the longest outages first, and equally long ones in the report's order, whatever their logs.
 void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 {
     std::int64_t total = 0;
-    std::vector<std::int64_t> durations, shown;
+    std::vector<std::pair<std::int64_t, std::string>> outages, shown;  // seconds, "from;to"
     for (std::string row : Split(csv.substr(csv.find("Dnevno\r\n") + 8), '\n')) {
         row.pop_back();  // the CR
         const std::string duration = row.substr(row.rfind(';') + 1), day = row.substr(14, row.rfind(';') - 14);
         if (!row.starts_with("-----;")) {
-            durations.push_back(Seconds(duration));
+            outages.emplace_back(Seconds(duration), row.substr(0, row.rfind(';')));
         } else if (total += Seconds(duration); !day.empty()) {
             EXPECT_NE(page.find("<title>" + day + ": " + duration + "</title>"), std::string::npos) << day;
         }
     }
-    EXPECT_EQ(ById(page, "outage-count"), std::to_string(durations.size()));
+    EXPECT_EQ(ById(page, "outage-count"), std::to_string(outages.size()));
     EXPECT_EQ(ById(page, "outage-time"), report::FormatDuration(total));
-    std::sort(durations.rbegin(), durations.rend());
-    durations.resize(std::min<std::size_t>(durations.size(), report::kLongestOutages));
-    const std::string cell = "<td class=\"number\">";
-    for (std::size_t at = page.find("id=\"longest\""); (at = page.find(cell, at)) != std::string::npos;) {
-        at += cell.size();
-        shown.push_back(Seconds(page.substr(at, page.find('<', at) - at)));
-    }
-    EXPECT_EQ(shown, durations);
+    std::stable_sort(outages.begin(), outages.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
+    outages.resize(std::min<std::size_t>(outages.size(), report::kLongestOutages));
+    const std::size_t table = std::min(page.find("id=\"longest\""), page.size());
+    const std::string longest = page.substr(table, page.find("</table>", table) - table);
+    const std::regex row("<tr><td>([^<]*)</td><td>([^<]*)</td><td class=\"number\">([^<]*)</td>");
+    for (std::sregex_iterator r(longest.begin(), longest.end(), row), end; r != end; ++r)
+        shown.emplace_back(Seconds((*r)[3]), (*r)[1].str() + ";" + (*r)[2].str());
+    EXPECT_EQ(shown, outages);
 }
 
 // Rows of the report, split at '|'; "=day;total" stands for the day's summary row.
@@ -259,6 +260,44 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
     };
     for (const auto& [what, logs, rows] : cases)
         EXPECT_EQ(Rebuild(logs), Csv(rows)) << what;
+}
+
+// A day's cell takes the legend's colour for its total: totals at each band's edge and a second either side, one
+// log each, each total one outage with a record every minute at most. Then ten-second outages from three logs, one
+// across midnight, a 20 s one in each log, more than the twenty the page lists: see ExpectPageAgreesWithReport.
+TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheReportsOrder)
+{
+    const std::pair<int, const char*> totals[] = {
+        {0, "brez prekinitev"}, {1, "do 1 minute"},  {2, "do 1 minute"},      {59, "do 1 minute"},
+        {60, "do 10 minut"},    {61, "do 10 minut"}, {599, "do 10 minut"},    {600, "do 1 ure"},
+        {601, "do 1 ure"},      {3599, "do 1 ure"},  {3600, "1 uro ali več"}, {3601, "1 uro ali več"}};
+    const auto day = [](int d) { return std::string(d < 10 ? "0" : "") + std::to_string(d); };
+    std::string logs;
+    for (int d = 1; const auto& [total, band] : totals) {
+        logs += "PING_201503" + day(d++) + ".txt: U 09:59:00|";
+        for (int at = 0; total > 0 && at < total + 60; at += 60)
+            logs += "D " + report::FormatDuration(36000 + std::min(at, total)) + "|";
+        logs += "U " + report::FormatDuration(36060 + total) + "\n";
+    }
+    Rebuild(logs);
+    const std::string page = Page();
+    const auto colour = [&](const std::string& before, std::size_t at) {
+        return page.substr(page.rfind(before, at) + before.size(), 7);
+    };
+    for (int d = 1; const auto& [total, band] : totals)
+        EXPECT_EQ(colour("fill=\"", page.find("<title>2015/03/" + day(d++) + ": ")),
+                  colour("background:", page.find(std::string("\"></span>") + band)))
+            << total << " s";
+
+    logs.clear();
+    for (int d = 26; d <= 28; ++d) {
+        logs += "PING_201501" + day(d) + ".txt: " + (d == 27 ? "D 00:00:00|" : "");
+        for (int hour = 10; hour < 18; ++hour)
+            logs += "D " + day(hour) + ":00:00|D " + day(hour) + (hour - 10 == d - 26 ? ":00:20|U " : ":00:10|U ") +
+                    day(hour) + ":00:30|";
+        logs += d == 26 ? "D 23:59:50\n" : "\n";
+    }
+    Rebuild(logs);
 }
 
 // A rebuild by an ErrList that read the logs before they changed must be the
