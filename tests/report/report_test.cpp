@@ -271,10 +271,9 @@ TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheRep
         {0, "brez prekinitev"}, {1, "do 1 minute"},  {2, "do 1 minute"},      {59, "do 1 minute"},
         {60, "do 10 minut"},    {61, "do 10 minut"}, {599, "do 10 minut"},    {600, "do 1 ure"},
         {601, "do 1 ure"},      {3599, "do 1 ure"},  {3600, "1 uro ali več"}, {3601, "1 uro ali več"}};
-    const auto day = [](int d) { return std::string(d < 10 ? "0" : "") + std::to_string(d); };
     std::string logs;
-    for (int d = 1; const auto& [total, band] : totals) {
-        logs += "PING_201503" + day(d++) + ".txt: U 09:59:00|";
+    for (int d = 10; const auto& [total, band] : totals) {
+        logs += "PING_201503" + std::to_string(d++) + ".txt: U 09:59:00|";
         for (int at = 0; total > 0 && at < total + 60; at += 60)
             logs += "D " + report::FormatDuration(36000 + std::min(at, total)) + "|";
         logs += "U " + report::FormatDuration(36060 + total) + "\n";
@@ -284,17 +283,17 @@ TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheRep
     const auto colour = [&](const std::string& before, std::size_t at) {
         return page.substr(page.rfind(before, at) + before.size(), 7);
     };
-    for (int d = 1; const auto& [total, band] : totals)
-        EXPECT_EQ(colour("fill=\"", page.find("<title>2015/03/" + day(d++) + ": ")),
+    for (int d = 10; const auto& [total, band] : totals)
+        EXPECT_EQ(colour("fill=\"", page.find("<title>2015/03/" + std::to_string(d++) + ": ")),
                   colour("background:", page.find(std::string("\"></span>") + band)))
             << total << " s";
 
     logs.clear();
     for (int d = 26; d <= 28; ++d) {
-        logs += "PING_201501" + day(d) + ".txt: " + (d == 27 ? "D 00:00:00|" : "");
+        logs += "PING_201501" + std::to_string(d) + ".txt: " + (d == 27 ? "D 00:00:00|" : "");
         for (int hour = 10; hour < 18; ++hour)
-            logs += "D " + day(hour) + ":00:00|D " + day(hour) + (hour - 10 == d - 26 ? ":00:20|U " : ":00:10|U ") +
-                    day(hour) + ":00:30|";
+            logs += "D " + std::to_string(hour) + ":00:00|D " + std::to_string(hour) +
+                    (hour - 10 == d - 26 ? ":00:20|U " : ":00:10|U ") + std::to_string(hour) + ":00:30|";
         logs += d == 26 ? "D 23:59:50\n" : "\n";
     }
     Rebuild(logs);

@@ -2,7 +2,6 @@
 
 #include <sched.h>
 #include <sys/wait.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cstring>
@@ -24,25 +23,15 @@ static bool WriteText(const std::string& path, const std::string& value)
 const std::string& EnterOwnUserNamespace()
 {
     static const std::string whyNot = []() -> std::string {
-        if (userOutside == 0)
+        if (kStartedAsRoot)
             return "";
         if (::unshare(CLONE_NEWUSER) != 0)
-            return std::string("no user namespace of its own: unshare(CLONE_NEWUSER) failed: ") + std::strerror(errno);
-        if (!WriteText("/proc/self/setgroups", "deny") ||
-            !WriteText("/proc/self/uid_map", "0 " + std::to_string(userOutside) + " 1") ||
-            !WriteText("/proc/self/gid_map", "0 " + std::to_string(groupOutside) + " 1"))
-            return "could not map the user to root of its user namespace";
-        return "";
+            return std::string("unshare(CLONE_NEWUSER) failed: ") + std::strerror(errno);
+        const bool mapped = WriteText("/proc/self/setgroups", "deny") &&
+                            WriteText("/proc/self/uid_map", "0 " + std::to_string(userOutside) + " 1") &&
+                            WriteText("/proc/self/gid_map", "0 " + std::to_string(groupOutside) + " 1");
+        return mapped ? "" : "could not map the user to root of its user namespace";
     }();
-    return whyNot;
-}
-
-const std::string& WhyNotRoot()
-{
-    static const std::string whyNot =
-        userOutside == 0 ? ""
-                         : "needs root: runs programs as user nobody, one with a file capability; an ordinary user's "
-                           "namespace maps no user but its own";
     return whyNot;
 }
 
@@ -68,15 +57,11 @@ bool WriteSysctl(const std::string& name, const std::string& value)
     return WriteText("/proc/sys/" + name, value);
 }
 
-// A user namespace of one group can name no range without it; a fresh network leaves ping sockets to no group.
 bool AdmitToPingSockets(bool admitted)
 {
-    if (WriteSysctl("net/ipv4/ping_group_range", admitted ? "0 0" : "1 0"))
-        return true;
-    if (admitted || userOutside == 0)
-        return false;
-    EnterPrivateNetwork();
-    return whyNoPrivateNetwork.empty();
+    // A user namespace of one group can name no range without it; a fresh network leaves ping sockets to no group.
+    return WriteSysctl("net/ipv4/ping_group_range", admitted ? "0 0" : "1 0") ||
+           (!admitted && !kStartedAsRoot && (EnterPrivateNetwork(), whyNoPrivateNetwork.empty()));
 }
 
 bool RunCommand(const std::string& command)

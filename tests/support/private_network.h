@@ -4,6 +4,7 @@
 #pragma once
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <cstdlib>
 #include <string>
@@ -12,8 +13,8 @@ namespace vellomar::testing {
 
 // Makes an ordinary user root of a user namespace of its own, once; says why it could not (empty for root).
 const std::string& EnterOwnUserNamespace();
-// Why the process is not root outside any namespace of its own; empty when it is.
-const std::string& WhyNotRoot();
+// Whether the process was started by root, whatever namespace it is in now.
+inline const bool kStartedAsRoot = ::geteuid() == 0;
 // Moves the process into a fresh network namespace with only loopback up; call before any thread starts.
 void EnterPrivateNetwork();
 // Why the process is not in a namespace of its own; empty when it is.
@@ -28,8 +29,9 @@ bool RunCommand(const std::string& command);
 
 }  // namespace vellomar::testing
 
-// Without a namespace of its own a test that needs one is skipped, except under
-// CI, which runs as root: there the missing namespace is a failure.
+// Without a namespace of its own a test that needs one is skipped, and so is one that needs root (to run programs as
+// nobody, one with a file capability: a user namespace of one user has no nobody); under CI, which runs as root,
+// the skip is a failure.
 #define REQUIRE_NAMESPACE(whyNotText)                                                                                  \
     if (const std::string& whyNot = (whyNotText); whyNot.empty()) {                                                    \
     } else if (std::getenv("CI") != nullptr)                                                                           \
@@ -37,4 +39,4 @@ bool RunCommand(const std::string& command);
     else                                                                                                               \
         GTEST_SKIP() << whyNot
 #define REQUIRE_PRIVATE_NETWORK() REQUIRE_NAMESPACE(::vellomar::testing::WhyNoPrivateNetwork())
-#define REQUIRE_ROOT() REQUIRE_NAMESPACE(::vellomar::testing::WhyNotRoot())
+#define REQUIRE_ROOT() REQUIRE_NAMESPACE(::vellomar::testing::kStartedAsRoot ? "" : "needs root to run as nobody")
