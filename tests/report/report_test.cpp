@@ -91,10 +91,23 @@ std::string ById(const std::string& page, const std::string& id)
     return at == std::string::npos ? "" : page.substr(begin, page.find('<', begin) - begin);
 }
 
-// The page must tell what the report tells: as many outages, the same outage time, each day's total in its
-// calendar cell, the longest outages first, and equally long ones in the report's order, whatever their logs.
+// The legend's words for a day's outage time: none, under a minute, under ten, under an hour, an hour or more.
+std::string Band(std::int64_t s)
+{
+    return s < 1      ? "brez prekinitev"
+           : s < 60   ? "do 1 minute"
+           : s < 600  ? "do 10 minut"
+           : s < 3600 ? "do 1 ure"
+                      : "1 uro ali več";
+}
+
+// The page must tell what the report tells: as many outages, the same outage time, each day's total in its calendar
+// cell in the legend's colour, the longest outages first, equally long ones in the report's order, whatever their logs.
 void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 {
+    const auto colour = [&](const std::string& key, std::size_t at) {
+        return page.substr(page.rfind(key, at) + key.size(), 7);
+    };
     std::int64_t total = 0;
     std::vector<std::pair<std::int64_t, std::string>> outages, shown;  // seconds, "from;to"
     for (std::string row : Split(csv.substr(csv.find("Dnevno\r\n") + 8), '\n')) {
@@ -103,7 +116,10 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
         if (!row.starts_with("-----;")) {
             outages.emplace_back(Seconds(duration), row.substr(0, row.rfind(';')));
         } else if (total += Seconds(duration); !day.empty()) {
-            EXPECT_NE(page.find("<title>" + day + ": " + duration + "</title>"), std::string::npos) << day;
+            const std::size_t cell = page.find("<title>" + day + ": " + duration + "</title>");
+            EXPECT_NE(cell, std::string::npos) << day;
+            EXPECT_EQ(colour("fill=\"", cell), colour("background:", page.find("\"></span>" + Band(Seconds(duration)))))
+                << day;
         }
     }
     EXPECT_EQ(ById(page, "outage-count"), std::to_string(outages.size()));
@@ -262,32 +278,19 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
         EXPECT_EQ(Rebuild(logs), Csv(rows)) << what;
 }
 
-// A day's cell takes the legend's colour for its total: totals at each band's edge and a second either side, one
-// log each, each total one outage with a record every minute at most. Then ten-second outages from three logs, one
-// across midnight, a 20 s one in each log, more than the twenty the page lists: see ExpectPageAgreesWithReport.
+// Day totals at each edge of the calendar's colour bands and a second either side (one outage a log, see
+// ExpectPageAgreesWithReport); then 10 s outages from three logs, one across midnight, a 20 s one in each, more
+// than the page lists.
 TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheReportsOrder)
 {
-    const std::pair<int, const char*> totals[] = {
-        {0, "brez prekinitev"}, {1, "do 1 minute"},  {2, "do 1 minute"},      {59, "do 1 minute"},
-        {60, "do 10 minut"},    {61, "do 10 minut"}, {599, "do 10 minut"},    {600, "do 1 ure"},
-        {601, "do 1 ure"},      {3599, "do 1 ure"},  {3600, "1 uro ali več"}, {3601, "1 uro ali več"}};
     std::string logs;
-    for (int d = 10; const auto& [total, band] : totals) {
+    for (int d = 10; const int total : {0, 1, 2, 59, 60, 61, 599, 600, 601, 3599, 3600, 3601}) {
         logs += "PING_201503" + std::to_string(d++) + ".txt: U 09:59:00|";
-        for (int at = 0; total > 0 && at < total + 60; at += 60)
+        for (int at = 0; total > 0 && at < total + 60; at += 60)  // a record every minute at most
             logs += "D " + report::FormatDuration(36000 + std::min(at, total)) + "|";
         logs += "U " + report::FormatDuration(36060 + total) + "\n";
     }
     Rebuild(logs);
-    const std::string page = Page();
-    const auto colour = [&](const std::string& before, std::size_t at) {
-        return page.substr(page.rfind(before, at) + before.size(), 7);
-    };
-    for (int d = 10; const auto& [total, band] : totals)
-        EXPECT_EQ(colour("fill=\"", page.find("<title>2015/03/" + std::to_string(d++) + ": ")),
-                  colour("background:", page.find(std::string("\"></span>") + band)))
-            << total << " s";
-
     logs.clear();
     for (int d = 26; d <= 28; ++d) {
         logs += "PING_201501" + std::to_string(d) + ".txt: " + (d == 27 ? "D 00:00:00|" : "");

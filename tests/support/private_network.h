@@ -1,6 +1,5 @@
-// A network namespace of the test process's own, so that every packet the
-// tests send stays on a loopback nobody else can see. Root makes it at once;
-// an ordinary user first becomes root of a user namespace of its own.
+// A network namespace of the test process's own (an ordinary user's inside a user namespace of its own), so that
+// every packet the tests send stays on a loopback nobody else can see.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -29,9 +28,8 @@ bool RunCommand(const std::string& command);
 
 }  // namespace vellomar::testing
 
-// Without a namespace of its own a test that needs one is skipped, and so is one that needs root (to run programs as
-// nobody, one with a file capability: a user namespace of one user has no nobody); under CI, which runs as root,
-// the skip is a failure.
+// A test without the namespace it needs, or without root to run programs as nobody (a user namespace of one user has
+// no nobody), is skipped; under CI, which runs as root, that is a failure.
 #define REQUIRE_NAMESPACE(whyNotText)                                                                                  \
     if (const std::string& whyNot = (whyNotText); whyNot.empty()) {                                                    \
     } else if (std::getenv("CI") != nullptr)                                                                           \
