@@ -278,26 +278,18 @@ TEST_F(ErrListTest, OutageRowsAndDailyTotals)
         EXPECT_EQ(Rebuild(logs), Csv(rows)) << what;
 }
 
-// Day totals at each edge of the calendar's colour bands and a second either side (one outage a log, see
-// ExpectPageAgreesWithReport); then 10 s outages from three logs, one across midnight, a 20 s one in each, more
-// than the page lists.
+// Day totals at each edge of the calendar's colour bands and a second either side, one outage a log, each total in
+// three months: see ExpectPageAgreesWithReport for the cells' colours and equally long outages past the twentieth.
 TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheReportsOrder)
 {
+    const int totals[] = {0, 1, 2, 59, 60, 61, 599, 600, 601, 3599, 3600, 3601};
     std::string logs;
-    for (int d = 10; const int total : {0, 1, 2, 59, 60, 61, 599, 600, 601, 3599, 3600, 3601}) {
-        logs += "PING_201503" + std::to_string(d++) + ".txt: U 09:59:00|";
+    for (int log = 0; log < 36; ++log) {
+        const int total = totals[log % 12];
+        logs += "PING_20150" + std::to_string(3 + log / 12) + std::to_string(10 + log % 12) + ".txt: U 09:59:00|";
         for (int at = 0; total > 0 && at < total + 60; at += 60)  // a record every minute at most
             logs += "D " + report::FormatDuration(36000 + std::min(at, total)) + "|";
         logs += "U " + report::FormatDuration(36060 + total) + "\n";
-    }
-    Rebuild(logs);
-    logs.clear();
-    for (int d = 26; d <= 28; ++d) {
-        logs += "PING_201501" + std::to_string(d) + ".txt: " + (d == 27 ? "D 00:00:00|" : "");
-        for (int hour = 10; hour < 18; ++hour)
-            logs += "D " + std::to_string(hour) + ":00:00|D " + std::to_string(hour) +
-                    (hour - 10 == d - 26 ? ":00:20|U " : ":00:10|U ") + std::to_string(hour) + ":00:30|";
-        logs += d == 26 ? "D 23:59:50\n" : "\n";
     }
     Rebuild(logs);
 }
