@@ -59,9 +59,10 @@ if [ "$status" -ne 0 ]; then
   esac
   exit 1
 fi
-if [ "$(id -u)" -ne 0 ]; then
-  echo "Not root: the tests that ping or fill a disk under wine need network and mount namespaces of their own," \
-    "which only root can make; they are skipped${CI:+, and under CI they fail}."
+. tests/support/namespaces.sh
+if ! namespaces_allowed --net --mount --pid --fork; then
+  echo "The tests that ping or fill a disk under wine need network and mount namespaces of their own," \
+    "which this user may not make; they are skipped${CI:+, and under CI they fail}."
 fi
 ctest --test-dir "$build" --output-on-failure --no-tests=error --timeout 300 "$@"
 [ $# -eq 0 ] || exit 0

@@ -28,8 +28,9 @@ export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 export LC_ALL=C.UTF-8
 
 # Re-runs the calling script inside fresh network, mount and process
-# namespaces, with only loopback up. Without root there are none: skipped
-# (77), or failed under CI.
+# namespaces, with only loopback up (an ordinary user's inside a user
+# namespace of its own). Where the user may make none: skipped (77), or
+# failed under CI.
 enter_private_namespaces() {
   if [ "${VELLOMAR_IN_PRIVATE_NETWORK:-}" = 1 ]; then
     ip link set lo up
@@ -38,14 +39,15 @@ enter_private_namespaces() {
     trap 'echo "$script_name: stopped by SIGINT" >&2; exit 130' INT
     return
   fi
-  if [ "$(id -u)" -ne 0 ]; then
-    echo "$script_name: not root: packets may only travel inside a private network namespace, and making one needs root" >&2
+  . "$(dirname "${BASH_SOURCE[0]}")/../support/namespaces.sh"
+  if ! namespaces_allowed --net --mount --pid --fork; then
+    echo "$script_name: packets may only travel inside a private network namespace, which this user may not make" >&2
     [ -n "${CI:-}" ] && { echo "$script_name: failed: under CI this test must run" >&2; exit 1; }
     echo "$script_name: skipped" >&2
     exit 77
   fi
-  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare --net --mount --pid --fork --kill-child=TERM --mount-proc \
-    -- "$BASH" "$0" "$@"
+  VELLOMAR_IN_PRIVATE_NETWORK=1 exec unshare "${as_namespace_root[@]}" --net --mount --pid --fork --kill-child=TERM \
+    --mount-proc -- "$BASH" "$0" "$@"
 }
 
 fail() {
