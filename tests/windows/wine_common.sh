@@ -34,6 +34,9 @@ export LC_ALL=C.UTF-8
 enter_private_namespaces() {
   if [ "${VELLOMAR_IN_PRIVATE_NETWORK:-}" = 1 ]; then
     ip link set lo up
+    # Wine names the profile folder after $USER: in a user namespace of its own the user is root.
+    USER=$(id -un)
+    export USER
     # As the namespace's first process a signal with no handler is ignored.
     trap 'echo "$script_name: stopped by SIGTERM" >&2; show_state; exit 143' TERM
     trap 'echo "$script_name: stopped by SIGINT" >&2; exit 130' INT
