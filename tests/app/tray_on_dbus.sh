@@ -29,11 +29,9 @@ if [ -z "${TRAY_TEST_IN_NAMESPACE:-}" ]; then
     command -v "$tool" >/dev/null || cannot_run "$tool is not installed (scripts/install-deps.sh)"
   done
   /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || cannot_run "python3-dbus and python3-gi are not installed"
-  if [ "$(id -u)" -eq 0 ]; then
-    TRAY_TEST_IN_NAMESPACE=1 exec unshare --net --mount bash "$0" "$@" || cannot_run "no network namespace"
-  fi
-  TRAY_TEST_IN_NAMESPACE=1 exec unshare --map-root-user --net --mount bash "$0" "$@" ||
-    cannot_run "no user namespace for a network namespace of its own"
+  . "$(dirname "$0")/../support/namespaces.sh"
+  namespaces_allowed --net --mount || cannot_run "this user may not make network and mount namespaces"
+  TRAY_TEST_IN_NAMESPACE=1 exec unshare "${as_namespace_root[@]}" --net --mount bash "$0" "$@"
 fi
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o size=1m,mode=1777 tmpfs /tmp/.X11-unix
@@ -50,18 +48,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-wait_for() {  # SECONDS STEP COMMAND...: fails naming STEP
-  local seconds=$1 step=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    if [ "$SECONDS" -ge "$deadline" ]; then
-      echo "FAILED: $step: not within ${seconds} s" >&2
-      return 1
-    fi
-    sleep 0.3
-  done
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 ip link set lo up
 sysctl -qw net.ipv4.ping_group_range="0 0"
@@ -120,8 +107,6 @@ window_shown() { [ "$(window_state)" = IsViewable ]; }
 notified() { grep -q "^notify Vellomar | vellomar | $1 |" "$scratch/$2.log"; }
 records() { cat "$scratch/$1"/PING_*.txt 2>/dev/null | grep -c '' || true; }
 green=1f7a4d red=c62828
-
-. "$(dirname "$0")/../support/checks.sh"
 
 # 1. A tray host that comes up after the monitor.
 serve notifications

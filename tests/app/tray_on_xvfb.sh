@@ -43,19 +43,7 @@ cleanup() {
 }
 trap cleanup EXIT
 
-# Waits up to $1 seconds for the command after it; fails naming the step.
-wait_for() {
-  local seconds=$1 step=$2
-  shift 2
-  local deadline=$((SECONDS + seconds))
-  until "$@"; do
-    if [ "$SECONDS" -ge "$deadline" ]; then
-      echo "FAILED: $step: not within ${seconds} s" >&2
-      return 1
-    fi
-    sleep 0.3
-  done
-}
+. "$(dirname "$0")/../support/checks.sh"
 
 ip link set lo up
 # A user namespace of one group can name only that group.
@@ -108,7 +96,6 @@ window_state() {
 }
 green='#1f7a4d' red='#c62828'
 
-. "$(dirname "$0")/../support/checks.sh"
 wait_for 15 "the tray icon turns green after the start-up probe" icon_is "$green"
 check "started with --minimized, the window is not shown" test "$(window_state)" != IsViewable
 cp "$scratch/icon.png" "$build/tray_green.png"

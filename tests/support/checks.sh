@@ -22,3 +22,17 @@ require() {
   check "$@" || true
   [ "$failures" -eq 0 ] || { checks_summary; exit 1; }
 }
+
+# Waits up to $1 seconds for the command after it; fails naming the step.
+wait_for() {
+  local seconds=$1 step=$2
+  shift 2
+  local deadline=$((SECONDS + seconds))
+  until "$@"; do
+    if [ "$SECONDS" -ge "$deadline" ]; then
+      echo "FAILED: $step: not within ${seconds} s" >&2
+      return 1
+    fi
+    sleep 0.3
+  done
+}
