@@ -12,6 +12,8 @@
 #     ten seconds apart and the window keeps painting.
 #   tray_on_dbus.sh BUILD_DIR
 set -euo pipefail
+# sysctl lives in /usr/sbin, which an ordinary user's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
 build=$(cd "$1" && pwd)
 desktop=$(cd "$(dirname "$0")" && pwd)/fake_desktop.py
 

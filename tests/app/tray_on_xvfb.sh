@@ -7,6 +7,8 @@
 # BUILD_DIR/tray_green.png and BUILD_DIR/tray_red.png.
 #   tray_on_xvfb.sh BUILD_DIR
 set -euo pipefail
+# sysctl lives in /usr/sbin, which an ordinary user's PATH may lack.
+PATH=$PATH:/usr/sbin:/sbin
 build=$(cd "$1" && pwd)
 
 cannot_run() {

@@ -149,9 +149,9 @@ struct Timed {
     const long elapsedMs = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - start).count();
 };
 
-// Both kinds of ICMP handle, as ping_group_range decides. No route leads to 10.255/16, 10.254/16 is unreachable
-// by route, and behind a veth pair of the namespace's own (10.77.0.1/24, nobody else on the subnet) address
-// resolution fails after one 100 ms probe.
+// Both kinds of ICMP handle, as ping_group_range decides. No route leads to 203.0.113/24, 198.51.100/24 is
+// unreachable by route, and behind a veth pair of the namespace's own (192.0.2.1/24, nobody else on the subnet)
+// address resolution fails after one 100 ms probe. All of them documentation addresses, inside the namespace.
 class EchoPath : public ::testing::TestWithParam<SocketKind> {
 protected:
     void SetUp() override
@@ -160,8 +160,8 @@ protected:
         // First: leaving ping sockets to no group may move the process to a fresh network namespace.
         ASSERT_TRUE(testing::AdmitToPingSockets(GetParam() == SocketKind::Datagram) && WriteSysctl(kIgnoreEcho, "0"));
         ASSERT_TRUE(
-            testing::RunCommand("ip link show vp0 >/dev/null 2>&1 || { ip route replace unreachable 10.254.0.0/16"
-                                " && ip link add vp0 type veth peer name vp1 && ip addr add 10.77.0.1/24 dev vp0"
+            testing::RunCommand("ip link show vp0 >/dev/null 2>&1 || { ip route replace unreachable 198.51.100.0/24"
+                                " && ip link add vp0 type veth peer name vp1 && ip addr add 192.0.2.1/24 dev vp0"
                                 " && ip link set vp1 up; }") &&
             WriteSysctl("net/ipv4/neigh/vp0/mcast_solicit", "1") &&
             WriteSysctl("net/ipv4/neigh/vp0/retrans_time_ms", "100") && testing::RunCommand("ip link set vp0 up"));
@@ -184,8 +184,8 @@ TEST_P(EchoPath, EveryOutcomeComesRightAndLeavesNoDescriptorOpenAndASilentNeighb
         {"0x7f.1", 1000, kIpSuccess, "127.0.0.1", EchoEnd::Replied},
         {"127.0.0.2", 1000, kIpSuccess, "127.0.0.2", EchoEnd::Replied},
         {"127.0.0.1", 0, kIpRequestTimedOut, "0.0.0.0", EchoEnd::TimedOut},  // no time to wait at all
-        {"10.255.0.1", 1000, kIpDestNetUnreachable, "0.0.0.0", EchoEnd::NetUnreachable},
-        {"10.254.0.1", 1000, kIpDestHostUnreachable, "0.0.0.0", EchoEnd::HostUnreachable},
+        {"203.0.113.1", 1000, kIpDestNetUnreachable, "0.0.0.0", EchoEnd::NetUnreachable},
+        {"198.51.100.1", 1000, kIpDestHostUnreachable, "0.0.0.0", EchoEnd::HostUnreachable},
         {"IP", 1000, kNoRequestSent, "0.0.0.0", EchoEnd::NotSent},
     };
     for (const auto& c : cases) {
@@ -208,10 +208,10 @@ TEST_P(EchoPath, EveryOutcomeComesRightAndLeavesNoDescriptorOpenAndASilentNeighb
     }
     EXPECT_EQ(testing::OpenHandleCount(), before);
 
-    // The kernel reports a silent neighbour unreachable itself, as an ICMP error message from 10.77.0.1.
-    const Timed silent(GetParam() == SocketKind::Datagram ? "10.77.0.2" : "10.77.0.3", 3000);
+    // The kernel reports a silent neighbour unreachable itself, as an ICMP error message from 192.0.2.1.
+    const Timed silent(GetParam() == SocketKind::Datagram ? "192.0.2.2" : "192.0.2.3", 3000);
     EXPECT_EQ(silent.status, kIpDestHostUnreachable);
-    EXPECT_EQ(silent.reply.Address, ::inet_addr("10.77.0.1"));
+    EXPECT_EQ(silent.reply.Address, ::inet_addr("192.0.2.1"));
     EXPECT_LT(silent.elapsedMs, 3000);
 }
 
