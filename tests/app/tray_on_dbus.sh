@@ -60,6 +60,7 @@ Xvfb -displayfd 3 -screen 0 640x480x24 -nolisten tcp 3>"$scratch/display" 2>"$sc
 pids+=($!)
 wait_for 10 "Xvfb starts" test -s "$scratch/display"
 export DISPLAY=:$(cat "$scratch/display")
+wait_for 10 "the display takes clients" eval 'xwininfo -root >/dev/null 2>&1'
 
 cat >"$scratch/bus.conf" <<EOF
 <!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"

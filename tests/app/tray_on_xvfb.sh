@@ -61,6 +61,7 @@ Xvfb -displayfd 3 -screen 0 640x240x24 -nolisten tcp 3>"$scratch/display" 2>"$sc
 pids+=($!)
 wait_for 10 "Xvfb starts" test -s "$scratch/display"
 export DISPLAY=:$(cat "$scratch/display")
+wait_for 10 "the display takes clients" eval 'xwininfo -root >/dev/null 2>&1'
 start_tray() {
   trayer --edge top --align right --widthtype request --height 32 --SetDockType false --transparent false \
     --tint 0xffffff >>"$scratch/trayer.log" 2>&1 &
