@@ -99,6 +99,9 @@ platform::Outcome<std::string> CheckHostLine(std::string_view line)
         return Failure {"no comma between the name and the address"};
     if (read.hostName.empty())
         return Failure {"the name before the comma is empty"};
+    // Only the file's very first bytes may be a byte order mark; anywhere else it is read as part of the name.
+    if (read.hostName.starts_with("\xEF\xBB\xBF"))
+        return Failure {"the name starts with an invisible byte order mark"};
     if (!IsDottedDecimalAddress(read.address))
         return Failure {"\"" + read.address +
                         "\" is not an IPv4 address of four numbers 0-255 with dots, as 192.0.2.1"};

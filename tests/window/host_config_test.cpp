@@ -67,7 +67,8 @@ TEST(HostLine, CheckedForTheInstallersAsTheMonitorReadsIt)
                                   {"; Gateway, 192.0.2.1", "comment"},
                                   {"a,1.2", "five characters"},
                                   {"Gateway, 1.2.3.4\r\nOther, 5.6.7.8", "one line"},
-                                  {" , 192.0.2.1", "name before the comma is empty"}}) {
+                                  {" , 192.0.2.1", "name before the comma is empty"},
+                                  {" \xEF\xBB\xBFGw, 192.0.2.1", "byte order mark"}}) {
         const platform::Outcome<std::string> checked = CheckHostLine(line);
         EXPECT_TRUE(checked ? *checked == expected : checked.Reason().find(expected) != std::string::npos)
             << line << ": " << (checked ? *checked : checked.Reason());
