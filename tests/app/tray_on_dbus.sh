@@ -116,21 +116,24 @@ serve notifications
 notifications=$served
 start_monitor Vellomar --minimized
 sleep 6
-serve watcher
 watcher_up=$SECONDS
-wait_for 8 "the icon registers with the tray host that came up late" test -n "$(item)"
-check "the icon registered within 5 s of the tray host's arrival" test $((SECONDS - watcher_up)) -le 5
-wait_for 15 "the icon is green while the loopback answers" icon_is $green
+serve watcher
+# Under a second on an idle machine (the watcher's arrival is seen at once); the bound leaves
+# room for a sanitizer build on a busy one.
+wait_for 20 "the icon registers with the tray host that came up late" test -n "$(item)"
+echo "the icon registered $((SECONDS - watcher_up)) s after the tray host came up"
+check "the icon registered within 15 s of the tray host's arrival" test $((SECONDS - watcher_up)) -le 15
+wait_for 30 "the icon is green while the loopback answers" icon_is $green
 check "started with --minimized, the window is not shown once the icon is in the tray" \
   wait_for 5 "the window goes to the tray" eval '! window_shown'
 sysctl -qw net.ipv4.icmp_echo_ignore_all=1
-wait_for 30 "the icon turns red while the loopback ignores pings" icon_is $red
+wait_for 45 "the icon turns red while the loopback ignores pings" icon_is $red
 check "the outage's beginning is a notification of the desktop's" \
-  wait_for 15 "the notification" notified "Prekinitev povezave" notifications
+  wait_for 30 "the notification" notified "Prekinitev povezave" notifications
 sysctl -qw net.ipv4.icmp_echo_ignore_all=0
-wait_for 20 "the icon turns green again" icon_is $green
+wait_for 30 "the icon turns green again" icon_is $green
 /usr/bin/python3 "$desktop" activate "$(item)"
-check "a click in the tray host shows the window" wait_for 10 "the window shows" window_shown
+check "a click in the tray host shows the window" wait_for 20 "the window shows" window_shown
 kill "$monitor"
 wait "$monitor" 2>/dev/null || true
 
