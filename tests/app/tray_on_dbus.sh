@@ -17,21 +17,12 @@ PATH=$PATH:/usr/sbin:/sbin
 build=$(cd "$1" && pwd)
 desktop=$(cd "$(dirname "$0")" && pwd)/fake_desktop.py
 
-cannot_run() {
-  if [ "${CI:-}" = true ]; then
-    echo "FAILED: $1" >&2
-    exit 1
-  fi
-  echo "skipped: $1"
-  exit 77
-}
-
 if [ -z "${TRAY_TEST_IN_NAMESPACE:-}" ]; then
+  . "$(dirname "$0")/../support/namespaces.sh"
   for tool in Xvfb dbus-daemon import xwininfo; do
     command -v "$tool" >/dev/null || cannot_run "$tool is not installed (scripts/install-deps.sh)"
   done
   /usr/bin/python3 -c 'import dbus, gi' 2>/dev/null || cannot_run "python3-dbus and python3-gi are not installed"
-  . "$(dirname "$0")/../support/namespaces.sh"
   namespaces_allowed --net --mount || cannot_run "this user may not make network and mount namespaces"
   TRAY_TEST_IN_NAMESPACE=1 exec unshare "${as_namespace_root[@]}" --net --mount bash "$0" "$@"
 fi

@@ -11,20 +11,11 @@ set -euo pipefail
 PATH=$PATH:/usr/sbin:/sbin
 build=$(cd "$1" && pwd)
 
-cannot_run() {
-  if [ "${CI:-}" = true ]; then
-    echo "FAILED: $1" >&2
-    exit 1
-  fi
-  echo "skipped: $1"
-  exit 77
-}
-
 if [ -z "${TRAY_TEST_IN_NAMESPACE:-}" ]; then
+  . "$(dirname "$0")/../support/namespaces.sh"
   for tool in Xvfb trayer import convert xwininfo xdotool; do
     command -v "$tool" >/dev/null || cannot_run "$tool is not installed (scripts/install-deps.sh)"
   done
-  . "$(dirname "$0")/../support/namespaces.sh"
   namespaces_allowed --net --mount || cannot_run "this user may not make network and mount namespaces"
   TRAY_TEST_IN_NAMESPACE=1 exec unshare "${as_namespace_root[@]}" --net --mount bash "$0" "$@"
 fi
