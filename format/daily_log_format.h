@@ -35,3 +35,21 @@ inline constexpr std::string_view kReportName = "ERR_list.csv";
 inline constexpr std::string_view kPageName = "ERR_list.html";
 
 }  // namespace vellomar::daily_log
+
+// The companion log: beside each probe of the host, one echo to the next hop
+// toward it (the first router on the way, as the routing table gives it then).
+// One file a day, "GATEWAY_yyyymmdd.txt", a name the daily logs' pattern never
+// matches; each line, ended by CR LF, is "yyyy/mm/dd hh:mm:ss,rtt,status,hop":
+// the probe record's own stamp, so that the two logs join on it, the round trip
+// in milliseconds as measured, the status as the probe record states it, and
+// the next hop's dotted address. Without a next hop (the host on the local
+// link, or no route at all) no echo is sent: the hop is empty and the status
+// kNoNextHopStatus.
+namespace vellomar::companion_log {
+
+inline constexpr std::string_view kNamePrefix = "GATEWAY_";
+inline constexpr std::string_view kNameSuffix = daily_log::kNameSuffix;
+inline constexpr std::string_view kLineEnd = daily_log::kLineEnd;
+inline constexpr std::int32_t kNoNextHopStatus = -1;
+
+}  // namespace vellomar::companion_log

@@ -63,4 +63,10 @@ inline std::string DailyLogName(const platform::LocalDateTime& date)
     return std::string(daily_log::kNamePrefix) + DateDigits(date, "") + std::string(daily_log::kNameSuffix);
 }
 
+// "GATEWAY_yyyymmdd.txt"
+inline std::string CompanionLogName(const platform::LocalDateTime& date)
+{
+    return std::string(companion_log::kNamePrefix) + DateDigits(date, "") + std::string(companion_log::kNameSuffix);
+}
+
 }  // namespace vellomar
