@@ -2,6 +2,7 @@
 // error on Linux, the debugger output (DebugView, a debugger) on Windows.
 #pragma once
 
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -16,15 +17,23 @@ class RecurringProblem {
 public:
     void Report(const std::string& utf8)
     {
+        const std::lock_guard lock(mutex_);
         if (utf8 == last_)
             return;
         last_ = utf8;
         ExplainProblem(utf8);
     }
     // The problem has gone; its next appearance is said again.
-    void Clear() { last_.clear(); }
+    void Clear()
+    {
+        const std::lock_guard lock(mutex_);
+        last_.clear();
+    }
 
 private:
+    // The probe and the echo to the next hop run at once and share the
+    // socket code's reporters.
+    std::mutex mutex_;
     std::string last_;
 };
 
