@@ -1,6 +1,55 @@
 #include "daily_log_file.h"
 
+#include <exception>
+
+#include "daily_log_format.h"
+
 namespace vellomar {
+
+namespace {
+
+// Text for labels and messages: UTF-8 on every system, whatever the code page.
+std::string Utf8(const std::filesystem::path& path)
+{
+    const std::u8string text = path.u8string();
+    return std::string(text.begin(), text.end());
+}
+
+void Append(LogEntry& entry, const std::filesystem::path& logFile, platform::RecurringProblem& problem)
+{
+    platform::Outcome<DailyLogFile> file = DailyLogFile::Open(logFile);
+    entry.opened = static_cast<bool>(file);
+    if (!entry.opened) {
+        problem.Report("cannot open " + entry.logFileName + " (" + file.Reason() + "): the records are not logged");
+        return;
+    }
+    const platform::Done appended = file->Append(entry.line + std::string(daily_log::kLineEnd));
+    entry.written = static_cast<bool>(appended);
+    if (entry.written)
+        problem.Clear();
+    else
+        problem.Report("cannot append to " + entry.logFileName + " (" + appended.Reason() +
+                       "): the records are not logged");
+}
+
+}  // namespace
+
+LogEntry AppendLogLine(const std::function<std::filesystem::path()>& logFile, const std::string& line,
+                       platform::RecurringProblem& problem)
+{
+    LogEntry entry;
+    entry.line = line;
+    try {
+        const std::filesystem::path path = logFile();
+        entry.logFileName = Utf8(path);
+        Append(entry, path, problem);
+    } catch (const std::exception& error) {
+        problem.Report(std::string("cannot log a record: ") + error.what());
+    } catch (...) {
+        problem.Report("cannot log a record: an unknown failure");
+    }
+    return entry;
+}
 
 platform::Outcome<DailyLogFile> DailyLogFile::Open(const std::filesystem::path& path)
 {

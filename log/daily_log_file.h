@@ -3,9 +3,13 @@
 
 #include <cstdint>
 #include <filesystem>
+#include <functional>
+#include <string>
 #include <string_view>
 
+#include "diagnostics.h"
 #include "files.h"
+#include "probe_log.h"
 
 namespace vellomar {
 
@@ -26,5 +30,11 @@ private:
 
     platform::File file_;
 };
+
+// Appends line and CR LF to the log that logFile names (asked inside, so that
+// even a failure to name it is caught). Never throws: a line that cannot be
+// logged is lost, and why goes to the diagnostics through problem.
+LogEntry AppendLogLine(const std::function<std::filesystem::path()>& logFile, const std::string& line,
+                       platform::RecurringProblem& problem);
 
 }  // namespace vellomar

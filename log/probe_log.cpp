@@ -8,17 +8,6 @@
 
 namespace vellomar {
 
-namespace {
-
-// Text for labels and messages: UTF-8 on every system, whatever the code page.
-std::string Utf8(const std::filesystem::path& path)
-{
-    const std::u8string text = path.u8string();
-    return std::string(text.begin(), text.end());
-}
-
-}  // namespace
-
 CycleRecord ComposeProbeRecord(const platform::LocalDateTime& stamp, const ProbeResult& probe)
 {
     CycleRecord record;
@@ -69,36 +58,7 @@ void ProbeLog::AbandonCycle()
 
 LogEntry ProbeLog::WriteLog(const std::string& line)
 {
-    LogEntry entry;
-    entry.line = line;
-    try {
-        const std::filesystem::path logFile = programFolder_ / DailyLogName(clock_());
-        entry.logFileName = Utf8(logFile);
-        Append(entry, logFile);
-    } catch (const std::exception& error) {
-        appendProblem_.Report(std::string("cannot log a record: ") + error.what());
-    } catch (...) {
-        appendProblem_.Report("cannot log a record: an unknown failure");
-    }
-    return entry;
-}
-
-void ProbeLog::Append(LogEntry& entry, const std::filesystem::path& logFile)
-{
-    platform::Outcome<DailyLogFile> file = DailyLogFile::Open(logFile);
-    entry.opened = static_cast<bool>(file);
-    if (!entry.opened) {
-        appendProblem_.Report("cannot open " + entry.logFileName + " (" + file.Reason() +
-                              "): the records are not logged");
-        return;
-    }
-    const platform::Done appended = file->Append(entry.line + std::string(daily_log::kLineEnd));
-    entry.written = static_cast<bool>(appended);
-    if (entry.written)
-        appendProblem_.Clear();
-    else
-        appendProblem_.Report("cannot append to " + entry.logFileName + " (" + appended.Reason() +
-                              "): the records are not logged");
+    return AppendLogLine([this] { return programFolder_ / DailyLogName(clock_()); }, line, appendProblem_);
 }
 
 }  // namespace vellomar

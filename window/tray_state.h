@@ -8,8 +8,10 @@ namespace vellomar {
 enum class TrayColour {
     Grey,   // the schedule is stopped
     Green,  // the last probe was answered
-    Amber,  // the last probe failed in another way: nothing sent, unreachable, ...
-    Red,    // the last probe timed out: an outage is under way
+    Amber,  // the last probe failed in another way (nothing sent, unreachable, ...), or it
+            // timed out and the next hop did not answer either: a home-network problem
+    Red,    // the last probe timed out, and the next hop answered or was not asked:
+            // an outage is under way at the provider
 };
 
 struct TrayState {

@@ -40,16 +40,33 @@ std::string Duration(const daily_log::KeptStamp& first, const daily_log::KeptSta
     return daily_log::FormatDuration(last.seconds - first.seconds);
 }
 
+// What the next hop's answer beside a time-out says of where the outage is.
+std::string WhereFrom(companion_log::HopAnswer hop)
+{
+    switch (hop) {
+    case companion_log::HopAnswer::Answered:
+        return "Prvi usmerjevalnik odgovarja: prekinitev je pri ponudniku.";
+    case companion_log::HopAnswer::Silent:
+        return "Tudi prvi usmerjevalnik ne odgovarja: težava je v domačem omrežju.";
+    default:
+        return {};
+    }
+}
+
 // The tooltip's line for one record of the daily log, for the state of the
 // outage it may belong to.
-std::string DescribeRecord(const CycleRecord& record, const daily_log::OutageTracker& outages)
+std::string DescribeRecord(const CycleRecord& record, companion_log::HopAnswer hop,
+                           const daily_log::OutageTracker& outages)
 {
     if (record.socketFailure)
         return "Knjižnica vtičnic se ne odziva: zahteva ni bila poslana";
     switch (record.end) {
-    case EchoEnd::TimedOut:
-        return "Prekinitev od " + std::string(outages.First().Text()) + ", traja " +
-               Duration(outages.First(), outages.Last());
+    case EchoEnd::TimedOut: {
+        std::string line = "Prekinitev od " + std::string(outages.First().Text()) + ", traja " +
+                           Duration(outages.First(), outages.Last());
+        const std::string where = WhereFrom(hop);
+        return where.empty() ? line : line + "\n" + where;
+    }
     case EchoEnd::Replied:
         return "Odgovor v " + std::to_string(record.roundTripMs) + " ms, " + record.stamp;
     case EchoEnd::NotSent:
@@ -68,21 +85,35 @@ TrayStatus::TrayStatus(WindowFace& face, SteadyClock now)
           [this](const daily_log::KeptStamp& first, const daily_log::KeptStamp& last) { OutageEnded(first, last); })
 {}
 
-void TrayStatus::RecordWritten(const CycleRecord& record)
+void TrayStatus::RecordWritten(const CycleRecord& record, companion_log::HopAnswer hop)
 {
     lastRecord_ = record;
+    lastHop_ = hop;
     if (!record.socketFailure) {
         const bool timedOut = record.end == EchoEnd::TimedOut;
         const bool wasInOutage = outages_.InOutage();
         const daily_log::KeptStamp before = outages_.First();
-        outages_.Add(timedOut, record.stamp, record.seconds);
+        outages_.Add(timedOut, record.stamp, record.seconds);  // may end the outage before, with its count
         const bool newOutage = timedOut && (!wasInOutage || outages_.First().Text() != before.Text() ||
                                             outages_.First().seconds != before.seconds);
         if (newOutage)
-            Offer({"Prekinitev povezave", Host() + ": ni odgovora od " + record.stamp + "."});
+            place_ = {};
+        if (timedOut)
+            place_.Add(hop);
+        if (newOutage)
+            OutageBegan(record, hop);
     }
     Show();
     NotifyIfDue();
+}
+
+void TrayStatus::OutageBegan(const CycleRecord& record, companion_log::HopAnswer hop)
+{
+    const bool atHome = hop == companion_log::HopAnswer::Silent;
+    std::string text = Host() + ": ni odgovora od " + record.stamp + ".";
+    if (const std::string where = WhereFrom(hop); !where.empty())
+        text += " " + where;
+    Offer({atHome ? "Težava v domačem omrežju" : "Prekinitev povezave", std::move(text)});
 }
 
 void TrayStatus::SetHost(WatchedHost host)
@@ -93,7 +124,8 @@ void TrayStatus::SetHost(WatchedHost host)
 void TrayStatus::OutageEnded(const daily_log::KeptStamp& first, const daily_log::KeptStamp& last)
 {
     std::string text = Host() + ": prekinitev od " + std::string(first.Text()) + " do " + std::string(last.Text()) +
-                       " je trajala " + Duration(first, last) + ".";
+                       " je trajala " + Duration(first, last) +
+                       ". Kje: " + std::string(companion_log::PlaceText(place_.Place())) + ".";
     if (first.Text() == last.Text())
         text = Host() + ": en sam zapis brez odgovora (" + std::string(first.Text()) +
                "); poročilo ga ne šteje za prekinitev.";
@@ -122,7 +154,7 @@ void TrayStatus::Show()
     if (!running_)
         state.tooltip += "\nSpremljanje je ustavljeno.";
     if (lastRecord_)
-        state.tooltip += "\n" + DescribeRecord(*lastRecord_, outages_);
+        state.tooltip += "\n" + DescribeRecord(*lastRecord_, lastHop_, outages_);
     if (!reportProblem_.empty())
         state.tooltip += "\nPoročilo ERR_list.csv ni bilo zapisano: " + reportProblem_;
     face_.ShowTrayState(state);
@@ -138,7 +170,7 @@ TrayColour TrayStatus::LastRecordColour() const
     case EchoEnd::Replied:
         return TrayColour::Green;
     case EchoEnd::TimedOut:
-        return TrayColour::Red;
+        return lastHop_ == companion_log::HopAnswer::Silent ? TrayColour::Amber : TrayColour::Red;
     default:
         return TrayColour::Amber;
     }

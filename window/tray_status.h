@@ -8,6 +8,7 @@
 #include <optional>
 #include <string>
 
+#include "outage_place.h"
 #include "outage_rule.h"
 #include "probe_log.h"
 #include "tray_state.h"
@@ -34,8 +35,8 @@ public:
     TrayStatus& operator=(const TrayStatus&) = delete;
 
     // What the probe cycle has just written to the daily log, whether or not
-    // the log took it.
-    void RecordWritten(const CycleRecord& record);
+    // the log took it, and what the next hop said beside it.
+    void RecordWritten(const CycleRecord& record, companion_log::HopAnswer hop);
     // The host the texts name, from the next time the tray is shown.
     void SetHost(WatchedHost host);
     void ScheduleRunning(bool running);
@@ -50,6 +51,7 @@ private:
         std::string text;
     };
 
+    void OutageBegan(const CycleRecord& record, companion_log::HopAnswer hop);
     void OutageEnded(const daily_log::KeptStamp& first, const daily_log::KeptStamp& last);
     void Offer(Notice notice);
     void NotifyIfDue();
@@ -62,6 +64,8 @@ private:
     WatchedHost host_;
     bool running_ = false;
     std::optional<CycleRecord> lastRecord_;
+    companion_log::HopAnswer lastHop_ = companion_log::HopAnswer::Unknown;
+    companion_log::PlaceCount place_;  // of the outage under way, or the last one
     std::string reportProblem_;
     std::optional<Notice> pending_;
     std::optional<std::chrono::steady_clock::time_point> lastNotified_;

@@ -1,6 +1,7 @@
 #include "window_logic.h"
 
 #include <algorithm>
+#include <system_error>
 #include <utility>
 
 #include "err_list.h"
@@ -64,6 +65,7 @@ std::thread StartThread(std::function<void()> work)
 
 WindowLogic::WindowLogic(WindowFace& face, WindowSeams seams)
     : face_(face), seams_(std::move(seams)), probeLog_(seams_.programFolder, seams_.sockets, seams_.clock),
+      companionLog_(seams_.programFolder, seams_.sockets),
       errList_(seams_.programFolder), host_ {DesignCaption(form::Id::lblHostName),
                                              DesignCaption(form::Id::lblIPAddress)}
 {
@@ -163,10 +165,21 @@ void WindowLogic::BeginProbe(Cycle cycle)
     }
     if (socketFailure) {  // the socket library did not start: its line is logged instead
         ShowLogged(*socketFailure);
+        tray_.RecordWritten(*socketFailure, companion_log::HopAnswer::Unknown);
         AfterProbe(cycle, false);
         return;
     }
+    // The echo to the next hop goes out at the same moment on a thread of its
+    // own; the probe's record is passed back as soon as it is in, and the
+    // echo's once both are.
     auto wait = [this, cycle, address = host_.address] {
+        std::optional<CompanionEcho> echo;
+        std::optional<std::jthread> companion;
+        try {
+            companion.emplace([this, &echo, &address] { echo = companionLog_.Send(address); });
+        } catch (const std::system_error&) {
+            // no thread for it: this cycle has no companion record
+        }
         ProbeOutcome outcome;
         try {
             outcome.result = probeLog_.Send(address);
@@ -174,31 +187,53 @@ void WindowLogic::BeginProbe(Cycle cycle)
         } catch (...) {
             outcome.failure = std::current_exception();
         }
-        face_.Post([this, cycle, outcome] { ProbeReturned(cycle, outcome); });
+        face_.Post([this, outcome] { ProbeReturned(outcome); });
+        companion.reset();
+        face_.Post([this, cycle, echo = std::move(echo)] { CompanionReturned(cycle, echo); });
     };
     // Without a thread to wait on, no request is sent, and the record says so.
-    if (!StartWorker(std::move(wait)))
-        ProbeReturned(cycle, ProbeOutcome {});
+    if (!StartWorker(std::move(wait))) {
+        ProbeReturned(ProbeOutcome {});
+        CompanionReturned(cycle, std::nullopt);
+    }
 }
 
-void WindowLogic::ProbeReturned(Cycle cycle, const ProbeOutcome& outcome)
+void WindowLogic::ProbeReturned(const ProbeOutcome& outcome)
 {
-    JoinWorker();
-    bool failed = outcome.failure != nullptr;
+    probeFailed_ = outcome.failure != nullptr;
     try {
-        if (failed) {
+        if (probeFailed_) {
             Explain("a probe failed", outcome.failure);
             probeLog_.AbandonCycle();
         } else {
-            ShowLogged(probeLog_.FinishCycle(outcome.result));
+            probed_ = probeLog_.FinishCycle(outcome.result);
+            ShowLogged(*probed_);
         }
     } catch (...) {
         Explain("a probe could not end", std::current_exception());
-        failed = true;
+        probeFailed_ = true;
     }
-    if (outcome.answered && !failed)
+    if (outcome.answered && !probeFailed_)
         cycleProblem_.Clear();
-    AfterProbe(cycle, failed);
+}
+
+// The tray shows the record with what the next hop said beside it, so that a
+// time-out tells the provider's outage from the home network's.
+void WindowLogic::CompanionReturned(Cycle cycle, const std::optional<CompanionEcho>& echo)
+{
+    JoinWorker();
+    companion_log::HopAnswer answer = companion_log::HopAnswer::Unknown;
+    if (probed_ && echo) {
+        try {
+            answer = companionLog_.Write(*probed_, *echo).Answer();
+        } catch (...) {
+            Explain("the echo to the next hop could not be logged", std::current_exception());
+        }
+    }
+    if (probed_)
+        tray_.RecordWritten(*probed_, answer);  // the icon follows the probe even when the log is out of reach
+    probed_.reset();
+    AfterProbe(cycle, probeFailed_);
 }
 
 // The label shows the log's path even when the log could not be opened; the
@@ -208,7 +243,6 @@ void WindowLogic::ShowLogged(const CycleRecord& record)
     const LogEntry& logged = record.logged;
     if (!logged.logFileName.empty())
         face_.SetCaption(Label::OutFile, logged.logFileName);
-    tray_.RecordWritten(record);  // the icon follows the probe even when the log is out of reach
     if (!logged.opened)
         return;
     if (face_.ListCount() > kListClearedPast)

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "companion_log.h"
 #include "diagnostics.h"
 #include "err_list.h"
 #include "probe_log.h"
@@ -73,7 +74,8 @@ private:
     void RestartSchedule();
 
     void BeginProbe(Cycle cycle);
-    void ProbeReturned(Cycle cycle, const ProbeOutcome& outcome);
+    void ProbeReturned(const ProbeOutcome& outcome);
+    void CompanionReturned(Cycle cycle, const std::optional<CompanionEcho>& echo);
     void AfterProbe(Cycle cycle, bool failed);
     void ShowLogged(const CycleRecord& record);
     void BeginRebuild();
@@ -94,6 +96,11 @@ private:
     WindowFace& face_;
     WindowSeams seams_;
     ProbeLog probeLog_;
+    CompanionLog companionLog_;
+    // The cycle under way: its record, once logged, waits for the echo to the
+    // next hop, which is logged under the record's stamp.
+    std::optional<CycleRecord> probed_;
+    bool probeFailed_ = false;
     ErrList errList_;  // kept across rebuilds, so that each reads only what changed
     std::thread worker_;
     int16_t tickCount_ = 0;

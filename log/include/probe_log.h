@@ -11,6 +11,7 @@
 #include "daily_log_format.h"
 #include "diagnostics.h"
 #include "local_time.h"
+#include "outcome.h"
 #include "socket_stuff.h"
 
 namespace vellomar {
@@ -40,12 +41,16 @@ struct CycleRecord {
 // The record "yyyy/mm/dd hh:mm:ss,rtt,status" of a probe, not yet appended.
 CycleRecord ComposeProbeRecord(const platform::LocalDateTime& stamp, const ProbeResult& probe);
 
-// The three calls of the socket code that a cycle makes, replaceable so that a
+// The calls of the socket code that a cycle makes, replaceable so that a
 // cycle can run without a network.
 struct SocketCalls {
     std::function<bool()> initialize = SocketsInitialize;
     std::function<ProbeResult(const std::string&, int32_t)> sendPing = SendPing;
     std::function<void()> cleanup = SocketsCleanup;
+    // The next hop toward an address, dotted; empty when there is none.
+    std::function<platform::Outcome<std::string>(const std::string&)> nextHop = [](const std::string&) {
+        return platform::Outcome<std::string>(std::string());
+    };
 };
 
 // The cycle in steps, so that the wait for the reply can run off the window's
@@ -72,8 +77,6 @@ public:
     LogEntry WriteLog(const std::string& line);
 
 private:
-    void Append(LogEntry& entry, const std::filesystem::path& logFile);
-
     std::filesystem::path programFolder_;
     SocketCalls sockets_;
     Clock clock_;

@@ -35,9 +35,15 @@ public:
             int seconds = 10 * 3600 + 5 * readings++;
             return platform::LocalDateTime {2015, 1, 26, seconds / 3600, seconds / 60 % 60, seconds % 60};
         };
-        SocketCalls sockets {[this] { return ++socketsStarted, socketsStart; },
-                             [this](const std::string& address, int32_t) { return probe(address); },
-                             [this] { ++socketsReleased; }};
+        SocketCalls sockets {
+            [this] { return ++socketsStarted, socketsStart; },
+            [this](const std::string& address, int32_t) { return address == hop ? hopProbe(address) : probe(address); },
+            [this] { ++socketsReleased; },
+            [this](const std::string&) -> platform::Outcome<std::string> {
+                if (hop == "?")
+                    return platform::Failure {"no route table"};
+                return hop;
+            }};
         auto startThread = [this](std::function<void()> work) {
             if (threadStartsBeforeFailure-- == 0)
                 throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
@@ -61,7 +67,8 @@ public:
     std::filesystem::path LogFile() { return folder / "PING_20150126.txt"; }
 
     testing::TempFolder folder;
-    testing::HeldProbe probe;
+    testing::HeldProbe probe, hopProbe;
+    std::string hop;  // the next hop toward the host; "?" when it cannot be looked up
     bool socketsStart = true;
     int readings = 0, socketsStarted = 0, socketsReleased = 0;
     int threadStartsBeforeFailure = -1;  // counts down; negative: never
@@ -237,6 +244,48 @@ TEST(BrokenCycle, EndsSaysWhyAndEverythingGoesOn)
         EXPECT_EQ(monitor.trace.size(), 4u) << "stopped, a record, started, a record: no message";
         EXPECT_EQ(monitor.window->TickCount(), ticksAfter);
     }
+}
+
+// Beside each probe an echo goes to the next hop at the same time, and is logged under the probe record's stamp in
+// the companion log of its day; the probe's record is listed without waiting for it, and none of it reaches List1
+// or the daily log. The tray tells a time-out with the next hop silent too (amber) from one where it answers or
+// was not asked (red).
+TEST(Companion, EchoesTheNextHopBesideEachProbeUnderTheSameStampAndNeverHoldsTheRecordBack)
+{
+    Monitor monitor("Far, 198.51.100.7\r\n");
+    monitor.hop = "192.0.2.1";
+    monitor.hopProbe.end = EchoEnd::TimedOut;
+    monitor.hopProbe.Hold();
+    monitor.window->Form_Load();
+    ASSERT_TRUE(monitor.PumpUntil([&] { return !monitor.list.empty(); }));
+    EXPECT_TRUE(monitor.window->CycleInFlight()) << "the record is listed while the next hop is still awaited";
+    EXPECT_EQ(monitor.probe.maxRunning + monitor.hopProbe.maxRunning, 2);
+    monitor.hopProbe.Release();
+    monitor.Run({});
+    monitor.probe.end = EchoEnd::TimedOut;
+    using Case = std::tuple<std::string, EchoEnd, TrayColour>;  // the next hop, its answer, the tray's colour
+    ::testing::internal::CaptureStderr();
+    for (const auto& [hop, hopEnd, colour] :
+         {Case {"192.0.2.1", EchoEnd::TimedOut, TrayColour::Amber},
+          Case {"192.0.2.1", EchoEnd::Replied, TrayColour::Red}, Case {"", EchoEnd::TimedOut, TrayColour::Red},
+          Case {"?", EchoEnd::TimedOut, TrayColour::Red}, Case {"?", EchoEnd::TimedOut, TrayColour::Red}}) {
+        monitor.hop = hop, monitor.hopProbe.end = hopEnd;
+        monitor.Run({kTick});
+        EXPECT_EQ(monitor.Colour(), colour) << hop;
+    }
+    [[maybe_unused]] const std::string said = ::testing::internal::GetCapturedStderr();
+#ifndef _WIN32  // there it goes to the debugger
+    EXPECT_EQ(said, "vellomar: cannot find the next hop toward the host: no route table\n");
+#endif
+    EXPECT_EQ(ReadBytes(monitor.folder / "GATEWAY_20150126.txt"),
+              "2015/01/26 10:00:00,3,-10,192.0.2.1\r\n2015/01/26 10:00:10,3,-10,192.0.2.1\r\n"
+              "2015/01/26 10:00:20,3,0,192.0.2.1\r\n2015/01/26 10:00:30,0,-1,\r\n2015/01/26 10:00:40,0,-1,\r\n"
+              "2015/01/26 10:00:50,0,-1,\r\n");
+    EXPECT_EQ(monitor.list,
+              (Lines {"2015/01/26 10:00:00,3,0", "2015/01/26 10:00:10,3,-10", "2015/01/26 10:00:20,3,-10",
+                      "2015/01/26 10:00:30,3,-10", "2015/01/26 10:00:40,3,-10", "2015/01/26 10:00:50,3,-10"}));
+    EXPECT_EQ(ReadBytes(monitor.LogFile()).find("192.0.2.1"), std::string::npos);
+    EXPECT_EQ(monitor.socketsStarted, monitor.socketsReleased);
 }
 
 TEST(Closing, WaitsForTheProbeStillOut)
