@@ -136,7 +136,7 @@ uninstall_vellomar() {
   for size in "${icon_sizes[@]}"; do rm -f "$(icon_path "$size")"; done
   refresh_caches
   rmdir "$folder" 2>/dev/null || true
-  echo "Vellomar is removed. Its records stay in $folder (PING_*.txt, ERR_list.*, Vellomar.ini)."
+  echo "Vellomar is removed. Its records stay in $folder (PING_*.txt, GATEWAY_*.txt, ERR_list.*, Vellomar.ini)."
 }
 
 install_vellomar() {

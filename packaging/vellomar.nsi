@@ -343,7 +343,7 @@ Section
   ${EndIf}
 SectionEnd
 
-; The program goes; its records (PING_*.txt, ERR_list.csv, ERR_list.html) and
+; The program goes; its records (PING_*.txt, GATEWAY_*.txt, ERR_list.csv, ERR_list.html) and
 ; Vellomar.ini stay, and so does the folder that holds them.
 Section "Uninstall"
   Call un.CloseMonitor

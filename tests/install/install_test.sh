@@ -41,6 +41,7 @@ packages_to_run() {
 }
 records_kept() {
   cmp -s "$folder/PING_20150126.txt" <(printf '2015/01/26 10:00:00,3,0\r\n') &&
+    cmp -s "$folder/GATEWAY_20150126.txt" <(printf '2015/01/26 10:00:00,1,0,192.0.2.1\r\n') &&
     cmp -s "$folder/ERR_list.csv" <(printf 'old report\r\n') &&
     cmp -s "$folder/Vellomar.ini" <(printf 'Gateway, 192.0.2.1\r\n')
 }
@@ -58,6 +59,7 @@ exec_runs_the_installed_program() {  # ENTRY [ARGUMENTS]: Exec unquoted by the d
 
 mkdir -p "$folder"
 printf '2015/01/26 10:00:00,3,0\r\n' >"$folder/PING_20150126.txt"
+printf '2015/01/26 10:00:00,1,0,192.0.2.1\r\n' >"$folder/GATEWAY_20150126.txt"
 printf 'old report\r\n' >"$folder/ERR_list.csv"
 printf 'Gateway, 192.0.2.1\r\n' >"$folder/Vellomar.ini"
 

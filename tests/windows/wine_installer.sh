@@ -77,12 +77,12 @@ evidence_kept() {  # every record kept as it was, the newer ones after them
   local file
   for file in "$scratch/kept"/*; do
     case $(basename "$file") in
-      PING_*) cmp -s -n "$(stat -c %s "$file")" "$file" "$programs/$(basename "$file")" || return 1 ;;
+      PING_* | GATEWAY_*) cmp -s -n "$(stat -c %s "$file")" "$file" "$programs/$(basename "$file")" || return 1 ;;
       *) cmp -s "$file" "$programs/$(basename "$file")" || return 1 ;;
     esac
   done
 }
-keep_evidence() { cp "$programs"/PING_*.txt "$programs"/ERR_list.* "$programs/Vellomar.ini" "$scratch/kept/"; }
+keep_evidence() { cp "$programs"/PING_*.txt "$programs"/GATEWAY_*.txt "$programs"/ERR_list.* "$programs/Vellomar.ini" "$scratch/kept/"; }
 
 # The program itself refuses them: no comma, an address with a leading zero.
 for host in 'Čatež 127.0.0.1' 'Prehod,127.0.0.01'; do
