@@ -73,7 +73,9 @@ platform::Outcome<uint32_t> RefusalIn(nlmsghdr& message)
 }
 
 // The gateway of the route the kernel chose; none for a route that delivers
-// here or to the local link.
+// here or to the local link. A route that refuses or drops packets (unreachable,
+// prohibited, black hole) comes back as a refusal, and holds no gateway where a
+// kernel answers with the route itself.
 platform::Outcome<uint32_t> GatewayIn(nlmsghdr& message)
 {
     if (message.nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
