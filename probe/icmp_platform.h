@@ -32,6 +32,13 @@ inline constexpr uint32_t kAddressAny = 0;
 // The platform's inet_addr: dotted text to an IPv4 address in network byte order.
 uint32_t InetAddr(const char* text);
 
+// inet_addr gives all bits set for a text that is no address, which is also
+// what 255.255.255.255 converts to; 0.0.0.0 names no host either.
+inline bool IsUsableAddress(uint32_t address)
+{
+    return address != kAddressNone && address != kAddressAny;
+}
+
 #ifdef _WIN32
 // What IcmpCreateFile gives, closed with IcmpCloseHandle.
 struct IcmpFileKind : platform::HandleKind {

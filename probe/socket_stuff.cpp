@@ -5,17 +5,6 @@
 
 namespace vellomar {
 
-namespace {
-
-// inet_addr gives all bits set for a text that is no address, which is also
-// what 255.255.255.255 converts to; 0.0.0.0 names no host either.
-bool IsUsableAddress(uint32_t address)
-{
-    return address != probe::kAddressNone && address != probe::kAddressAny;
-}
-
-}  // namespace
-
 bool SocketsInitialize()
 {
     return probe::StartSocketLibrary();
@@ -61,7 +50,7 @@ EchoEnd EchoEndOf(int32_t status)
 int32_t ExchangeEcho(const std::string& address, int32_t timeoutMs, EchoReply& reply)
 {
     const uint32_t destination = probe::InetAddr(address.c_str());
-    if (!IsUsableAddress(destination))
+    if (!probe::IsUsableAddress(destination))
         return kNoRequestSent;
 
     const probe::IcmpHandle handle = probe::IcmpHandle::Open();
