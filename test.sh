@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds Vellomar and runs the whole test suite: once
-# as built, once under AddressSanitizer and UndefinedBehaviorSanitizer, then
+# as built, once under AddressSanitizer and UndefinedBehaviorSanitizer (all but
+# the long tests, which wait on the clock and run once, beside the rest), then
 # each fuzz target for a bounded time (FUZZ_SECONDS, 30 by default), and last
 # the Windows build's suite under wine.
 set -euo pipefail
@@ -15,13 +16,19 @@ scripts/check-format.sh
 echo "== Build and test"
 cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVELLOMAR_TESTS=ON >/dev/null
 cmake --build build
-ctest --test-dir build --output-on-failure --no-tests=error
+# The long tests mostly wait on the clock: they run beside the rest of the
+# suite, the sanitizer build and the fuzzing, and are waited for after those.
+long_log=$(mktemp)
+ctest --test-dir build --output-on-failure --no-tests=error -L long >"$long_log" 2>&1 &
+long_tests=$!
+trap 'kill "$long_tests" 2>/dev/null || true' EXIT
+ctest --test-dir build --output-on-failure --no-tests=error -LE long
 
 echo "== Build and test under AddressSanitizer and UndefinedBehaviorSanitizer"
 cmake -S . -B build-asan -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVELLOMAR_SANITIZE=ON >/dev/null
 cmake --build build-asan
 ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
-  ctest --test-dir build-asan --output-on-failure --no-tests=error
+  ctest --test-dir build-asan --output-on-failure --no-tests=error -LE long
 
 echo "== Fuzz each target for ${fuzz_seconds} s"
 CC=clang CXX=clang++ cmake -S . -B build-fuzz -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
@@ -43,6 +50,13 @@ for seeds in fuzz/corpus/*/; do
   fi
   rm -rf "$work" "$work.log" "$scratch"
 done
+
+echo "== The long tests, run beside the rest"
+status=0
+wait "$long_tests" || status=$?
+cat "$long_log"
+rm -f "$long_log"
+[ "$status" -eq 0 ] || { echo "the long tests failed (exit $status)" >&2; exit 1; }
 
 echo "== Cross-build for Windows and test under wine"
 scripts/test-windows.sh build-windows

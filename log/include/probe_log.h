@@ -11,6 +11,7 @@
 #include "daily_log_format.h"
 #include "diagnostics.h"
 #include "local_time.h"
+#include "next_hop.h"
 #include "outcome.h"
 #include "socket_stuff.h"
 
@@ -48,9 +49,7 @@ struct SocketCalls {
     std::function<ProbeResult(const std::string&, int32_t)> sendPing = SendPing;
     std::function<void()> cleanup = SocketsCleanup;
     // The next hop toward an address, dotted; empty when there is none.
-    std::function<platform::Outcome<std::string>(const std::string&)> nextHop = [](const std::string&) {
-        return platform::Outcome<std::string>(std::string());
-    };
+    std::function<platform::Outcome<std::string>(const std::string&)> nextHop = probe::NextHopToward;
 };
 
 // The cycle in steps, so that the wait for the reply can run off the window's
