@@ -51,7 +51,7 @@ public:
         };
         window = std::make_unique<WindowLogic>(*this, WindowSeams {folder.path(), clock, sockets, startThread});
     }
-    ~Monitor() override { probe.Release(), window.reset(); }
+    ~Monitor() override { probe.Release(), hopProbe.Release(), window.reset(); }
 
     // Calls the handlers, then lets the posted events run until no cycle is in flight; as often as told.
     void Run(std::initializer_list<Handler> handlers, int times = 1)
