@@ -22,6 +22,18 @@ void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
     KeepLongest(part.longest, PageOutage {first, last});
 }
 
+// Keeps the last record read, and the time since the one before it when
+// nobody watched (the computer was off or asleep, or the program closed).
+void FollowRecords(LogPart& part, const ProbeRecord& record)
+{
+    if (record.seconds - part.lastRecord.seconds <= daily_log::kMaxGapWithinOutage) {
+        // most records: no call
+    } else if (const auto unwatched = UnwatchedBetween(part.lastRecord.seconds, record.seconds)) {
+        part.unwatched.push_back(*unwatched);
+    }
+    part.lastRecord = KeptStampOf(record);
+}
+
 void Join(FoldedLog& folded, const KeptStamp& first, const KeptStamp& last)
 {
     if (first.Text() != last.Text()) {
@@ -40,7 +52,7 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last)
 }
 
 platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
-                                       bool whole)
+                                       bool withRoundTrips)
 {
     LogPart part;
     part.day = DateFromLogName(name);
@@ -57,11 +69,11 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
     });
     ProbeRecordParser parser;
     RttSlots rtt;
-    part.readWhole = whole;
     const platform::Done read = reader.ReadFile(folder / name, [&](std::string_view line) {
         const auto record = parser.Parse(line);
         if (record && !part.hasRecords) {
             part.hasRecords = true;
+            part.lastRecord = KeptStampOf(*record);
             if (dayFromRecords) {
                 part.day = record->stamp.substr(0, kDateLength);
             }
@@ -70,14 +82,13 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
         }
         if (record) {
             AddRecord(tracker, *record);
-            if (whole) {
-                part.lastRecord = KeptStampOf(*record);
+            FollowRecords(part, *record);
+            if (withRoundTrips) {
                 rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
             }
         }
-        // Outside an outage only a timed-out record changes anything, and a
-        // line without a '-' cannot hold its status "-10".
-        return part.hasRecords && !tracker.InOutage() && !whole ? '-' : LineReader::kEveryLine;
+        // Every line: the time between any two records may be unwatched.
+        return LineReader::kEveryLine;
     });
     if (!read) {
         return platform::Failure {read.Reason()};
