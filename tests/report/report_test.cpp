@@ -67,10 +67,15 @@ TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSki
     for (const auto& [capacity, everyLine, marked] : cases) {
         for (const char wanted : {'\n', '-'}) {
             Lines read;
+            std::string blocks;  // every line however few are asked for, "\r\n" as "|"
             report::LineReader reader(capacity);
-            EXPECT_TRUE(
-                reader.ReadFile(folder / "lines.txt", [&](auto line) { return read.emplace_back(line), wanted; }));
+            EXPECT_TRUE(reader.ReadFile(
+                folder / "lines.txt", [&](auto line) { return read.emplace_back(line), wanted; },
+                [&](const char* begin, const char* end) {
+                    blocks += std::regex_replace(std::string(begin, end), std::regex("\r?\n"), "|");
+                }));
             EXPECT_EQ(read, Split(wanted == '-' ? marked : everyLine)) << capacity << " " << wanted;
+            EXPECT_EQ(Split(blocks), Split(everyLine)) << capacity << " " << wanted;
             EXPECT_EQ(reader.LinesInLastFile(), 7) << "every line counts, passed on or not";
         }
     }
@@ -443,6 +448,16 @@ TEST_F(ErrListTest, PageShowsTheTimeNobodyWatched)
         const std::size_t path = page.find("id=\"medians\" d=\"") + 16;
         const std::string medians = page.substr(path, page.find('"', path) - path);
         EXPECT_EQ(std::count(medians.begin(), medians.end(), 'M'), stretches) << medians;
+    }
+    // A long log is read a few lines at a time where it can be: a gap after any of its records, lines of any length.
+    for (int gapAfter = 0; gapAfter < 12; ++gapAfter) {
+        for (const int gap : {60, 61}) {
+            std::string log = "PING_20150126.txt: ";
+            for (int i = 0, at = 36000; i < 24; ++i, at += i == gapAfter + 1 ? gap : 10)
+                log += "2015/01/26 " + report::FormatDuration(at) + "," + std::string(1 + i % 3, '7') + ",0|";
+            Rebuild(log);
+            EXPECT_EQ(ById(Page(), "unwatched-time"), gap == 60 ? "00:00:00" : "00:01:01") << gapAfter;
+        }
     }
 }
 
