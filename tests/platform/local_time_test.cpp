@@ -4,11 +4,18 @@
 
 #include <cstdlib>
 #include <ctime>
+#include <ostream>
 #include <string>
 
 #include "local_time.h"
 
 namespace vellomar::platform {
+
+void PrintTo(const UtcOffset& offset, std::ostream* out)
+{
+    *out << offset.seconds << " s" << (offset.summerTime ? ", summer time" : "");
+}
+
 namespace {
 
 struct OffsetCase {
