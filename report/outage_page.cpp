@@ -414,8 +414,8 @@ void AppendMethod(std::string& html, const OutagePage& page)
     html +=
         "<p>Nadzorovani čas je 10 s za vsako vrstico dnevnikov. Nenadzorovani čas je vsak presledek med "
         "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
-        "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel (ure, "
-        "ki jo premik ure spomladi preskoči, ni). Obdobje teče od prvega do "
+        "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel (ura, "
+        "ki jo spomladi preskoči premik ure, ni nenadzorovana). Obdobje teče od prvega do "
         "zadnjega zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Dan brez prekinitev, ki "
         "je bil več kot pol dneva nenadzorovan, koledar pokaže posebej. Odzivni čas je mediana in največji čas "
         "odgovorov v vsakih 10 minutah.</p>\n";
