@@ -243,7 +243,7 @@ void AppendCalendar(std::string& html, const OutagePage& page)
     }
     html += std::string("<span style=\"background:") + kNoLogColour + "\"></span>ni dnevnika";
     html += std::string("<span style=\"background:") + kUnwatchedColour +
-            "\"></span>brez prekinitev, a več kot pol dneva nenadzorovano</p></section>\n";
+            "\"></span>večinoma nenadzorovano</p></section>\n";
 }
 
 // Whether nobody watched for a while between two ten-minute slots: a slot

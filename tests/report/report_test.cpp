@@ -126,7 +126,7 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
             const std::size_t unwatched = page.rfind(", nenadzorovano ", end);
             const bool mostly = unwatched != std::string::npos && unwatched > cell &&
                                 Seconds(page.substr(unwatched + 16, end - unwatched - 16)) > 43200;
-            const std::string legend = Band(Seconds(duration)) + (mostly && Seconds(duration) == 0 ? ", a več" : "");
+            const std::string legend = mostly && Seconds(duration) == 0 ? "večinoma" : Band(Seconds(duration));
             EXPECT_NE(cell, std::string::npos) << day;
             EXPECT_EQ(colour("fill=\"", cell), colour("background:", page.find("\"></span>" + legend))) << day;
         }
