@@ -316,8 +316,6 @@ void AppendRttChart(std::string& html, const OutagePage& page)
         if (slot.replies > 0) {
             medians += medians.empty() || Unwatched(unwatched, previous, slot.start) ? 'M' : 'L';
             previous = slot.start;
-        }
-        if (slot.replies > 0) {
             maxima += 'M';
             AppendNumber(maxima, at);
             maxima += ' ';
@@ -403,22 +401,21 @@ void AppendMethod(std::string& html, const OutagePage& page)
             "proti gostitelju (prvemu usmerjevalniku na poti, kot ga tedaj da usmerjevalna tabela) in ga z istim "
             "časom zapisal v GATEWAY_llllmmdd.txt.</p>\n";
     html += "<p>Prekinitev je niz zaporednih zapisov brez odgovora; traja od prvega do zadnjega od njih (razlika "
-            "zapisanih časov). Presledek med "
-            "zapisoma, daljši od ene minute, prekinitev konča. En sam zapis brez odgovora ni prekinitev. Prekinitve "
-            "so iste kot v ERR_list.csv. Delež je skupni čas prekinitev, deljen z nadzorovanim časom.</p>\n";
+            "zapisanih časov). Presledek med zapisoma, daljši od ene minute, prekinitev konča. En sam zapis brez "
+            "odgovora ni prekinitev. Prekinitve so iste kot v ERR_list.csv. Delež je skupni čas prekinitev, deljen z "
+            "nadzorovanim časom.</p>\n";
     html += "<p>Kje je bila prekinitev: od N njenih zapisov brez odgovora jih je A takih, pri katerih je naslednji "
             "skok odgovoril, in S takih, pri katerih mu je bil ping poslan, a ni odgovoril. Prekinitev je »pri "
             "ponudniku«, če je naslednji skok odgovoril pri več kot polovici (2A &gt; N), »v domačem omrežju«, če "
             "je molčal pri vsaj polovici (2S ≥ N), sicer »ni znano« (tudi brez spremljevalnih zapisov: starejši "
             "dnevniki ali ni naslednjega skoka).</p>\n";
-    html +=
-        "<p>Nadzorovani čas je 10 s za vsako vrstico dnevnikov. Nenadzorovani čas je vsak presledek med "
-        "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
-        "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel (ura, "
-        "ki jo spomladi preskoči premik ure, ni nenadzorovana). Obdobje teče od prvega do "
-        "zadnjega zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Dan brez prekinitev, ki "
-        "je bil več kot pol dneva nenadzorovan, koledar pokaže posebej. Odzivni čas je mediana in največji čas "
-        "odgovorov v vsakih 10 minutah.</p>\n";
+    html += "<p>Nadzorovani čas je 10 s za vsako vrstico dnevnikov. Nenadzorovani čas je vsak presledek med "
+            "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
+            "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel "
+            "(ura, ki jo spomladi preskoči premik ure, ni nenadzorovana). Obdobje teče od prvega do zadnjega "
+            "zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Dan brez prekinitev, ki je bil "
+            "več kot pol dneva nenadzorovan, koledar pokaže posebej. Odzivni čas je mediana in največji čas "
+            "odgovorov v vsakih 10 minutah.</p>\n";
     html += "<p>Časi so lokalni čas računalnika, kot je zapisan v dnevnikih";
     if (!page.utcOffsets.empty()) {
         html += ": <span id=\"utc-offsets\">" + OffsetsText(page.utcOffsets) + "</span>";
