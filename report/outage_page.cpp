@@ -11,6 +11,7 @@
 #include <string_view>
 
 #include "daily_log_format.h"
+#include "outage_place.h"
 #include "stamp_text.h"
 
 namespace vellomar::report {
@@ -404,11 +405,15 @@ void AppendMethod(std::string& html, const OutagePage& page)
             "zapisanih časov). Presledek med zapisoma, daljši od ene minute, prekinitev konča. En sam zapis brez "
             "odgovora ni prekinitev. Prekinitve so iste kot v ERR_list.csv. Delež je skupni čas prekinitev, deljen z "
             "nadzorovanim časom.</p>\n";
+    using companion_log::OutagePlace, companion_log::PlaceText;
     html += "<p>Kje je bila prekinitev: od N njenih zapisov brez odgovora jih je A takih, pri katerih je naslednji "
-            "skok odgovoril, in S takih, pri katerih mu je bil ping poslan, a ni odgovoril. Prekinitev je »pri "
-            "ponudniku«, če je naslednji skok odgovoril pri več kot polovici (2A &gt; N), »v domačem omrežju«, če "
-            "je molčal pri vsaj polovici (2S ≥ N), sicer »ni znano« (tudi brez spremljevalnih zapisov: starejši "
-            "dnevniki ali ni naslednjega skoka).</p>\n";
+            "skok odgovoril, in S takih, pri katerih mu je bil ping poslan, a ni odgovoril. Prekinitev je »";
+    html.append(PlaceText(OutagePlace::Provider))
+        .append("«, če je naslednji skok odgovoril pri več kot polovici (2A &gt; N), »")
+        .append(PlaceText(OutagePlace::HomeNetwork))
+        .append("«, če je molčal pri vsaj polovici (2S ≥ N), sicer »")
+        .append(PlaceText(OutagePlace::Unknown))
+        .append("« (tudi brez spremljevalnih zapisov: starejši dnevniki ali ni naslednjega skoka).</p>\n");
     html += "<p>Nadzorovani čas je 10 s za vsako vrstico dnevnikov. Nenadzorovani čas je vsak presledek med "
             "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
             "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel "
