@@ -57,6 +57,21 @@ inline daily_log::StampSeconds StampSecondsOf(const platform::LocalDateTime& sta
     return day * daily_log::kSecondsPerDay + stamp.hour * 3600 + stamp.minute * 60 + stamp.second;
 }
 
+// The local date and time of a stamp on that scale.
+inline platform::LocalDateTime LocalDateTimeOf(daily_log::StampSeconds stamp)
+{
+    const daily_log::StampSeconds day =
+        (stamp >= 0 ? stamp : stamp - daily_log::kSecondsPerDay + 1) / daily_log::kSecondsPerDay;
+    const int time = static_cast<int>(stamp - day * daily_log::kSecondsPerDay);
+    const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {day}}};
+    return {static_cast<int>(date.year()),
+            static_cast<int>(static_cast<unsigned>(date.month())),
+            static_cast<int>(static_cast<unsigned>(date.day())),
+            time / 3600,
+            time / 60 % 60,
+            time % 60};
+}
+
 // "PING_yyyymmdd.txt"
 inline std::string DailyLogName(const platform::LocalDateTime& date)
 {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdint>
 #include <ctime>
 
 namespace vellomar::platform {
@@ -17,6 +18,18 @@ struct LocalDateTime {
     int minute = 0;
     int second = 0;
 };
+
+// How far the local time is ahead of UTC at a local date and time, and
+// whether summer time applies then.
+struct UtcOffset {
+    int seconds = 0;
+    bool summerTime = false;
+    bool operator==(const UtcOffset&) const = default;
+};
+
+// The offset at a local date and time of the user's time zone. Within the hour
+// the clock skips or passes twice, one of the offsets on either side of it.
+UtcOffset UtcOffsetAt(const LocalDateTime& wall);
 
 // The local date and time now.
 inline LocalDateTime LocalNow()

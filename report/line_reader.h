@@ -32,8 +32,14 @@ public:
     // is that long). onLine returns which lines it needs next: kEveryLine, or
     // a character, and then only lines that hold that character are passed
     // until it asks again. Looking for one character is much faster than
-    // splitting every line. Fails when the file cannot be opened or read.
-    template <class OnLine> platform::Done ReadFile(const std::filesystem::path& file, OnLine&& onLine);
+    // splitting every line. onLines(begin, end), when given, is passed every
+    // line as well, many at once: whole lines, each ended by '\n' but a last
+    // line without a line ending. Fails when the file cannot be opened or read.
+    struct NoLines {
+        void operator()(const char*, const char*) const {}
+    };
+    template <class OnLine, class OnLines = NoLines>
+    platform::Done ReadFile(const std::filesystem::path& file, OnLine&& onLine, OnLines&& onLines = {});
 
     // How many lines the last file read held, passed to onLine or not.
     std::int64_t LinesInLastFile() const { return lines_; }
@@ -94,7 +100,8 @@ const char* LineReader::PassLines(const char* begin, const char* end, char& want
     }
 }
 
-template <class OnLine> platform::Done LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine)
+template <class OnLine, class OnLines>
+platform::Done LineReader::ReadFile(const std::filesystem::path& file, OnLine&& onLine, OnLines&& onLines)
 {
     platform::Outcome<platform::File> opened = platform::File::OpenForReading(file);
     lines_ = 0;
@@ -122,6 +129,7 @@ template <class OnLine> platform::Done LineReader::ReadFile(const std::filesyste
             begin = newline == nullptr ? end : newline + 1;
             overlong = newline == nullptr;
         }
+        onLines(begin, LineStart(begin, end));
         begin = PassLines(begin, end, wanted, onLine);
         kept = static_cast<std::size_t>(end - begin);
         if (kept == capacity_) {
@@ -133,6 +141,9 @@ template <class OnLine> platform::Done LineReader::ReadFile(const std::filesyste
     }
     const std::string_view last(buffer_, kept);
     lines_ += kept > 0 || overlong;  // a last line without its line end
+    if (kept > 0 && !overlong) {
+        onLines(last.data(), last.data() + kept);
+    }
     if (kept > 0 && !overlong && (wanted == kEveryLine || last.find(wanted) != last.npos)) {
         onLine(Line(last.data(), last.data() + kept));
     }

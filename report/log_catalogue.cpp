@@ -159,9 +159,9 @@ void LogCatalogue::DropOldRoundTrips()
 
 void LogCatalogue::ReadPart(LineReader& reader, CataloguedLog& log) const
 {
-    const bool whole = log.day && *log.day >= newestDay_ - kRttDays;
+    const bool withRoundTrips = log.day && *log.day >= newestDay_ - kRttDays;
     log.unreadable.clear();
-    if (auto part = ReadLogPart(reader, folder_, log.entry.name, whole)) {
+    if (auto part = ReadLogPart(reader, folder_, log.entry.name, withRoundTrips)) {
         log.part = std::make_shared<const LogPart>(std::move(*part));
     } else {
         log.unreadable = part.Reason();

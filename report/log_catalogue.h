@@ -42,7 +42,7 @@ public:
     // it on no longer holds.
     std::size_t TakeFirstChanged();
     // Reads the logs that have no part yet, on all cores. Those of the last
-    // days are read whole, for the page's round-trip times.
+    // days give the page their round-trip times too.
     void ReadMissingParts();
     // After an update that failed half way: the next one starts from nothing.
     void Forget();

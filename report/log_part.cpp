@@ -1,5 +1,8 @@
 #include "log_part.h"
 
+#include <cstring>
+#include <optional>
+
 #include "daily_logs.h"
 #include "page_tally.h"
 #include "probe_record.h"
@@ -22,6 +25,79 @@ void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
     KeepLongest(part.longest, PageOutage {first, last});
 }
 
+// Finds a log's unwatched time and its last record from its lines without
+// reading each: a record a few lines on that is less than a minute after the
+// last one known, and not before it, leaves no gap between them when the
+// clock only went forward; otherwise the lines between are read one by one.
+// (A clock set back within those few lines by about as long as a gap beside
+// it hides that gap.) The outages, which need every time-out, are found from
+// every line that may hold one all the same.
+class WatchScanner {
+public:
+    explicit WatchScanner(LogPart& part) : part_(part) {}
+
+    void Lines(const char* begin, const char* end)
+    {
+        for (const char* at = begin; at != end;) {
+            const char* const sample = end - at > kStride ? Find(at + kStride, end) : end;
+            if (!known_ || sample == end || sample + 1 == end) {
+                at = Step(at, end);
+                continue;
+            }
+            const char* next = nullptr;
+            const auto record = RecordAt(sample + 1, end, next);
+            const StampSeconds last = part_.lastRecord.seconds;
+            if (record && record->seconds >= last && record->seconds - last <= daily_log::kMaxGapWithinOutage) {
+                Follow(*record);
+                at = next;
+                continue;
+            }
+            while (at != next) {
+                at = Step(at, end);
+            }
+        }
+    }
+
+private:
+    static constexpr std::ptrdiff_t kStride = 110;  // some four records: the fifth is 50 s on
+
+    static const char* Find(const char* from, const char* end)
+    {
+        const void* const newline = std::memchr(from, '\n', static_cast<std::size_t>(end - from));
+        return newline ? static_cast<const char*>(newline) : end;
+    }
+    // The record on the line at at, if it is one, and where the next line begins.
+    std::optional<ProbeRecord> RecordAt(const char* at, const char* end, const char*& next)
+    {
+        const char* const newline = Find(at, end);
+        next = newline == end ? end : newline + 1;
+        const char* const lineEnd = newline > at && newline[-1] == '\r' ? newline - 1 : newline;
+        return parser_.Parse(std::string_view(at, static_cast<std::size_t>(lineEnd - at)));
+    }
+    const char* Step(const char* at, const char* end)
+    {
+        const char* next = nullptr;
+        if (const auto record = RecordAt(at, end, next)) {
+            Follow(*record);
+        }
+        return next;
+    }
+    void Follow(const ProbeRecord& record)
+    {
+        if (!known_ || record.seconds - part_.lastRecord.seconds <= daily_log::kMaxGapWithinOutage) {
+            // most records: no call
+        } else if (const auto unwatched = UnwatchedBetween(part_.lastRecord.seconds, record.seconds)) {
+            part_.unwatched.push_back(*unwatched);
+        }
+        part_.lastRecord = KeptStampOf(record);
+        known_ = true;
+    }
+
+    LogPart& part_;
+    ProbeRecordParser parser_;
+    bool known_ = false;
+};
+
 void Join(FoldedLog& folded, const KeptStamp& first, const KeptStamp& last)
 {
     if (first.Text() != last.Text()) {
@@ -40,7 +116,7 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last)
 }
 
 platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
-                                       bool whole)
+                                       bool withRoundTrips)
 {
     LogPart part;
     part.day = DateFromLogName(name);
@@ -57,8 +133,8 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
     });
     ProbeRecordParser parser;
     RttSlots rtt;
-    part.readWhole = whole;
-    const platform::Done read = reader.ReadFile(folder / name, [&](std::string_view line) {
+    WatchScanner watch(part);
+    const auto readLine = [&](std::string_view line) {
         const auto record = parser.Parse(line);
         if (record && !part.hasRecords) {
             part.hasRecords = true;
@@ -70,15 +146,16 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
         }
         if (record) {
             AddRecord(tracker, *record);
-            if (whole) {
-                part.lastRecord = KeptStampOf(*record);
+            if (withRoundTrips) {
                 rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
             }
         }
         // Outside an outage only a timed-out record changes anything, and a
         // line without a '-' cannot hold its status "-10".
-        return part.hasRecords && !tracker.InOutage() && !whole ? '-' : LineReader::kEveryLine;
-    });
+        return part.hasRecords && !tracker.InOutage() && !withRoundTrips ? '-' : LineReader::kEveryLine;
+    };
+    const platform::Done read =
+        reader.ReadFile(folder / name, readLine, [&](const char* begin, const char* end) { watch.Lines(begin, end); });
     if (!read) {
         return platform::Failure {read.Reason()};
     }

@@ -48,17 +48,18 @@ struct LogPart {
     std::int64_t rowsCount = 0;
     std::vector<PageOutage> longest;
     std::int64_t lines = 0;
-    // Read record by record, not only where outages can be: then its last
-    // record and its round-trip times are known too.
-    bool readWhole = false;
     KeptStamp lastRecord;
+    // Its round-trip times, when it was asked for them.
     std::vector<RttSlot> rtt;
+    // Time nobody watched within the log, as the stretches between two
+    // consecutive records more than kMaxGapWithinOutage apart.
+    std::vector<Stretch> unwatched;
 };
 
 // The part of the daily log named name in folder, or why it cannot be opened
-// or read. Read whole, when asked to, for its round-trip times.
+// or read. Its round-trip times only when withRoundTrips is set.
 platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem::path& folder, std::string_view name,
-                                       bool whole = false);
+                                       bool withRoundTrips = false);
 
 std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 

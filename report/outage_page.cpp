@@ -6,9 +6,12 @@
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstdlib>
+#include <iterator>
 #include <string_view>
 
 #include "daily_log_format.h"
+#include "outage_place.h"
 #include "stamp_text.h"
 
 namespace vellomar::report {
@@ -45,6 +48,10 @@ constexpr DayColour kDayColours[] = {
     {3600, "#f97316", "do 1 ure"},     {INT64_MAX, "#dc2626", "1 uro ali več"},
 };
 constexpr const char* kNoLogColour = "#e5e5e5";
+// A day of the period that nobody watched for more than half of is never drawn
+// clean: that it had no outage says little.
+constexpr const char* kUnwatchedColour = "#a5b4cb";
+constexpr std::int64_t kMostlyUnwatched = kSecondsPerDay / 2;
 
 // Appends printf-formatted text, whole however long: most fragments fit the
 // buffer on the stack, the rest are formatted again in place.
@@ -138,6 +145,37 @@ void AppendHeader(std::string& html, const OutagePage& page)
     html += "<p class=\"meta\">Izdelano: " + EscapeHtml(page.madeAt) + "</p>\n";
 }
 
+void AppendUnwatchedTotal(std::string& html, const OutagePage& page)
+{
+    html += "<tr><th>Nenadzorovani čas</th><td class=\"number\" id=\"unwatched-time\">" +
+            FormatDuration(page.unwatchedSeconds) + "</td></tr>\n";
+}
+
+// The unwatched seconds of each day from firstDay to lastDay.
+std::vector<std::int64_t> UnwatchedByDay(const std::vector<Stretch>& unwatched, std::int64_t firstDay,
+                                         std::int64_t lastDay)
+{
+    std::vector<std::int64_t> days(static_cast<std::size_t>(lastDay - firstDay + 1));
+    const StampSeconds begin = firstDay * kSecondsPerDay, end = (lastDay + 1) * kSecondsPerDay;
+    for (const Stretch& stretch : unwatched) {
+        for (StampSeconds at = std::max(stretch.from, begin); at < std::min(stretch.to, end);) {
+            const std::int64_t day = (at - begin) / kSecondsPerDay + firstDay;
+            const StampSeconds next = std::min((day + 1) * kSecondsPerDay, stretch.to);
+            days[static_cast<std::size_t>(day - firstDay)] += next - at;
+            at = next;
+        }
+    }
+    return days;
+}
+
+// A day's colour by its outages, unless it would be clean and was mostly unwatched.
+// A day without a log within the period is wholly unwatched.
+const char* CellColour(const char* byOutages, std::int64_t unwatchedSeconds)
+{
+    const bool clean = byOutages == kDayColours[0].colour || byOutages == kNoLogColour;
+    return clean && unwatchedSeconds > kMostlyUnwatched ? kUnwatchedColour : byOutages;
+}
+
 void AppendTotals(std::string& html, const OutagePage& page)
 {
     html += "<section><h2>Skupaj</h2><table>\n";
@@ -147,6 +185,7 @@ void AppendTotals(std::string& html, const OutagePage& page)
             FormatDuration(page.outageSeconds) + "</td></tr>\n";
     html += "<tr><th>Nadzorovani čas</th><td class=\"number\" id=\"monitored-time\">" +
             FormatDuration(page.monitoredSeconds) + "</td></tr>\n";
+    AppendUnwatchedTotal(html, page);
     html += "<tr><th>Delež nadzorovanega časa brez povezave</th><td class=\"number\" id=\"down-share\">" +
             ShareText(page.outageSeconds, page.monitoredSeconds) + "</td></tr>\n";
     html += "</table></section>\n";
@@ -171,6 +210,7 @@ void AppendCalendar(std::string& html, const OutagePage& page)
            kLeft + weeks * kStep + 20, kTop + 7 * kStep);
     auto day = std::lower_bound(page.days.begin(), page.days.end(), firstDay,
                                 [](const PageDay& d, std::int64_t value) { return d.day < value; });
+    const std::vector<std::int64_t> unwatched = UnwatchedByDay(page.unwatched, firstDay, lastDay);
     for (std::int64_t d = firstDay; d <= lastDay; ++d) {
         const int column = static_cast<int>((d - firstMonday) / 7);
         const std::chrono::year_month_day date {std::chrono::sys_days {std::chrono::days {d}}};
@@ -184,11 +224,15 @@ void AppendCalendar(std::string& html, const OutagePage& page)
         html += "\" y=\"";
         AppendNumber(html, kTop + weekday(d) * kStep);
         html += "\" width=\"12\" height=\"12\" fill=\"";
-        html += logged ? ColourOf(day->outageSeconds) : kNoLogColour;
+        const std::int64_t unwatchedSeconds = unwatched[static_cast<std::size_t>(d - firstDay)];
+        html += CellColour(logged ? ColourOf(day->outageSeconds) : kNoLogColour, unwatchedSeconds);
         html += "\"><title>";
         AppendDate(html, date);
         html += ": ";
         html += logged ? FormatDuration(day->outageSeconds) : "ni dnevnika";
+        if (unwatchedSeconds > 0) {
+            html += ", nenadzorovano " + FormatDuration(unwatchedSeconds);
+        }
         html += "</title></rect>\n";
         if (logged) {
             ++day;
@@ -198,7 +242,33 @@ void AppendCalendar(std::string& html, const OutagePage& page)
     for (const DayColour& c : kDayColours) {
         html += std::string("<span style=\"background:") + c.colour + "\"></span>" + c.meaning;
     }
-    html += std::string("<span style=\"background:") + kNoLogColour + "\"></span>ni dnevnika</p></section>\n";
+    html += std::string("<span style=\"background:") + kNoLogColour + "\"></span>ni dnevnika";
+    html += std::string("<span style=\"background:") + kUnwatchedColour +
+            "\"></span>večinoma nenadzorovano</p></section>\n";
+}
+
+// Whether nobody watched for a while between two ten-minute slots: a slot
+// between them without records, or an unwatched stretch from one into the
+// next. One within a slot shows as its band alone.
+bool Unwatched(const std::vector<Stretch>& unwatched, StampSeconds slot, StampSeconds next)
+{
+    return next - slot > kRttSlotSeconds || std::any_of(unwatched.begin(), unwatched.end(), [&](const Stretch& s) {
+               return s.from < next && s.to > slot + kRttSlotSeconds;
+           });
+}
+
+// The unwatched stretches within [start, end), each a shaded band of the chart's height.
+template <class X>
+void AppendUnwatchedStretches(std::string& html, const std::vector<Stretch>& unwatched, StampSeconds start,
+                              StampSeconds end, const X& x, int height)
+{
+    for (const Stretch& stretch : unwatched) {
+        const StampSeconds from = std::max(stretch.from, start), to = std::min(stretch.to, end);
+        Append(html, "<rect class=\"unwatched\" x=\"%.1f\" y=\"0\" width=\"%.1f\" height=\"%d\" fill=\"%s\">", x(from),
+               x(to) - x(from), height, kUnwatchedColour);
+        html += "<title>nenadzorovano " + FormatStamp(LocalDateTimeOf(stretch.from)) + " – " +
+                FormatStamp(LocalDateTimeOf(stretch.to)) + "</title></rect>\n";
+    }
 }
 
 void AppendRttChart(std::string& html, const OutagePage& page)
@@ -231,14 +301,22 @@ void AppendRttChart(std::string& html, const OutagePage& page)
             x(midnight), x(midnight), kHeight - kBottom, x(midnight) + 2, kHeight - 4,
             DateText(midnight / kSecondsPerDay).substr(5).c_str());
     }
-    // The maxima as one path of vertical strokes, the medians as one line.
+    std::vector<Stretch> unwatched;
+    std::copy_if(page.unwatched.begin(), page.unwatched.end(), std::back_inserter(unwatched),
+                 [&](const Stretch& s) { return s.to > start && s.from < end; });
+    AppendUnwatchedStretches(html, unwatched, start, end, x, kHeight - kBottom);
+    // The maxima as one path of vertical strokes, the medians as one line
+    // broken where nobody watched.
     std::string maxima, medians, timeouts;
+    StampSeconds previous = start - kRttSlotSeconds;
     for (const RttSlot& slot : page.recentRtt) {
         if (slot.start < start) {
             continue;
         }
         const double at = x(slot.start + kRttSlotSeconds / 2);
         if (slot.replies > 0) {
+            medians += medians.empty() || Unwatched(unwatched, previous, slot.start) ? 'M' : 'L';
+            previous = slot.start;
             maxima += 'M';
             AppendNumber(maxima, at);
             maxima += ' ';
@@ -246,9 +324,8 @@ void AppendRttChart(std::string& html, const OutagePage& page)
             maxima += 'V';
             AppendNumber(maxima, y(slot.maxMs));
             AppendNumber(medians, at);
-            medians += ',';
-            AppendNumber(medians, y(slot.medianMs));
             medians += ' ';
+            AppendNumber(medians, y(slot.medianMs));
         }
         if (slot.timeouts > 0) {
             Append(timeouts,
@@ -258,13 +335,15 @@ void AppendRttChart(std::string& html, const OutagePage& page)
         }
     }
     html.append("<path d=\"").append(maxima).append("\" stroke=\"#bcd3ee\"/>\n");
-    html.append("<polyline points=\"")
+    html.append("<path id=\"medians\" d=\"")
         .append(medians)
         .append("\" fill=\"none\" stroke=\"#1f5fa8\" stroke-width=\"1\"/>\n");
     html.append(timeouts);
     html += "</svg>\n<p class=\"legend\"><span style=\"background:#1f5fa8\"></span>mediana"
             "<span style=\"background:#bcd3ee\"></span>največji"
-            "<span style=\"background:#dc2626\"></span>brez odgovora</p></section>\n";
+            "<span style=\"background:#dc2626\"></span>brez odgovora"
+            "<span style=\"background:" +
+            std::string(kUnwatchedColour) + "\"></span>nenadzorovano</p></section>\n";
 }
 
 void AppendLongest(std::string& html, const OutagePage& page)
@@ -280,6 +359,73 @@ void AppendLongest(std::string& html, const OutagePage& page)
                 "</td><td class=\"number\">" + FormatDuration(outage.Seconds()) + "</td></tr>\n";
     }
     html += "</table></section>\n";
+}
+
+// "UTC+1", "UTC+5:30", "UTC-3", with the season named when the period has
+// summer time.
+std::string OffsetText(const platform::UtcOffset& offset, bool seasons)
+{
+    const int minutes = std::abs(offset.seconds) / 60;
+    std::string text = std::string("UTC") + (offset.seconds < 0 ? "-" : "+") + std::to_string(minutes / 60);
+    if (minutes % 60 != 0) {
+        Append(text, ":%02d", minutes % 60);
+    }
+    if (seasons) {
+        text += offset.summerTime ? " (poletni čas)" : " (zimski čas)";
+    }
+    return text;
+}
+
+// The offsets, east of UTC last: "UTC+1 (zimski čas) in UTC+2 (poletni čas)".
+std::string OffsetsText(std::vector<platform::UtcOffset> offsets)
+{
+    std::sort(offsets.begin(), offsets.end(), [](const auto& a, const auto& b) {
+        return a.seconds != b.seconds ? a.seconds < b.seconds : a.summerTime < b.summerTime;
+    });
+    const bool seasons = std::any_of(offsets.begin(), offsets.end(), [](const auto& o) { return o.summerTime; });
+    std::string text;
+    for (std::size_t i = 0; i < offsets.size(); ++i) {
+        text += i == 0 ? "" : i + 1 == offsets.size() ? " in " : ", ";
+        text += OffsetText(offsets[i], seasons);
+    }
+    return text;
+}
+
+// How every number of the page was made, for whoever reads it printed.
+void AppendMethod(std::string& html, const OutagePage& page)
+{
+    html += "<section id=\"method\"><h2>Kako je bilo merjeno</h2>\n<p>Program je vsakih 10 s poslal en ping (ICMP "
+            "echo) gostitelju " +
+            EscapeHtml(page.hostName) + " (" + EscapeHtml(page.address) +
+            ") in na odgovor čakal največ 5 s. Vsak poskus je vrstica dnevnika PING_llllmmdd.txt: čas, odzivni čas "
+            "v ms in stanje (0 odgovor, -10 brez odgovora v 5 s). Ob vsakem je poslal še en ping naslednjemu skoku "
+            "proti gostitelju (prvemu usmerjevalniku na poti, kot ga tedaj da usmerjevalna tabela) in ga z istim "
+            "časom zapisal v GATEWAY_llllmmdd.txt.</p>\n";
+    html += "<p>Prekinitev je niz zaporednih zapisov brez odgovora; traja od prvega do zadnjega od njih (razlika "
+            "zapisanih časov). Presledek med zapisoma, daljši od ene minute, prekinitev konča. En sam zapis brez "
+            "odgovora ni prekinitev. Prekinitve so iste kot v ERR_list.csv. Delež je skupni čas prekinitev, deljen z "
+            "nadzorovanim časom.</p>\n";
+    using companion_log::OutagePlace, companion_log::PlaceText;
+    html += "<p>Kje je bila prekinitev: od N njenih zapisov brez odgovora jih je A takih, pri katerih je naslednji "
+            "skok odgovoril, in S takih, pri katerih mu je bil ping poslan, a ni odgovoril. Prekinitev je »";
+    html.append(PlaceText(OutagePlace::Provider))
+        .append("«, če je naslednji skok odgovoril pri več kot polovici (2A &gt; N), »")
+        .append(PlaceText(OutagePlace::HomeNetwork))
+        .append("«, če je molčal pri vsaj polovici (2S ≥ N), sicer »")
+        .append(PlaceText(OutagePlace::Unknown))
+        .append("« (tudi brez spremljevalnih zapisov: starejši dnevniki ali ni naslednjega skoka).</p>\n");
+    html += "<p>Nadzorovani čas je 10 s za vsako vrstico dnevnikov. Nenadzorovani čas je vsak presledek med "
+            "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
+            "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel "
+            "(ura, ki jo spomladi preskoči premik ure, ni nenadzorovana). Obdobje teče od prvega do zadnjega "
+            "zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Dan brez prekinitev, ki je bil "
+            "več kot pol dneva nenadzorovan, koledar pokaže posebej. Odzivni čas je mediana in največji čas "
+            "odgovorov v vsakih 10 minutah.</p>\n";
+    html += "<p>Časi so lokalni čas računalnika, kot je zapisan v dnevnikih";
+    if (!page.utcOffsets.empty()) {
+        html += ": <span id=\"utc-offsets\">" + OffsetsText(page.utcOffsets) + "</span>";
+    }
+    html += ".</p></section>\n";
 }
 
 }  // namespace
@@ -325,6 +471,7 @@ std::string RenderOutagePage(const OutagePage& page)
     AppendCalendar(html, page);
     AppendRttChart(html, page);
     AppendLongest(html, page);
+    AppendMethod(html, page);
     html += "</body>\n</html>\n";
     return html;
 }

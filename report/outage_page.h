@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "local_time.h"
 #include "outage_tracker.h"
 #include "stamp.h"
 
@@ -15,6 +16,14 @@ struct PageOutage {
     KeptStamp start;  // stamps as written in the logs
     KeptStamp end;
     std::int64_t Seconds() const { return end.seconds - start.seconds; }
+};
+
+// A stretch of time between two stamps, from < to, and how long it lasted:
+// less than to - from when the clock was set forward within it.
+struct Stretch {
+    StampSeconds from = 0;
+    StampSeconds to = 0;
+    std::int64_t seconds = 0;
 };
 
 // One day of the calendar: its day number (days since 1970/01/01) and the
@@ -45,6 +54,17 @@ struct OutagePage {
     std::vector<PageDay> days;        // days with a daily log, ascending
     std::vector<PageOutage> longest;  // longest first, at most kLongestOutages
     std::vector<RttSlot> recentRtt;   // ascending, the last kRttDays days only
+    // Time nobody watched (the computer off or asleep, the program closed):
+    // every stretch between two consecutive records more than
+    // kMaxGapWithinOutage apart, within a log or from one log to the next,
+    // across midnight and days without a log, in the order folded. The period
+    // runs from the first record to the last: the time before the first and
+    // after the last lies outside it and counts neither as watched nor as
+    // unwatched.
+    std::vector<Stretch> unwatched;
+    std::int64_t unwatchedSeconds = 0;
+    // The offsets from UTC of the local times the period spans, in the order met.
+    std::vector<platform::UtcOffset> utcOffsets;
 };
 
 inline constexpr std::size_t kLongestOutages = 20;

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "daily_log_format.h"
+#include "stamp_text.h"
 
 namespace vellomar::report {
 namespace {
@@ -10,6 +11,17 @@ namespace {
 using daily_log::kSecondsPerDay;
 
 }  // namespace
+
+std::optional<Stretch> UnwatchedBetween(StampSeconds from, StampSeconds to)
+{
+    if (to - from <= daily_log::kMaxGapWithinOutage) {
+        return std::nullopt;
+    }
+    const int forward =
+        platform::UtcOffsetAt(LocalDateTimeOf(to)).seconds - platform::UtcOffsetAt(LocalDateTimeOf(from)).seconds;
+    const std::int64_t passed = to - from - forward;
+    return passed > daily_log::kMaxGapWithinOutage ? std::optional(Stretch {from, to, passed}) : std::nullopt;
+}
 
 void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage)
 {
@@ -59,10 +71,40 @@ void PageTally::AddLog(const LogPart& part, const FoldedLog& folded)
         }
     }
     if (part.hasRecords) {
-        // A log read only where outages can be tells its first record alone.
-        AddStamps(part.firstRecord, part.readWhole ? part.lastRecord : part.firstRecord);
+        AddStamps(part.firstRecord, part.lastRecord);
+        AddWatch(part);
     }
     page_.recentRtt.insert(page_.recentRtt.end(), part.rtt.begin(), part.rtt.end());
+}
+
+void PageTally::AddWatch(const LogPart& part)
+{
+    const auto sinceLast = lastFolded_ ? UnwatchedBetween(*lastFolded_, part.firstRecord.seconds) : std::nullopt;
+    if (sinceLast) {
+        page_.unwatched.push_back(*sinceLast);
+        page_.unwatchedSeconds += sinceLast->seconds;
+        // Days without a log between: the offsets of their noons.
+        for (StampSeconds noon = (*lastFolded_ / kSecondsPerDay + 1) * kSecondsPerDay + kSecondsPerDay / 2;
+             noon < part.firstRecord.seconds; noon += kSecondsPerDay) {
+            AddOffsetAt(noon);
+        }
+    }
+    for (const Stretch& stretch : part.unwatched) {
+        page_.unwatched.push_back(stretch);
+        page_.unwatchedSeconds += stretch.seconds;
+    }
+    lastFolded_ = part.lastRecord.seconds;
+    // A log spans a day at most: the clock is changed once in it at most.
+    AddOffsetAt(part.firstRecord.seconds);
+    AddOffsetAt(part.lastRecord.seconds);
+}
+
+void PageTally::AddOffsetAt(StampSeconds at)
+{
+    const platform::UtcOffset offset = platform::UtcOffsetAt(LocalDateTimeOf(at));
+    if (std::find(page_.utcOffsets.begin(), page_.utcOffsets.end(), offset) == page_.utcOffsets.end()) {
+        page_.utcOffsets.push_back(offset);
+    }
 }
 
 OutagePage PageTally::Page(std::string hostName, std::string address, std::string madeAt) const

@@ -28,9 +28,14 @@ public:
 private:
     void AddOutage(const OutageSpan& outage);
     void AddStamps(const KeptStamp& first, const KeptStamp& last);
+    // The log's unwatched time, that since the log before, and the offsets
+    // from UTC of its local times.
+    void AddWatch(const LogPart& part);
+    void AddOffsetAt(StampSeconds at);
 
     OutagePage page_;
     StampSeconds firstSeconds_ = 0, lastSeconds_ = 0;
+    std::optional<StampSeconds> lastFolded_;  // the last record of the logs folded
 };
 
 // The page's tally of the logs before the newest, as the last page left it:
@@ -58,6 +63,12 @@ private:
     std::optional<Start> start_;
     std::size_t unchanged_ = 0;  // leading logs unchanged since start_ was taken
 };
+
+// The time between two consecutive records when nobody watched: when they
+// lie more than kMaxGapWithinOutage apart, on the wall clock and in the time
+// that passed (the hour the clock is set forward in spring is no gap). A
+// record stamped before the one before it (the clock set back) leaves none.
+std::optional<Stretch> UnwatchedBetween(StampSeconds from, StampSeconds to);
 
 // Keeps the longest outages, longest first, the earlier first among equals.
 void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage);

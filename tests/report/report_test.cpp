@@ -67,10 +67,15 @@ TEST(LineReader, SplitsLinesAcrossBlocksPassesOverLinesTooLongForTheBufferAndSki
     for (const auto& [capacity, everyLine, marked] : cases) {
         for (const char wanted : {'\n', '-'}) {
             Lines read;
+            std::string blocks;  // every line however few are asked for, "\r\n" as "|"
             report::LineReader reader(capacity);
-            EXPECT_TRUE(
-                reader.ReadFile(folder / "lines.txt", [&](auto line) { return read.emplace_back(line), wanted; }));
+            EXPECT_TRUE(reader.ReadFile(
+                folder / "lines.txt", [&](auto line) { return read.emplace_back(line), wanted; },
+                [&](const char* begin, const char* end) {
+                    blocks += std::regex_replace(std::string(begin, end), std::regex("\r?\n"), "|");
+                }));
             EXPECT_EQ(read, Split(wanted == '-' ? marked : everyLine)) << capacity << " " << wanted;
+            EXPECT_EQ(Split(blocks), Split(everyLine)) << capacity << " " << wanted;
             EXPECT_EQ(reader.LinesInLastFile(), 7) << "every line counts, passed on or not";
         }
     }
@@ -116,10 +121,14 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
         if (!row.starts_with("-----;")) {
             outages.emplace_back(Seconds(duration), row.substr(0, row.rfind(';')));
         } else if (total += Seconds(duration); !day.empty()) {
-            const std::size_t cell = page.find("<title>" + day + ": " + duration + "</title>");
+            // A day without outages but more than half of it unwatched has a colour of its own.
+            const std::size_t cell = page.find("<title>" + day + ": " + duration), end = page.find("</title>", cell);
+            const std::size_t unwatched = page.rfind(", nenadzorovano ", end);
+            const bool mostly = unwatched != std::string::npos && unwatched > cell &&
+                                Seconds(page.substr(unwatched + 16, end - unwatched - 16)) > 43200;
+            const std::string legend = mostly && Seconds(duration) == 0 ? "večinoma" : Band(Seconds(duration));
             EXPECT_NE(cell, std::string::npos) << day;
-            EXPECT_EQ(colour("fill=\"", cell), colour("background:", page.find("\"></span>" + Band(Seconds(duration)))))
-                << day;
+            EXPECT_EQ(colour("fill=\"", cell), colour("background:", page.find("\"></span>" + legend))) << day;
         }
     }
     EXPECT_EQ(ById(page, "outage-count"), std::to_string(outages.size()));
@@ -396,6 +405,92 @@ TEST_F(ErrListTest, PageNamesTheHostAsTextAndSumsTimeAndRoundTripsFromTheRecords
     EXPECT_EQ(taken, (std::vector<std::array<std::int64_t, 5>> {
                          {36000, 3, 1, 5, 7}, {36600, 1, 0, 40, 40}, {36000, 1, 0, 1, 1}}));
 }
+
+// Time nobody watched: gaps between consecutive records over a minute, within a log, across midnight and days without
+// a log, in the totals, the calendar (a clean day mostly unwatched is not drawn clean) and the round-trip chart, whose
+// median line breaks at every gap (one "M" a stretch of line).
+TEST_F(ErrListTest, PageShowsTheTimeNobodyWatched)
+{
+    // What, logs, total unwatched, a calendar cell's title and whether it has the unwatched colour, the chart's
+    // unwatched bands' titles, the median line's stretches.
+    const std::tuple<const char*, const char*, const char*, const char*, bool, std::string, int> cases[] = {
+        {"a gap of exactly a minute is watched", "PING_20150126.txt: U 10:09:30|U 10:10:30|U 10:10:40", "00:00:00",
+         "2015/01/26: 00:00:00</title>", false, "", 1},
+        {"a second more is not, and breaks the median line between adjacent slots",
+         "PING_20150126.txt: U 10:09:20|U 10:09:30|U 10:10:31|U 10:10:41", "00:01:01",
+         "2015/01/26: 00:00:00, nenadzorovano 00:01:01", false, "2015/01/26 10:09:30 – 2015/01/26 10:10:31", 2},
+        {"across midnight into the next log",
+         "PING_20150126.txt: U 23:59:20|U 23:59:30\nPING_20150127.txt: U 00:00:40|U 00:00:50", "00:01:10",
+         "2015/01/27: 00:00:00, nenadzorovano 00:00:40", false, "2015/01/26 23:59:30 – 2015/01/27 00:00:40", 2},
+        {"over a day without a log, wholly unwatched; half a day is not most of it",
+         "PING_20150126.txt: U 11:59:50|U 12:00:00\nPING_20150128.txt: U 12:00:00", "48:00:00",
+         "2015/01/27: ni dnevnika, nenadzorovano 24:00:00", true, "2015/01/26 12:00:00 – 2015/01/28 12:00:00", 2},
+        {"a day mostly unwatched, without outages", "PING_20150126.txt: U 08:00:00|U 08:00:10|U 20:00:11", "12:00:01",
+         "2015/01/26: 00:00:00, nenadzorovano 12:00:01", true, "2015/01/26 08:00:10 – 2015/01/26 20:00:11", 2},
+        {"a day mostly unwatched keeps the colour of its outages, and the clock set back leaves no gap",
+         "PING_20150126.txt: D 08:00:00|D 08:00:10|U 20:00:11|U 19:00:00|U 19:00:10", "12:00:01",
+         "2015/01/26: 00:00:10, nenadzorovano 12:00:01", false, "2015/01/26 08:00:10 – 2015/01/26 20:00:11", 2},
+    };
+    for (const auto& [what, logs, total, title, unwatchedColour, bands, stretches] : cases) {
+        SCOPED_TRACE(what);
+        Rebuild(logs);
+        const std::string page = Page();
+        EXPECT_EQ(ById(page, "unwatched-time"), total);
+        const std::size_t cell = page.find("<title>" + std::string(title));
+        ASSERT_NE(cell, std::string::npos);
+        const std::string fill = page.substr(page.rfind("fill=\"", cell) + 6, 7);
+        EXPECT_EQ(fill == "#a5b4cb", unwatchedColour) << fill;
+        const std::regex band("<rect class=\"unwatched\"[^>]*><title>nenadzorovano ([^<]*)</title>");
+        Lines shown;
+        for (std::sregex_iterator b(page.begin(), page.end(), band), end; b != end; ++b)
+            shown.push_back((*b)[1]);
+        EXPECT_EQ(shown, Split(bands));
+        const std::size_t path = page.find("id=\"medians\" d=\"") + 16;
+        const std::string medians = page.substr(path, page.find('"', path) - path);
+        EXPECT_EQ(std::count(medians.begin(), medians.end(), 'M'), stretches) << medians;
+    }
+    // A long log is read a few lines at a time where it can be: a gap after any of its records, lines of any length.
+    for (int gapAfter = 0; gapAfter < 12; ++gapAfter) {
+        for (const int gap : {60, 61}) {
+            std::string log = "PING_20150126.txt: ";
+            for (int i = 0, at = 36000; i < 24; ++i, at += i == gapAfter + 1 ? gap : 10)
+                log += "2015/01/26 " + report::FormatDuration(at) + "," + std::string(1 + i % 3, '7') + ",0|";
+            Rebuild(log);
+            EXPECT_EQ(ById(Page(), "unwatched-time"), gap == 60 ? "00:00:00" : "00:01:01") << gapAfter;
+        }
+    }
+}
+
+#ifndef _WIN32  // where the test can set the time zone
+// The method section names the host and the offsets from UTC of the period's local times, summer and winter time
+// both when both occur, days without a log included; the hour the clock skips in spring is no unwatched time (60 s
+// passed from 01:59:00 to 03:00:00).
+TEST_F(ErrListTest, MethodNamesTheOffsetsFromUtcThePeriodSpans)
+{
+    const std::tuple<const char*, const char*, const char*, const char*> cases[] = {
+        {"Europe/Ljubljana", "PING_20150115.txt: U 12:00:00", "UTC+1", "00:00:00"},
+        {"Europe/Ljubljana", "PING_20150715.txt: U 12:00:00", "UTC+2 (poletni čas)", "00:00:00"},
+        {"Europe/Ljubljana", "PING_20150329.txt: U 01:59:00|U 03:00:00|U 03:01:01",
+         "UTC+1 (zimski čas) in UTC+2 (poletni čas)", "00:01:01"},
+        {"Europe/Ljubljana", "PING_20150301.txt: U 12:00:00\nPING_20151101.txt: U 12:00:00",
+         "UTC+1 (zimski čas) in UTC+2 (poletni čas)", "5880:00:00"},  // the hour skipped comes back
+        {"Asia/Kolkata", "PING_20150329.txt: U 01:59:50|U 03:00:00", "UTC+5:30", "01:00:10"},
+        {"America/Sao_Paulo", "PING_20250329.txt: U 12:00:00", "UTC-3", "00:00:00"},
+    };
+    const char* const zone = std::getenv("TZ");
+    const std::string started = zone ? zone : "";
+    for (const auto& [tz, logs, offsets, unwatched] : cases) {
+        ::setenv("TZ", tz, 1), ::tzset();
+        Rebuild(logs, {"Moj ponudnik", "192.0.2.1", "2026/01/01 00:00:00"});
+        const std::string page = Page();
+        EXPECT_EQ(ById(page, "utc-offsets"), offsets) << tz << " " << logs;
+        EXPECT_EQ(ById(page, "unwatched-time"), unwatched) << tz << " " << logs;
+        EXPECT_NE(page.find("ping (ICMP echo) gostitelju Moj ponudnik (192.0.2.1)"), std::string::npos);
+    }
+    zone ? ::setenv("TZ", started.c_str(), 1) : ::unsetenv("TZ");
+    ::tzset();
+}
+#endif
 
 // A failed rebuild keeps the report byte for byte, leaves no temporary file, and says why in one line,
 // the same while the cause lasts; once it is gone the same ErrList rebuilds as from nothing.
