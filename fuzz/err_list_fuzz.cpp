@@ -1,6 +1,6 @@
-// Arbitrary bytes as up to three daily logs (split at "\n===\n"): the report must be a heading and rows ended by
-// CR LF, the one a single stream of records through all logs gives; an ErrList kept from input to input, so
-// reading only the logs that changed, must write it too, and the same page beside it.
+// Arbitrary bytes as up to three daily logs and a companion log (split at "\n===\n"): the report must be a heading and
+// rows ended by CR LF, the one a single stream of records through all logs gives; an ErrList kept from input to input,
+// so reading only the logs that changed, must write it too, and the same page beside it.
 #include <cstdint>
 #include <cstdlib>
 #include <filesystem>
@@ -99,9 +99,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     for (const auto& entry : fs::directory_iterator(Folder()))
         fs::remove(entry.path());
 
-    const char* names[] = {"PING_20150126.txt", "PING_20150127.txt", "ping_other.TXT"};
-    for (size_t log = 0, start = 0, end = 0; log < 3 && end != std::string_view::npos; ++log, start = end + 5) {
-        end = log == 2 ? std::string_view::npos : input.find("\n===\n", start);
+    // The last is the companion log of the second: it may change the page, never the report.
+    const char* names[] = {"PING_20150126.txt", "PING_20150127.txt", "ping_other.TXT", "GATEWAY_20150127.txt"};
+    for (size_t log = 0, start = 0, end = 0; log < 4 && end != std::string_view::npos; ++log, start = end + 5) {
+        end = log == 3 ? std::string_view::npos : input.find("\n===\n", start);
         std::ofstream(Folder() / names[log], std::ios::binary) << input.substr(start, end - start);
     }
 

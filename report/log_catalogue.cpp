@@ -5,6 +5,7 @@
 #include <system_error>
 #include <thread>
 
+#include "companion_log.h"
 #include "line_reader.h"
 #include "outage_page.h"
 
@@ -63,6 +64,7 @@ platform::Done LogCatalogue::Update()
         SortUnique(*named);
     }
     if (listed_ && named && ++sinceFullCheck_ < kUpdatesBetweenFullChecks) {
+        CheckCompanionsNamed(*named);
         CheckNames(std::move(*named));
         return {};
     }
@@ -72,6 +74,13 @@ platform::Done LogCatalogue::Update()
         return platform::Failure {entries.Reason()};
     }
     MatchWithListing(std::move(*entries), named ? *named : std::vector<std::string> {});
+    // Without a listing of them the parts stay as they are, until the next.
+    if (const auto companions = ListFiles(folder_, IsCompanionLogName)) {
+        CheckCompanions(*companions);
+    }
+    if (named) {
+        CheckCompanionsNamed(*named);
+    }
     listed_ = true;
     sinceFullCheck_ = 0;
     return {};
@@ -140,6 +149,46 @@ void LogCatalogue::CheckNames(std::vector<std::string> named)
             *at = Unread(std::move(*entry));
         } else {
             logs_.insert(at, Unread(std::move(*entry)));
+        }
+    }
+}
+
+void LogCatalogue::CheckCompanions(const std::vector<FolderEntry>& companions)
+{
+    std::vector<const FolderEntry*> byName;
+    for (const FolderEntry& entry : companions) {
+        byName.push_back(&entry);
+    }
+    const auto nameOrder = [](const FolderEntry* entry, const std::string& name) { return entry->name < name; };
+    std::sort(byName.begin(), byName.end(),
+              [](const FolderEntry* a, const FolderEntry* b) { return a->name < b->name; });
+    for (std::size_t i = 0; i < logs_.size(); ++i) {
+        CataloguedLog& log = logs_[i];
+        if (!log.part || !log.part->hasTimedOut) {
+            continue;  // a log read without its companion log
+        }
+        const std::string name = CompanionNameOf(log.entry.name);
+        const auto at = std::lower_bound(byName.begin(), byName.end(), name, nameOrder);
+        const bool listed = at != byName.end() && (*at)->name == name;
+        if (log.part->companion != (listed ? std::optional((*at)->stamp) : std::nullopt)) {
+            log.part.reset();
+            ChangedFrom(i);
+        }
+    }
+}
+
+// As with the daily logs, a companion log the watch names is read again
+// whatever its stamp: it may have changed within the file system's clock tick.
+void LogCatalogue::CheckCompanionsNamed(const std::vector<std::string>& named)
+{
+    for (const std::string& name : named) {
+        const auto day = DayOfCompanionName(name);
+        for (std::size_t i = 0; day && i < logs_.size(); ++i) {
+            CataloguedLog& log = logs_[i];
+            if (log.day == day && log.part && log.part->hasTimedOut && CompanionNameOf(log.entry.name) == name) {
+                log.part.reset();
+                ChangedFrom(i);
+            }
         }
     }
 }

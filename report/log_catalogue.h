@@ -58,6 +58,11 @@ private:
     void MatchWithListing(std::vector<FolderEntry> entries, const std::vector<std::string>& named);
     // Only the names the watch gave, and the logs whose changes it cannot see.
     void CheckNames(std::vector<std::string> named);
+    // A part read with a companion log other than the one there now is read
+    // again: by the full listing of the companion logs, and by the names the
+    // watch gave.
+    void CheckCompanions(const std::vector<FolderEntry>& companions);
+    void CheckCompanionsNamed(const std::vector<std::string>& named);
     void DropOldRoundTrips();
     // Called by one reader thread for each log, on its own log only.
     void ReadPart(LineReader& reader, CataloguedLog& log) const;

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <optional>
 
+#include "companion_log.h"
 #include "daily_logs.h"
 #include "page_tally.h"
 #include "probe_record.h"
@@ -11,18 +12,17 @@
 namespace vellomar::report {
 namespace {
 
-// A row of the log's own, with what the page needs of it, when the outage
-// spans any time: a single timed-out record, or several with one stamp, has
-// no span to report.
-void AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
+// A row of the log's own, when the outage spans any time: a single
+// timed-out record, or several with one stamp, has no span to report.
+bool AddOwnRow(LogPart& part, const KeptStamp& first, const KeptStamp& last)
 {
     if (first.Text() == last.Text()) {
-        return;
+        return false;
     }
     part.rows += OutageRow(first, last);
     part.rowsTotal += last.seconds - first.seconds;
     ++part.rowsCount;
-    KeepLongest(part.longest, PageOutage {first, last});
+    return true;
 }
 
 // Finds a log's unwatched time and its last record from its lines without
@@ -98,11 +98,43 @@ private:
     bool known_ = false;
 };
 
-void Join(FoldedLog& folded, const KeptStamp& first, const KeptStamp& last)
+// A row of the log's own for the page, and which of its outages it is.
+struct OwnOutage {
+    std::uint32_t outage;
+    PageOutage shown;
+};
+
+// Where the log's outages were, from its companion log when it has
+// timed-out records; then the longest of its own rows.
+void PlaceOutages(LogPart& part, LineReader& reader, const std::filesystem::path& folder, std::string_view name,
+                  std::vector<TimedOutTick> ticks, std::vector<OwnOutage>& own, std::uint32_t ended)
+{
+    std::vector<PlaceCount> places = CountTicks(ticks, ended + (part.endsInOutage ? 1 : 0));
+    part.hasTimedOut = !ticks.empty();
+    const std::string companion = part.hasTimedOut ? CompanionNameOf(name) : std::string();
+    if (const auto entry = companion.empty() ? std::nullopt : FindFile(folder, companion)) {
+        part.companion = entry->stamp;
+        JoinCompanionLog(reader, folder / companion, std::move(ticks), places);
+    }
+    if (part.opensWithTimeout) {
+        part.firstOutageTicks = places.front();
+    }
+    if (part.endsInOutage) {
+        part.openTicks = places.back();
+    }
+    for (OwnOutage& row : own) {
+        row.shown.place = places[row.outage].Place();
+        AddSeconds(part.rowsByPlace, row.shown.place, row.shown.Seconds());
+        KeepLongest(part.longest, row.shown);
+    }
+}
+
+void Join(FoldedLog& folded, const KeptStamp& first, const KeptStamp& last, const PlaceCount& count)
 {
     if (first.Text() != last.Text()) {
-        folded.joined[folded.joinedCount++] = OutageSpan {first, last};
+        folded.joined[folded.joinedCount++] = OutageSpan {first, last, count};
         folded.total += last.seconds - first.seconds;
+        AddSeconds(folded.byPlace, count.Place(), last.seconds - first.seconds);
     }
 }
 
@@ -122,14 +154,18 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
     part.day = DateFromLogName(name);
     const bool dayFromRecords = part.day.empty();
     bool inFirstOutage = false;
+    std::uint32_t ended = 0;  // outages ended so far
+    std::vector<TimedOutTick> ticks;
+    std::vector<OwnOutage> own;
     OutageTracker tracker([&](const KeptStamp& first, const KeptStamp& last) {
         if (inFirstOutage) {
             inFirstOutage = false;
             part.firstOutageEnded = true;
             part.firstOutageLast = last;
-        } else {
-            AddOwnRow(part, first, last);
+        } else if (AddOwnRow(part, first, last)) {
+            own.push_back(OwnOutage {ended, PageOutage {first, last}});
         }
+        ++ended;
     });
     ProbeRecordParser parser;
     RttSlots rtt;
@@ -146,6 +182,9 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
         }
         if (record) {
             AddRecord(tracker, *record);
+            if (record->timedOut) {
+                ticks.push_back(TimedOutTick {record->seconds, ended});
+            }
             if (withRoundTrips) {
                 rtt.Add(record->seconds, record->replied, record->timedOut, record->roundTrip);
             }
@@ -164,6 +203,7 @@ platform::Outcome<LogPart> ReadLogPart(LineReader& reader, const std::filesystem
     part.endsInOutage = tracker.InOutage();
     part.openFirst = tracker.First();
     part.openLast = tracker.Last();
+    PlaceOutages(part, reader, folder, name, std::move(ticks), own, ended);
     return part;
 }
 
@@ -174,17 +214,20 @@ FoldedLog OutageFold::AddLog(const LogPart& part)
         const bool joins =
             open_ && part.opensWithTimeout && ContinuesOutage(openLast_.seconds, part.firstRecord.seconds);
         if (open_ && !joins) {
-            Join(folded, openFirst_, openLast_);
+            Join(folded, openFirst_, openLast_, openTicks_);
         }
         const KeptStamp firstOutageStart = joins ? openFirst_ : part.firstRecord;
+        const PlaceCount firstOutageTicks = Sum(joins ? openTicks_ : PlaceCount {}, part.firstOutageTicks);
         if (part.opensWithTimeout && part.firstOutageEnded) {
-            Join(folded, firstOutageStart, part.firstOutageLast);
+            Join(folded, firstOutageStart, part.firstOutageLast, firstOutageTicks);
         }
         folded.total += part.rowsTotal;
+        AddSeconds(folded.byPlace, part.rowsByPlace);
         open_ = part.endsInOutage;
         const bool firstOutageStillOpen = part.opensWithTimeout && !part.firstOutageEnded;
         openFirst_ = firstOutageStillOpen ? firstOutageStart : part.openFirst;
         openLast_ = part.openLast;
+        openTicks_ = firstOutageStillOpen ? firstOutageTicks : part.openTicks;
     }
     return folded;
 }

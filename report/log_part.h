@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "daily_logs.h"
 #include "line_reader.h"
 #include "outage_page.h"
 #include "outage_tracker.h"
@@ -54,6 +55,16 @@ struct LogPart {
     // Time nobody watched within the log, as the stretches between two
     // consecutive records more than kMaxGapWithinOutage apart.
     std::vector<Stretch> unwatched;
+
+    // Where its outages were, from its companion log, read when it has
+    // timed-out records: its stamp then, what it said of the timed-out
+    // records of the first outage and of the one open at the end, and the
+    // time of the log's own rows by place.
+    bool hasTimedOut = false;
+    std::optional<platform::FileStamp> companion;
+    PlaceCount firstOutageTicks;
+    PlaceCount openTicks;
+    PlaceSeconds rowsByPlace {};
 };
 
 // The part of the daily log named name in folder, or why it cannot be opened
@@ -67,6 +78,7 @@ std::string OutageRow(const KeptStamp& first, const KeptStamp& last);
 struct OutageSpan {
     KeptStamp first;
     KeptStamp last;
+    PlaceCount count;  // of its timed-out records, for where it was
 };
 
 // What one log adds to the outages once the logs before it are folded: the
@@ -78,6 +90,7 @@ struct FoldedLog {
     std::array<OutageSpan, 2> joined;
     std::size_t joinedCount = 0;
     std::int64_t total = 0;
+    PlaceSeconds byPlace {};  // the total split by where its outages were
 };
 
 // Folds the parts of the logs, in name order, carrying an outage open at
@@ -90,6 +103,7 @@ private:
     bool open_ = false;  // an outage is open where the next log begins
     KeptStamp openFirst_;
     KeptStamp openLast_;
+    PlaceCount openTicks_;
 };
 
 }  // namespace vellomar::report

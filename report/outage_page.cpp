@@ -52,6 +52,18 @@ constexpr const char* kNoLogColour = "#e5e5e5";
 // clean: that it had no outage says little.
 constexpr const char* kUnwatchedColour = "#a5b4cb";
 constexpr std::int64_t kMostlyUnwatched = kSecondsPerDay / 2;
+// A day whose outages were all in the home network: the provider's service
+// was not seen to fail, yet the day was not clean.
+constexpr const char* kHomeOnlyColour = "#93c5fd";
+constexpr const char* kHomeOnlyMeaning = "le v domačem omrežju";
+constexpr const char* kPlaceIds[kOutagePlaces] = {"outage-time-provider", "outage-time-home", "outage-time-unknown"};
+
+std::int64_t SecondsAt(const PlaceSeconds& seconds, OutagePlace place)
+{
+    return seconds[static_cast<std::size_t>(place)];
+}
+
+constexpr OutagePlace kPlaces[kOutagePlaces] = {OutagePlace::Provider, OutagePlace::HomeNetwork, OutagePlace::Unknown};
 
 // Appends printf-formatted text, whole however long: most fragments fit the
 // buffer on the stack, the rest are formatted again in place.
@@ -133,6 +145,38 @@ const char* ColourOf(std::int64_t outageSeconds)
     return kDayColours[std::size(kDayColours) - 1].colour;
 }
 
+// A day is coloured by its outage time not shown to be in the home network:
+// at the provider, or where it was is not known.
+const char* ColourOfDay(const PageDay& day)
+{
+    const std::int64_t home = SecondsAt(day.byPlace, OutagePlace::HomeNetwork);
+    return home > 0 && home == day.outageSeconds ? kHomeOnlyColour : ColourOf(day.outageSeconds - home);
+}
+
+// After the day's outage time, its split, once some of it has a known place.
+void AppendDayPlaces(std::string& html, const PageDay& day)
+{
+    if (SecondsAt(day.byPlace, OutagePlace::Unknown) == day.outageSeconds) {
+        return;
+    }
+    const char* separator = " (";
+    for (const OutagePlace place : kPlaces) {
+        html.append(separator).append(PlaceText(place)).append(" ");
+        html += FormatDuration(SecondsAt(day.byPlace, place));
+        separator = ", ";
+    }
+    html += ")";
+}
+
+// Rows of the totals' table: the outage time split by where it was.
+void AppendPlaceTotals(std::string& html, const OutagePage& page)
+{
+    for (std::size_t i = 0; i < kOutagePlaces; ++i) {
+        html.append("<tr><th>– ").append(PlaceText(kPlaces[i])).append("</th><td class=\"number\" id=\"");
+        html.append(kPlaceIds[i]).append("\">").append(FormatDuration(page.outageByPlace[i])).append("</td></tr>\n");
+    }
+}
+
 void AppendHeader(std::string& html, const OutagePage& page)
 {
     html += "<h1>Prekinitve povezave: " + EscapeHtml(page.hostName) + " (" + EscapeHtml(page.address) + ")</h1>\n";
@@ -183,6 +227,7 @@ void AppendTotals(std::string& html, const OutagePage& page)
             std::to_string(page.outageCount) + "</td></tr>\n";
     html += "<tr><th>Skupni čas prekinitev</th><td class=\"number\" id=\"outage-time\">" +
             FormatDuration(page.outageSeconds) + "</td></tr>\n";
+    AppendPlaceTotals(html, page);
     html += "<tr><th>Nadzorovani čas</th><td class=\"number\" id=\"monitored-time\">" +
             FormatDuration(page.monitoredSeconds) + "</td></tr>\n";
     AppendUnwatchedTotal(html, page);
@@ -225,11 +270,14 @@ void AppendCalendar(std::string& html, const OutagePage& page)
         AppendNumber(html, kTop + weekday(d) * kStep);
         html += "\" width=\"12\" height=\"12\" fill=\"";
         const std::int64_t unwatchedSeconds = unwatched[static_cast<std::size_t>(d - firstDay)];
-        html += CellColour(logged ? ColourOf(day->outageSeconds) : kNoLogColour, unwatchedSeconds);
+        html += CellColour(logged ? ColourOfDay(*day) : kNoLogColour, unwatchedSeconds);
         html += "\"><title>";
         AppendDate(html, date);
         html += ": ";
         html += logged ? FormatDuration(day->outageSeconds) : "ni dnevnika";
+        if (logged) {
+            AppendDayPlaces(html, *day);
+        }
         if (unwatchedSeconds > 0) {
             html += ", nenadzorovano " + FormatDuration(unwatchedSeconds);
         }
@@ -242,6 +290,7 @@ void AppendCalendar(std::string& html, const OutagePage& page)
     for (const DayColour& c : kDayColours) {
         html += std::string("<span style=\"background:") + c.colour + "\"></span>" + c.meaning;
     }
+    html += std::string("<span style=\"background:") + kHomeOnlyColour + "\"></span>" + kHomeOnlyMeaning;
     html += std::string("<span style=\"background:") + kNoLogColour + "\"></span>ni dnevnika";
     html += std::string("<span style=\"background:") + kUnwatchedColour +
             "\"></span>večinoma nenadzorovano</p></section>\n";
@@ -353,10 +402,11 @@ void AppendLongest(std::string& html, const OutagePage& page)
         html += "<p>Ni prekinitev.</p></section>\n";
         return;
     }
-    html += "<table class=\"outages\" id=\"longest\"><tr><th>Od</th><th>Do</th><th>Čas</th></tr>\n";
+    html += "<table class=\"outages\" id=\"longest\"><tr><th>Od</th><th>Do</th><th>Čas</th><th>Kje</th></tr>\n";
     for (const PageOutage& outage : page.longest) {
         html += "<tr><td>" + EscapeHtml(outage.start.Text()) + "</td><td>" + EscapeHtml(outage.end.Text()) +
-                "</td><td class=\"number\">" + FormatDuration(outage.Seconds()) + "</td></tr>\n";
+                "</td><td class=\"number\">" + FormatDuration(outage.Seconds()) + "</td><td>" +
+                std::string(PlaceText(outage.place)) + "</td></tr>\n";
     }
     html += "</table></section>\n";
 }
@@ -405,7 +455,6 @@ void AppendMethod(std::string& html, const OutagePage& page)
             "zapisanih časov). Presledek med zapisoma, daljši od ene minute, prekinitev konča. En sam zapis brez "
             "odgovora ni prekinitev. Prekinitve so iste kot v ERR_list.csv. Delež je skupni čas prekinitev, deljen z "
             "nadzorovanim časom.</p>\n";
-    using companion_log::OutagePlace, companion_log::PlaceText;
     html += "<p>Kje je bila prekinitev: od N njenih zapisov brez odgovora jih je A takih, pri katerih je naslednji "
             "skok odgovoril, in S takih, pri katerih mu je bil ping poslan, a ni odgovoril. Prekinitev je »";
     html.append(PlaceText(OutagePlace::Provider))
@@ -418,8 +467,10 @@ void AppendMethod(std::string& html, const OutagePage& page)
             "zaporednima zapisoma, daljši od ene minute (računalnik izklopljen ali v spanju, program zaprt), od "
             "prvega do drugega zapisa, tudi čez polnoč in čez dneve brez dnevnika; šteje čas, ki je zares pretekel "
             "(ura, ki jo spomladi preskoči premik ure, ni nenadzorovana). Obdobje teče od prvega do zadnjega "
-            "zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Dan brez prekinitev, ki je bil "
-            "več kot pol dneva nenadzorovan, koledar pokaže posebej. Odzivni čas je mediana in največji čas "
+            "zapisa: čas pred prvim in po zadnjem ni ne nadzorovan ne nenadzorovan. Koledar obarva dan po času "
+            "prekinitev, ki niso bile v "
+            "domačem omrežju; dan, ko so bile vse v domačem omrežju, in dan brez prekinitev, ki je bil več kot pol "
+            "dneva nenadzorovan, pokaže posebej. Odzivni čas je mediana in največji čas "
             "odgovorov v vsakih 10 minutah.</p>\n";
     html += "<p>Časi so lokalni čas računalnika, kot je zapisan v dnevnikih";
     if (!page.utcOffsets.empty()) {

@@ -2,19 +2,49 @@
 // needs nothing but itself: inline CSS and SVG, no script, UTF-8.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "local_time.h"
+#include "outage_place.h"
 #include "outage_tracker.h"
 #include "stamp.h"
 
 namespace vellomar::report {
 
+using companion_log::OutagePlace;
+using companion_log::PlaceCount;
+using companion_log::PlaceText;
+
+// Outage time for each place, in the order of OutagePlace.
+inline constexpr std::size_t kOutagePlaces = 3;
+using PlaceSeconds = std::array<std::int64_t, kOutagePlaces>;
+
+inline void AddSeconds(PlaceSeconds& seconds, OutagePlace place, std::int64_t more)
+{
+    seconds[static_cast<std::size_t>(place)] += more;
+}
+
+inline void AddSeconds(PlaceSeconds& seconds, const PlaceSeconds& more)
+{
+    for (std::size_t i = 0; i < kOutagePlaces; ++i) {
+        seconds[i] += more[i];
+    }
+}
+
+// The counts of an outage from those of two stretches of it.
+inline PlaceCount Sum(const PlaceCount& a, const PlaceCount& b)
+{
+    return PlaceCount {a.ticks + b.ticks, a.answered + b.answered, a.silent + b.silent};
+}
+
 struct PageOutage {
     KeptStamp start;  // stamps as written in the logs
     KeptStamp end;
+    OutagePlace place = OutagePlace::Unknown;
     std::int64_t Seconds() const { return end.seconds - start.seconds; }
 };
 
@@ -31,6 +61,7 @@ struct Stretch {
 struct PageDay {
     std::int64_t day = 0;
     std::int64_t outageSeconds = 0;
+    PlaceSeconds byPlace {};  // outageSeconds split by where its outages were
 };
 
 // Ten minutes of round-trip times.
@@ -50,6 +81,7 @@ struct OutagePage {
     std::string madeAt;
     std::int64_t outageCount = 0;
     std::int64_t outageSeconds = 0;
+    PlaceSeconds outageByPlace {};  // outageSeconds split by where its outages were
     std::int64_t monitoredSeconds = 0;
     std::vector<PageDay> days;        // days with a daily log, ascending
     std::vector<PageOutage> longest;  // longest first, at most kLongestOutages

@@ -39,7 +39,7 @@ void KeepLongest(std::vector<PageOutage>& longest, PageOutage outage)
 void PageTally::AddOutage(const OutageSpan& outage)
 {
     ++page_.outageCount;
-    KeepLongest(page_.longest, PageOutage {outage.first, outage.last});
+    KeepLongest(page_.longest, PageOutage {outage.first, outage.last, outage.count.Place()});
 }
 
 void PageTally::AddStamps(const KeptStamp& first, const KeptStamp& last)
@@ -64,10 +64,11 @@ void PageTally::AddLog(const LogPart& part, const FoldedLog& folded)
         KeepLongest(page_.longest, outage);
     }
     page_.outageSeconds += folded.total;
+    AddSeconds(page_.outageByPlace, folded.byPlace);
     page_.monitoredSeconds += part.lines * kSecondsPerTick;
     if (part.day.size() == kDateLength) {
         if (const auto number = ParseDate(part.day.data())) {
-            page_.days.push_back(PageDay {*number, folded.total});
+            page_.days.push_back(PageDay {*number, folded.total, folded.byPlace});
         }
     }
     if (part.hasRecords) {
@@ -120,6 +121,7 @@ OutagePage PageTally::Page(std::string hostName, std::string address, std::strin
     for (const PageDay& day : page.days) {
         if (!days.empty() && days.back().day == day.day) {
             days.back().outageSeconds += day.outageSeconds;
+            AddSeconds(days.back().byPlace, day.byPlace);
         } else {
             days.push_back(day);
         }

@@ -10,6 +10,7 @@
 #include <chrono>
 #include <fstream>
 #include <functional>
+#include <map>
 #include <optional>
 #include <regex>
 #include <sstream>
@@ -106,12 +107,17 @@ std::string Band(std::int64_t s)
                       : "1 uro ali več";
 }
 
-// The page must tell what the report tells: as many outages, the same outage time, each day's total in its calendar
-// cell in the legend's colour, the longest outages first, equally long ones in the report's order, whatever their logs.
-void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
+// The page must tell what the report tells: as many outages, the same outage time, split by place to the second,
+// each day's total in its calendar cell, split likewise, in the legend's colour for its time not shown to be in the
+// home network (its own colour when all of it was), the longest outages first, equally long ones in the report's
+// order, whatever their logs. Returns the places the table shows, joined by '|'.
+std::string ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
 {
     const auto colour = [&](const std::string& key, std::size_t at) {
         return page.substr(page.rfind(key, at) + key.size(), 7);
+    };
+    const auto legend = [&](const std::string& meaning) {
+        return colour("background:", page.find("\"></span>" + meaning));
     };
     std::int64_t total = 0;
     std::vector<std::pair<std::int64_t, std::string>> outages, shown;  // seconds, "from;to"
@@ -121,26 +127,46 @@ void ExpectPageAgreesWithReport(const std::string& page, const std::string& csv)
         if (!row.starts_with("-----;")) {
             outages.emplace_back(Seconds(duration), row.substr(0, row.rfind(';')));
         } else if (total += Seconds(duration); !day.empty()) {
-            // A day without outages but more than half of it unwatched has a colour of its own.
-            const std::size_t cell = page.find("<title>" + day + ": " + duration), end = page.find("</title>", cell);
-            const std::size_t unwatched = page.rfind(", nenadzorovano ", end);
-            const bool mostly = unwatched != std::string::npos && unwatched > cell &&
-                                Seconds(page.substr(unwatched + 16, end - unwatched - 16)) > 43200;
-            const std::string legend = mostly && Seconds(duration) == 0 ? "večinoma" : Band(Seconds(duration));
-            EXPECT_NE(cell, std::string::npos) << day;
-            EXPECT_EQ(colour("fill=\"", cell), colour("background:", page.find("\"></span>" + legend))) << day;
+            const std::string title = "<title>" + day + ": " + duration;
+            const std::size_t cell = page.find(title), end = page.find("</title>", cell);
+            if (cell == std::string::npos) {
+                ADD_FAILURE() << day;
+                continue;
+            }
+            // Provider, home network, not known; then the time nobody watched.
+            static const std::regex more(
+                "( \\(pri ponudniku (.*), v domačem omrežju (.*), ni znano (.*)\\))?(, nenadzorovano (.*))?");
+            const std::string rest = page.substr(cell + title.size(), end - cell - title.size());
+            std::smatch split;
+            EXPECT_TRUE(std::regex_match(rest, split, more)) << rest;
+            const std::int64_t home = split[1].matched ? Seconds(split[3]) : 0;
+            if (split[1].matched) {
+                EXPECT_EQ(Seconds(split[2]) + home + Seconds(split[4]), Seconds(duration)) << day;
+            }
+            // A day clean of outages not at home but more than half of it unwatched has a colour of its own.
+            const std::string band = Band(Seconds(duration) - home);
+            const bool mostly = split[5].matched && Seconds(split[6]) > 43200 && band == Band(0);
+            EXPECT_EQ(colour("fill=\"", cell), home > 0 && home == Seconds(duration) ? legend("le v domačem omrežju")
+                                               : mostly                              ? legend("večinoma")
+                                                                                     : legend(band))
+                << day;
         }
     }
     EXPECT_EQ(ById(page, "outage-count"), std::to_string(outages.size()));
     EXPECT_EQ(ById(page, "outage-time"), report::FormatDuration(total));
+    EXPECT_EQ(Seconds(ById(page, "outage-time-provider")) + Seconds(ById(page, "outage-time-home")) +
+                  Seconds(ById(page, "outage-time-unknown")),
+              total);
     std::stable_sort(outages.begin(), outages.end(), [](const auto& a, const auto& b) { return a.first > b.first; });
     outages.resize(std::min<std::size_t>(outages.size(), report::kLongestOutages));
     const std::size_t table = std::min(page.find("id=\"longest\""), page.size());
     const std::string longest = page.substr(table, page.find("</table>", table) - table);
-    const std::regex row("<tr><td>([^<]*)</td><td>([^<]*)</td><td class=\"number\">([^<]*)</td>");
+    const std::regex row("<tr><td>([^<]*)</td><td>([^<]*)</td><td class=\"number\">([^<]*)</td><td>([^<]*)</td>");
+    std::string places;
     for (std::sregex_iterator r(longest.begin(), longest.end(), row), end; r != end; ++r)
-        shown.emplace_back(Seconds((*r)[3]), (*r)[1].str() + ";" + (*r)[2].str());
+        shown.emplace_back(Seconds((*r)[3]), (*r)[1].str() + ";" + (*r)[2].str()), places += (*r)[4].str() + "|";
     EXPECT_EQ(shown, outages);
+    return places;
 }
 
 // Rows of the report, split at '|'; "=day;total" stands for the day's summary row.
@@ -152,14 +178,23 @@ std::string Csv(const std::string& rows)
     return text;
 }
 
-// "U hh:mm:ss" and "D hh:mm:ss": a reply and a time-out on the log's day; other lines as given.
+// On the log's day, "U hh:mm:ss" and "D hh:mm:ss": a reply and a time-out; in a companion log, the next hop
+// answered ("A"), did not ("S"), answered after a route change ("B") or sent an ICMP error ("E"), or there was none
+// ("N"). Other lines as given.
 std::string Expand(const std::string& name, const std::string& line)
 {
+    static const std::map<char, std::string> fields = {{'U', ",23,0"},
+                                                       {'D', ",0,-10"},
+                                                       {'A', ",1,0,192.168.1.1"},
+                                                       {'S', ",0,-10,192.168.1.1"},
+                                                       {'B', ",2,0,10.0.0.1"},
+                                                       {'E', ",0,-3,10.0.0.1"},
+                                                       {'N', ",0,-1,"}};
     if (line.size() != 10 || line[1] != ' ')
         return line;
-    const std::string file = fs::path(name).filename().string();
-    const std::string date = file.substr(5, 4) + "/" + file.substr(9, 2) + "/" + file.substr(11, 2);
-    return date + line.substr(1) + (line[0] == 'U' ? ",23,0" : ",0,-10");
+    const std::string file = fs::path(name).filename().string(), digits = file.substr(file.find('_') + 1);
+    return digits.substr(0, 4) + "/" + digits.substr(4, 2) + "/" + digits.substr(6, 2) + line.substr(1) +
+           fields.at(line[0]);
 }
 
 struct Progress : ReportProgress {
@@ -218,9 +253,10 @@ protected:
         EXPECT_TRUE(MakeErrList(dir_, progress, heading));
         EXPECT_EQ(progress.clears, 1);
         EXPECT_FALSE(fs::exists(dir_ / "ERR_list.csv.tmp"));
-        ExpectPageAgreesWithReport(Page(), Report());
+        places_ = ExpectPageAgreesWithReport(Page(), Report());
         return Report();
     }
+    std::string places_;  // of the longest outages, as the last rebuild's page shows them
 
     vellomar::testing::TempFolder folder_;
     const fs::path& dir_ = folder_.path();
@@ -303,6 +339,84 @@ TEST_F(ErrListTest, CalendarBandsMeetAtTheirEdgesAndEquallyLongOutagesKeepTheRep
     Rebuild(logs);
 }
 
+// Each outage's place, from the companion records of its time-outs (N), answered (A) or sent and not answered (S):
+// at the provider when 2A > N, else in the home network when 2S >= N, else not known. The totals and every day split
+// by place (see ExpectPageAgreesWithReport); the report the same byte for byte without the companion logs.
+TEST_F(ErrListTest, PageSaysWhereEachOutageWasFromTheCompanionLogs)
+{
+    const std::string gap = "PING_20150126.txt: U 09:00:00|D 10:00:00|D 10:00:10|D 10:01:20|D 10:01:30|U 10:01:40\n";
+    const std::string midnight = "PING_20150126.txt: U 23:59:30|D 23:59:40|D 23:59:50\n"
+                                 "PING_20150127.txt: D 00:00:00|D 00:00:10|U 00:00:20\n";
+    const std::tuple<const char*, std::string, const char*, const char*> cases[] = {
+        // What, logs, outage time at the provider|home network|not known, the longest outages' places.
+        {"no companion log: not known", gap, "00:00:00|00:00:00|00:00:20", "ni znano|ni znano|"},
+        {"a gap of over a minute ends one outage: one answered, the other not",
+         gap + "GATEWAY_20150126.txt: A 10:00:00|A 10:00:10|S 10:01:20|S 10:01:30", "00:00:10|00:00:10|00:00:00",
+         "pri ponudniku|v domačem omrežju|"},
+        {"the ties: 2A = N is not the provider, 2S = N is the home network; 2A > N is; ICMP errors are silence",
+         "PING_20150126.txt: D 10:00:00|D 10:00:10|D 10:00:20|D 10:00:30|U 10:00:40|D 11:00:00|D 11:00:10|D 11:00:20|"
+         "D 11:00:30|U 11:00:40|D 12:00:00|D 12:00:10|D 12:00:20|U 12:00:30|D 13:00:00|D 13:00:10|D 13:00:20|U "
+         "13:00:30\n"
+         "GATEWAY_20150126.txt: A 10:00:00|S 10:00:10|A 10:00:20|S 10:00:30|A 11:00:00|A 11:00:10|S 11:00:20|"
+         "N 11:00:30|A 12:00:00|S 12:00:10|A 12:00:20|A 13:00:00|E 13:00:10|E 13:00:20",
+         "00:00:20|00:00:50|00:00:30", "v domačem omrežju|ni znano|pri ponudniku|v domačem omrežju|"},
+        {"a route change inside an outage: answered by either hop",
+         "PING_20150126.txt: D 10:00:00|D 10:00:10|D 10:00:20|U 10:00:30\n"
+         "GATEWAY_20150126.txt: A 10:00:00|B 10:00:10|B 10:00:20",
+         "00:00:20|00:00:00|00:00:00", "pri ponudniku|"},
+        {"across midnight: both days' companion records count, and the day it ends on takes it",
+         midnight + "GATEWAY_20150126.txt: A 23:59:40|A 23:59:50\nGATEWAY_20150127.txt: A 00:00:00|S 00:00:10",
+         "00:00:30|00:00:00|00:00:00", "pri ponudniku|"},
+        {"across midnight, the first day's companion log missing",
+         midnight + "GATEWAY_20150127.txt: S 00:00:00|S 00:00:10", "00:00:00|00:00:30|00:00:00", "v domačem omrežju|"},
+        {"across midnight, the second day's companion log missing",
+         midnight + "GATEWAY_20150126.txt: A 23:59:40|A 23:59:50", "00:00:00|00:00:00|00:00:30", "ni znano|"},
+        {"through a log that holds nothing else, into the next",
+         "PING_20150126.txt: U 23:58:00|D 23:59:00\nPING_20150127.txt: 2015/01/26 23:59:50,0,-10\n"
+         "PING_20150128.txt: 2015/01/27 00:00:40,0,-10|U 00:01:00\nGATEWAY_20150126.txt: A 23:59:00\n"
+         "GATEWAY_20150127.txt: 2015/01/26 23:59:50,0,-10,192.168.1.1\nGATEWAY_20150128.txt: 2015/01/27 "
+         "00:00:40,1,0,1.2.3.4",
+         "00:01:40|00:00:00|00:00:00", "pri ponudniku|"},
+        {"malformed companion lines are skipped, a record joins one time-out at most",
+         "PING_20150126.txt: D 10:00:00|D 10:00:10|D 10:00:20|U 10:00:30|D 11:00:00|D 11:00:10|D 11:00:20|U 11:00:30\n"
+         "GATEWAY_20150126.txt: 2015/01/26 10:00:00,1,0,192.168.1.256|2015/01/26 10:00:10,1,0,192.168.1|"
+         "2015/01/26 10:00:00,1,0|2015/01/26 10:00:10,x,0,1.2.3.4|2015/01/26 10:00:10,1,0,1.2.3.4 |S 10:00:20|"
+         "A 11:00:00|A 11:00:00|S 11:00:10|S 11:00:20",
+         "00:00:00|00:00:20|00:00:20", "ni znano|v domačem omrežju|"},
+    };
+    for (const auto& [what, logs, split, places] : cases) {
+        SCOPED_TRACE(what);
+        const std::string report = Rebuild(logs), page = Page();
+        EXPECT_EQ(ById(page, "outage-time-provider") + "|" + ById(page, "outage-time-home") + "|" +
+                      ById(page, "outage-time-unknown"),
+                  split);
+        EXPECT_EQ(places_, places);
+        for (const auto& entry : fs::directory_iterator(dir_))
+            if (entry.path().filename().string().starts_with("GATEWAY_"))
+                fs::remove(entry.path());
+        Progress progress;
+        EXPECT_TRUE(MakeErrList(dir_, progress));
+        EXPECT_EQ(Report(), report);
+    }
+#ifndef _WIN32  // a companion log the user may not read: not known, and the report is written
+    WriteOnly(gap + "GATEWAY_20150126.txt: A 10:00:00|A 10:00:10|S 10:01:20|S 10:01:30");
+    fs::permissions(dir_ / "GATEWAY_20150126.txt", fs::perms::none);
+    {
+        const AsOrdinaryUser user(dir_);
+        Progress progress;
+        EXPECT_TRUE(MakeErrList(dir_, progress));
+    }
+    EXPECT_EQ(ById(Page(), "outage-time-unknown"), "00:00:20");
+#endif
+    // A day of outages all in the home network is drawn apart; its cell tells the split.
+    Rebuild(gap + "GATEWAY_20150126.txt: S 10:00:00|S 10:00:10|S 10:01:20|S 10:01:30");
+    const std::string page = Page();
+    const std::size_t cell = page.rfind("fill=", page.find("<title>2015/01/26: "));
+    EXPECT_EQ(page.substr(cell, page.find("</title>", cell) - cell),
+              "fill=\"#93c5fd\"><title>2015/01/26: 00:00:20 (pri ponudniku 00:00:00, v domačem omrežju 00:00:20, ni "
+              "znano 00:00:00), nenadzorovano 01:01:10");
+}
+
 // A rebuild by an ErrList that read the logs before they changed must be the
 // rebuild from nothing, byte for byte, and so must the page beside it.
 TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
@@ -312,7 +426,8 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
     const std::string lines27 = "D 00:00:00|U 00:00:10|D 10:00:00|D 10:00:10|U 10:00:20";
     const std::string sameSize27 = "D 00:00:05" + lines27.substr(10);  // the outage from the 26th ends 5 s later
     const std::string logs = "PING_20150126.txt: U 10:00:00|D 23:59:40|D 23:59:50\nPING_20150127.txt: " + lines27 +
-                             "\nPING_20150129.txt: U 10:00:00\nelsewhere/PING_20150130.txt: U 10:00:00";
+                             "\nPING_20150129.txt: U 10:00:00\nelsewhere/PING_20150130.txt: U 10:00:00"
+                             "\nGATEWAY_20150127.txt: A 10:00:00|A 10:00:10";
     const auto append = [&](const char* log) { Write(log, "D 11:00:00|D 11:00:10|U 11:00:20"); };
     std::vector<std::pair<const char*, std::function<void()>>> changes = {
         {"nothing changed", [] {}},
@@ -338,6 +453,10 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
          [&] { Write("PING_20150128.txt", "D 23:59:00|D 23:59:55"); }},
         {"a log a week newer than the rest: their round trips leave the page",
          [&] { Write("PING_20150206.txt", "U 10:00:00|D 10:00:10"); }},
+        // The page alone changes: the outages of the 27th, then the one from the 26th, placed anew.
+        {"a companion log rewritten", [&] { Write("GATEWAY_20150127.txt", "S 10:00:00|S 10:00:10", std::ios::trunc); }},
+        {"a companion log removed", [&] { fs::remove(dir_ / "GATEWAY_20150127.txt"); }},
+        {"a companion log came beside an older log", [&] { Write("GATEWAY_20150126.txt", "A 23:59:40|A 23:59:50"); }},
         {"a log turned into a folder", [&] { fs::remove(path27), fs::create_directory(path27); }},
         {"a report's own permissions are kept",
          [&] { fs::permissions(report, fs::perms::owner_read | fs::perms::owner_write), append("PING_20150129.txt"); }},
@@ -358,14 +477,14 @@ TEST_F(ErrListTest, RebuildAfterAChangeIsTheRebuildFromNothing)
             ErrList& list = watch ? watched.emplace(dir_) : checked.emplace(dir_);
             Progress first, cached, fresh;
             ASSERT_TRUE(list.Rebuild(first));
-            const std::string before = Report();
+            const std::string before = Report(), pageBefore = Page();
             // Past the file system's clock tick: the fault tests cover a change within it.
             std::this_thread::sleep_for(std::chrono::milliseconds(25));
             change();
             const auto permissions = fs::status(report).permissions();
             EXPECT_TRUE(list.Rebuild(cached));
             const std::string after = Report(), pageAfter = Page();
-            EXPECT_EQ(after != before, what != changes[0].first);
+            EXPECT_EQ(after != before || pageAfter != pageBefore, what != changes[0].first);
             EXPECT_EQ(fs::status(report).permissions(), permissions);
             EXPECT_TRUE(MakeErrList(dir_, fresh));
             EXPECT_EQ(Report(), after);
