@@ -256,10 +256,14 @@ TEST(Companion, EchoesTheNextHopBesideEachProbeUnderTheSameStampAndNeverHoldsThe
     monitor.hop = "192.0.2.1";
     monitor.hopProbe.end = EchoEnd::TimedOut;
     monitor.hopProbe.Hold();
+    monitor.probe.Hold();
     monitor.window->Form_Load();
+    for (int waited = 0; waited < 1000 && monitor.probe.running + monitor.hopProbe.running < 2; ++waited)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    EXPECT_EQ(monitor.probe.running + monitor.hopProbe.running, 2) << "both are out at once";
+    monitor.probe.Release();
     ASSERT_TRUE(monitor.PumpUntil([&] { return !monitor.list.empty(); }));
     EXPECT_TRUE(monitor.window->CycleInFlight()) << "the record is listed while the next hop is still awaited";
-    EXPECT_EQ(monitor.probe.maxRunning + monitor.hopProbe.maxRunning, 2);
     monitor.hopProbe.Release();
     monitor.Run({});
     monitor.probe.end = EchoEnd::TimedOut;
