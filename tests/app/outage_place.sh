@@ -23,21 +23,12 @@ if [ -z "${PLACE_TEST_IN_NAMESPACE:-}" ]; then
   PLACE_TEST_IN_NAMESPACE=1 exec unshare "${as_namespace_root[@]}" --net --mount bash "$0" "$@"
 fi
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  local status=$?
-  if [ "$status" -ne 0 ]; then
-    tail -n 5 "$scratch"/*.log >&2 || true
-    rm -rf "$build/outage_place.failed"
-    cp -r "$scratch" "$build/outage_place.failed" 2>/dev/null && echo "the logs are left in $build/outage_place.failed" >&2
-  fi
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$scratch"
-  exit "$status"
+. "$(dirname "$0")/../support/scratch.sh"
+# The logs of a failed run stay in the build folder, to be read.
+on_failure() {
+  rm -rf "$build/outage_place.failed"
+  cp -r "$scratch" "$build/outage_place.failed" && echo "the logs are left in $build/outage_place.failed" >&2
 }
-trap cleanup EXIT
 
 . "$(dirname "$0")/../support/checks.sh"
 

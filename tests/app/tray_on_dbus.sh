@@ -29,17 +29,8 @@ fi
 mkdir -p /tmp/.X11-unix
 mount -t tmpfs -o size=1m,mode=1777 tmpfs /tmp/.X11-unix
 
-scratch=$(mktemp -d)
-pids=()
-cleanup() {
-  local status=$?
-  [ "$status" -eq 0 ] || tail -n 5 "$scratch"/*.log "$scratch"/Vellomar*/PING_*.txt >&2 || true
-  for pid in "${pids[@]}"; do kill "$pid" 2>/dev/null || true; done
-  for pid in "${pids[@]}"; do wait "$pid" 2>/dev/null || true; done
-  rm -rf "$scratch"
-  exit "$status"
-}
-trap cleanup EXIT
+. "$(dirname "$0")/../support/scratch.sh"
+on_failure() { tail -n 5 "$scratch"/Vellomar*/PING_*.txt >&2; }
 
 . "$(dirname "$0")/../support/checks.sh"
 
