@@ -79,7 +79,7 @@ std::optional<std::int64_t> DayOfCompanionName(std::string_view name)
     return date.empty() ? std::nullopt : ParseDate(date.data());
 }
 
-std::optional<CompanionRecord> ParseCompanionLine(std::string_view line, StampParser& stamps)
+std::optional<CompanionLine> ParseCompanionLine(std::string_view line, StampParser& stamps)
 {
     if (line.size() <= kStampLength || line[kStampLength] != ',') {
         return std::nullopt;
@@ -102,7 +102,7 @@ std::optional<CompanionRecord> ParseCompanionLine(std::string_view line, StampPa
     if (!seconds) {
         return std::nullopt;
     }
-    return CompanionRecord {*seconds, companion_log::HopAnswerOf(status, !hop.empty())};
+    return CompanionLine {*seconds, companion_log::HopAnswerOf(status, !hop.empty())};
 }
 
 std::vector<PlaceCount> CountTicks(const std::vector<TimedOutTick>& ticks, std::size_t outages)

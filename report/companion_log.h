@@ -26,7 +26,7 @@ std::string CompanionNameOf(std::string_view logName);
 // The day number of "GATEWAY_yyyymmdd.txt", when it names a calendar date.
 std::optional<std::int64_t> DayOfCompanionName(std::string_view name);
 
-struct CompanionRecord {
+struct CompanionLine {
     StampSeconds seconds;
     companion_log::HopAnswer answer;
 };
@@ -34,7 +34,7 @@ struct CompanionRecord {
 // "stamp,rtt,status,hop" (without its line ending), or nothing when the line
 // is not one: the stamp as in the daily logs, the round trip digits, the
 // status a whole number, the hop a dotted IPv4 address or empty.
-std::optional<CompanionRecord> ParseCompanionLine(std::string_view line, StampParser& stamps);
+std::optional<CompanionLine> ParseCompanionLine(std::string_view line, StampParser& stamps);
 
 // A timed-out record of a daily log, and which of the log's outages it
 // belongs to, counted from 0 in the order they began.
