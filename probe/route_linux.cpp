@@ -5,6 +5,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstddef>
 #include <cstring>
 
 #include <linux/netlink.h>
@@ -109,15 +110,17 @@ platform::Outcome<uint32_t> AwaitAnswer(int fd, uint32_t sequence)
             return platform::SystemFailure("find the next hop");
         if (from.nl_pid != 0)
             continue;  // not from the kernel
-        int length = static_cast<int>(size);
-        for (auto* message = reinterpret_cast<nlmsghdr*>(buffer.data()); NLMSG_OK(message, length);
-             message = NLMSG_NEXT(message, length)) {
-            if (message->nlmsg_seq != sequence)
-                continue;
-            if (message->nlmsg_type == NLMSG_ERROR)
+        // Walked as NLMSG_OK and NLMSG_NEXT walk it, in unsigned sizes throughout.
+        const auto received = static_cast<std::size_t>(size);
+        for (std::size_t offset = 0; offset + sizeof(nlmsghdr) <= received;) {
+            auto* message = reinterpret_cast<nlmsghdr*>(buffer.data() + offset);
+            if (message->nlmsg_len < sizeof(nlmsghdr) || message->nlmsg_len > received - offset)
+                break;
+            if (message->nlmsg_seq == sequence && message->nlmsg_type == NLMSG_ERROR)
                 return RefusalIn(*message);
-            if (message->nlmsg_type == RTM_NEWROUTE)
+            if (message->nlmsg_seq == sequence && message->nlmsg_type == RTM_NEWROUTE)
                 return GatewayIn(*message);
+            offset += NLMSG_ALIGN(message->nlmsg_len);
         }
     }
 }
