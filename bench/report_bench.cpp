@@ -8,7 +8,9 @@
 //                                          same ErrList, each after one record is
 //                                          appended to the newest log
 //   report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]
-//                                          write N days of daily logs into DIR
+//                [--companion-days M]      write N days of daily logs into DIR,
+//                                          and for the last M of them the
+//                                          companion logs of the next hop
 //   report_bench --bench [--years 1,10] [--scratch /tmp] [--awk SCRIPT] [--keep]
 //                                          generate, time the full and the steady
 //                                          rebuild against `wc -l` and (one year)
@@ -57,16 +59,19 @@ struct Corpus {
 
 // A day of probes every ten seconds: replies of a few ms, outages of random
 // length that may run over midnight, now and then a time the monitor was not
-// running, and a few lines that are no records.
+// running, and a few lines that are no records. Where asked, a companion log
+// beside each: the next hop answers, except in the outages it shares (about
+// one in five) and in a few where there was no next hop.
 class LogGenerator {
 public:
     explicit LogGenerator(std::uint64_t seed) : random_(seed) {}
 
-    bool WriteDay(const fs::path& folder, year_month_day date, Corpus& corpus)
+    bool WriteDay(const fs::path& folder, year_month_day date, bool withCompanion, Corpus& corpus)
     {
         const std::string dateText =
             vellomar::DateText(int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())));
         text_.clear();
+        companionText_.clear();
         for (int slot = 0; slot < kSlotsPerDay; ++slot) {
             if (Chance(1, 40 * kSlotsPerDay)) {
                 monitorOffSlots_ = Between(60, 720);  // 10 minutes to 2 hours
@@ -77,18 +82,25 @@ public:
             }
             AddSlot(dateText.c_str(), slot, corpus);
         }
-        char name[32];
-        std::snprintf(name, sizeof name, "PING_%.4s%.2s%.2s.txt", dateText.c_str(), dateText.c_str() + 5,
-                      dateText.c_str() + 8);
-        std::ofstream out(folder / name, std::ios::binary);
-        out.write(text_.data(), static_cast<std::streamsize>(text_.size()));
+        const vellomar::platform::LocalDateTime day {int(date.year()), int(unsigned(date.month())),
+                                                      int(unsigned(date.day())), 0, 0, 0};
         corpus.files += 1;
         corpus.bytes += text_.size();
-        return static_cast<bool>(out.flush());
+        return WriteFile(folder / vellomar::DailyLogName(day), text_) &&
+               (!withCompanion || WriteFile(folder / vellomar::CompanionLogName(day), companionText_));
     }
 
 private:
     static constexpr int kSlotsPerDay = 8640;
+
+    enum class Hop { Answers, Silent, None };
+
+    static bool WriteFile(const fs::path& path, const std::string& text)
+    {
+        std::ofstream out(path, std::ios::binary);
+        out.write(text.data(), static_cast<std::streamsize>(text.size()));
+        return static_cast<bool>(out.flush());
+    }
 
     bool Chance(std::uint64_t in, std::uint64_t outOf) { return random_() % outOf < in; }
     int Between(int low, int high) { return low + static_cast<int>(random_() % std::uint64_t(high - low + 1)); }
@@ -97,6 +109,7 @@ private:
     {
         if (outageSlots_ == 0 && Chance(1, 1500)) {
             outageSlots_ = Chance(1, 50) ? Between(360, 2160) : Between(1, 30);  // 1-6 hours, or up to 5 minutes
+            outageHop_ = Chance(1, 5) ? Hop::Silent : Chance(1, 20) ? Hop::None : Hop::Answers;
         }
         const bool timedOut = outageSlots_ > 0;
         outageSlots_ -= timedOut ? 1 : 0;
@@ -120,31 +133,40 @@ private:
         char line[64];
         std::snprintf(line, sizeof line, "%s %02d:%02d:%02d,", dateText, second / 3600, second / 60 % 60, second % 60);
         text_ += line;
-        AddNumber(timedOut ? 0 : (Chance(1, 100) ? Between(100, 1000) : Between(3, 40)));
+        AddNumber(text_, timedOut ? 0 : (Chance(1, 100) ? Between(100, 1000) : Between(3, 40)));
         text_ += timedOut ? ",-10\r\n" : ",0\r\n";
+        companionText_ += line;
+        const Hop hop = timedOut ? outageHop_ : Hop::Answers;
+        AddNumber(companionText_, hop == Hop::Answers ? Between(1, 3) : 0);
+        companionText_ += hop == Hop::Answers ? ",0,192.0.2.1\r\n" : hop == Hop::Silent ? ",-10,192.0.2.1\r\n" : ",-1,\r\n";
     }
 
-    void AddNumber(int value)
+    static void AddNumber(std::string& text, int value)
     {
         char digits[16];
         const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
-        text_.append(digits, end);
+        text.append(digits, end);
     }
 
     std::mt19937_64 random_;
     std::string text_;
+    std::string companionText_;
     int outageSlots_ = 0;
+    Hop outageHop_ = Hop::Answers;
     int monitorOffSlots_ = 0;
 };
 
-std::optional<Corpus> Generate(const fs::path& folder, year_month_day start, int days, std::uint64_t seed)
+std::optional<Corpus> Generate(const fs::path& folder, year_month_day start, int days, int companionDays,
+                               std::uint64_t seed)
 {
     std::error_code error;
     fs::create_directories(folder, error);
     LogGenerator generator(seed);
     Corpus corpus;
-    for (sys_days day {start}; day < sys_days {start} + std::chrono::days {days}; day += std::chrono::days {1}) {
-        if (!generator.WriteDay(folder, year_month_day {day}, corpus)) {
+    const sys_days end = sys_days {start} + std::chrono::days {days};
+    for (sys_days day {start}; day < end; day += std::chrono::days {1}) {
+        const bool withCompanion = day >= end - std::chrono::days {companionDays};
+        if (!generator.WriteDay(folder, year_month_day {day}, withCompanion, corpus)) {
             return std::nullopt;
         }
     }
@@ -341,10 +363,10 @@ std::optional<year_month_day> ParseStartDate(const std::string& text)
     return date.ok() ? std::optional(date) : std::nullopt;
 }
 
-int GenerateCommand(const fs::path& folder, int days, year_month_day start, std::uint64_t seed)
+int GenerateCommand(const fs::path& folder, int days, int companionDays, year_month_day start, std::uint64_t seed)
 {
     const auto begun = steady_clock::now();
-    const auto corpus = Generate(folder, start, days, seed);
+    const auto corpus = Generate(folder, start, days, companionDays, seed);
     if (!corpus) {
         std::fprintf(stderr, "cannot write daily logs into %s\n", folder.c_str());
         return 1;
@@ -426,7 +448,7 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
             continue;
         }
         const fs::path logs = pattern;
-        const auto corpus = Generate(logs, year_month_day {year {2015} / 1 / 1}, years * 365, 20150126);
+        const auto corpus = Generate(logs, year_month_day {year {2015} / 1 / 1}, years * 365, 0, 20150126);
         // Written back now, the generated logs do not weigh on the rebuilds' own syncs.
         ::sync();
         // awk takes minutes over ten years; one year shows its agreement and speed.
@@ -454,7 +476,7 @@ int Usage()
 {
     std::fprintf(stderr, "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
                          "       report_bench --steady DIR [--rebuilds N]\n"
-                         "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S]\n"
+                         "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S] [--companion-days M]\n"
                          "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
     return 2;
 }
@@ -479,10 +501,12 @@ int main(int argc, char** argv)
     if (args[0] == "--generate" && args.size() >= 2) {
         const auto start = ParseStartDate(option("--start", "2015/01/01"));
         const int days = std::atoi(option("--days", "365").c_str());
-        if (!start || days <= 0) {
+        const int companionDays = std::atoi(option("--companion-days", "0").c_str());
+        if (!start || days <= 0 || companionDays < 0) {
             return Usage();
         }
-        return GenerateCommand(args[1], days, *start, std::strtoull(option("--seed", "1").c_str(), nullptr, 10));
+        return GenerateCommand(args[1], days, companionDays, *start,
+                               std::strtoull(option("--seed", "1").c_str(), nullptr, 10));
     }
     if (args[0] == "--steady" && args.size() >= 2) {
         const int rebuilds = std::atoi(option("--rebuilds", "20").c_str());

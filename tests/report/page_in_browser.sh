@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
 # Opens the page a rebuild writes beside the report, from 400 days of generated
-# logs, in headless Chromium, as a user would by double-clicking it: no console
-# error, no request beyond the page itself, one or two printed A4 pages, and a
-# screenshot to look at (BUILD_DIR/ERR_list.png).
+# logs (the last 200 with companion logs), in headless Chromium, as a user
+# would by double-clicking it: no console error, no request beyond the page
+# itself, one or two printed A4 pages, and a screenshot to look at
+# (BUILD_DIR/ERR_list.png).
 #   page_in_browser.sh BUILD_DIR
 set -euo pipefail
 build=$1
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
 logs=$scratch/logs
-"$build/bench/report_bench" --generate "$logs" --days 400 --start "$(date -d '399 days ago' +%Y/%m/%d)" >/dev/null
+"$build/bench/report_bench" --generate "$logs" --days 400 --companion-days 200 --start "$(date -d '399 days ago' +%Y/%m/%d)" >/dev/null
 "$build/bench/report_bench" "$logs" --host "Moj ponudnik <b>& Co</b>, 192.0.2.1" --quiet
 page=file://$logs/ERR_list.html
 
