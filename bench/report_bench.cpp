@@ -82,8 +82,8 @@ public:
             }
             AddSlot(dateText.c_str(), slot, corpus);
         }
-        const vellomar::platform::LocalDateTime day {int(date.year()), int(unsigned(date.month())),
-                                                      int(unsigned(date.day())), 0, 0, 0};
+        const vellomar::platform::LocalDateTime day {
+            int(date.year()), int(unsigned(date.month())), int(unsigned(date.day())), 0, 0, 0};
         corpus.files += 1;
         corpus.bytes += text_.size();
         return WriteFile(folder / vellomar::DailyLogName(day), text_) &&
@@ -138,7 +138,9 @@ private:
         companionText_ += line;
         const Hop hop = timedOut ? outageHop_ : Hop::Answers;
         AddNumber(companionText_, hop == Hop::Answers ? Between(1, 3) : 0);
-        companionText_ += hop == Hop::Answers ? ",0,192.0.2.1\r\n" : hop == Hop::Silent ? ",-10,192.0.2.1\r\n" : ",-1,\r\n";
+        companionText_ += hop == Hop::Answers  ? ",0,192.0.2.1\r\n"
+                          : hop == Hop::Silent ? ",-10,192.0.2.1\r\n"
+                                               : ",-1,\r\n";
     }
 
     static void AddNumber(std::string& text, int value)
@@ -474,10 +476,11 @@ int BenchCommand(const std::vector<int>& yearCounts, const fs::path& scratch, co
 
 int Usage()
 {
-    std::fprintf(stderr, "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
-                         "       report_bench --steady DIR [--rebuilds N]\n"
-                         "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S] [--companion-days M]\n"
-                         "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
+    std::fprintf(stderr,
+                 "usage: report_bench DIR [--host 'NAME, ADDRESS']\n"
+                 "       report_bench --steady DIR [--rebuilds N]\n"
+                 "       report_bench --generate DIR --days N [--start yyyy/mm/dd] [--seed S] [--companion-days M]\n"
+                 "       report_bench --bench [--years 1,10] [--scratch DIR] [--awk SCRIPT] [--keep]\n");
     return 2;
 }
 
