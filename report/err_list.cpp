@@ -93,7 +93,7 @@ RebuildResult ErrList::Rebuild(ReportProgress& progress, const PageHeading& head
             step = report.Commit(state_->rows.Text().substr(kept));
         }
         if (!step) {
-            return failed(step.Reason());
+            return RebuildResult {false, step.Reason(), report.Replaced()};
         }
     } catch (const std::exception& error) {
         pageWriter.reset();          // before the parts it was given are let go

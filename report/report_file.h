@@ -37,6 +37,9 @@ public:
         platform::Done written = Write(text);
         return written ? Commit() : written;
     }
+    // Whether the new report took the old one's place, even where Commit
+    // failed after that (its folder's flush).
+    bool Replaced() const { return committed_; }
 
 private:
     std::filesystem::path reportPath_;

@@ -138,11 +138,12 @@ void TrayStatus::ScheduleRunning(bool running)
     Show();
 }
 
-void TrayStatus::ReportProblem(const std::string& problem)
+void TrayStatus::ReportProblem(const std::string& problem, bool reportReplaced)
 {
-    if (problem == reportProblem_)
+    if (problem == reportProblem_ && reportReplaced == reportReplaced_)
         return;
     reportProblem_ = problem;
+    reportReplaced_ = reportReplaced;
     Show();
 }
 
@@ -155,7 +156,9 @@ void TrayStatus::Show()
         state.tooltip += "\nSpremljanje je ustavljeno.";
     if (lastRecord_)
         state.tooltip += "\n" + DescribeRecord(*lastRecord_, lastHop_, outages_);
-    if (!reportProblem_.empty())
+    if (!reportProblem_.empty() && reportReplaced_)
+        state.tooltip += "\nPoročilo ERR_list.csv je zapisano, a ni varno shranjeno: " + reportProblem_;
+    else if (!reportProblem_.empty())
         state.tooltip += "\nPoročilo ERR_list.csv ni bilo zapisano: " + reportProblem_;
     face_.ShowTrayState(state);
 }

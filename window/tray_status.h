@@ -40,8 +40,9 @@ public:
     // The host the texts name, from the next time the tray is shown.
     void SetHost(WatchedHost host);
     void ScheduleRunning(bool running);
-    // Why the last rebuild left the report as it was; empty when it was written.
-    void ReportProblem(const std::string& problem);
+    // Why the last rebuild left the report as it was, or why the report it
+    // put in place is not yet safe on the disk; empty when it was written.
+    void ReportProblem(const std::string& problem, bool reportReplaced);
     // Shows the state as it stands, for a face that has just appeared.
     void Show();
 
@@ -67,6 +68,7 @@ private:
     companion_log::HopAnswer lastHop_ = companion_log::HopAnswer::Unknown;
     companion_log::PlaceCount place_;  // of the outage under way, or the last one
     std::string reportProblem_;
+    bool reportReplaced_ = false;
     std::optional<Notice> pending_;
     std::optional<std::chrono::steady_clock::time_point> lastNotified_;
 };

@@ -300,7 +300,8 @@ void WindowLogic::RebuildDone(const RebuildResult& result)
 }
 
 // A report that could not be rebuilt stays as it was, and List1 keeps what it
-// shows; the reason is said once for as long as it stays the same.
+// shows; the reason is said once for as long as it stays the same. One that
+// replaced the old report but may not survive a power cut says just that.
 void WindowLogic::NoteRebuild(const RebuildResult& result)
 {
     if (result.written) {
@@ -308,9 +309,10 @@ void WindowLogic::NoteRebuild(const RebuildResult& result)
         reportProblemSaid_.Clear();
     } else {
         reportProblem_ = result.problem.empty() ? "the report could not be rebuilt" : result.problem;
-        reportProblemSaid_.Report("ERR_list.csv is left as it was: " + reportProblem_);
+        reportProblemSaid_.Report(result.replaced ? reportProblem_
+                                                  : "ERR_list.csv is left as it was: " + reportProblem_);
     }
-    tray_.ReportProblem(reportProblem_);
+    tray_.ReportProblem(reportProblem_, result.replaced);
 }
 
 void WindowLogic::Explain(const char* what, const std::exception_ptr& failure)

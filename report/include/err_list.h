@@ -29,9 +29,12 @@ struct PageHeading {
 
 // What a rebuild did: the report was replaced, or it was left as it was and
 // why (one line, for the user: not written when the report was replaced).
+// Between the two, a report that replaced the old one but whose folder could
+// not be flushed: not written, and replaced.
 struct RebuildResult {
     bool written = false;
     std::string problem;
+    bool replaced = false;
 
     explicit operator bool() const { return written; }
 };

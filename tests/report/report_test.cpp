@@ -647,7 +647,7 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
         [&] { Write("PING_20150127.txt", "U 10:00:00"), fs::permissions(log27, fs::perms::none), user.emplace(dir_); },
         [&] { user.reset(), fs::remove(log27); }, "PING_20150127.txt: Permission denied",
         "PING_20150126.txt|PING_20150127.txt");
-    // The same report, replaced, but its folder's flush fails: not safe yet, so not done.
+    // The same report, replaced, but its folder's flush fails: not safe yet, so not done, but replaced.
     failures.emplace_back([&] { disk.refusedFlushes = {platform::NameOf(dir_)}; }, [&] { disk.refusedFlushes.clear(); },
                           "ERR_list.csv is replaced but may not survive", "PING_20150126.txt|PING_20150128.txt");
 #endif
@@ -658,6 +658,7 @@ TEST_F(ErrListTest, FailedRebuildKeepsThePreviousReportAndSaysWhy)
         const RebuildResult result = list.Rebuild(failing), again = list.Rebuild(failing);
         mend();
         EXPECT_FALSE(result.written);
+        EXPECT_EQ(result.replaced, problem.starts_with("ERR_list.csv is replaced"));
         EXPECT_EQ(again.problem, result.problem);
 #ifdef _WIN32
         EXPECT_TRUE(result.problem.starts_with(problem.substr(0, problem.find(' ')))) << result.problem;

@@ -108,9 +108,11 @@ TEST(TrayState, StoppedScheduleIsGreyAndStillTellsTheLastRecord)
     EXPECT_EQ(tray.Shown(),
               (TrayState {TrayColour::Grey, kHost + "\nSpremljanje je ustavljeno.\nPrekinitev od 2015/01/26 "
                                                     "10:00:00, traja 00:00:00"}));
-    tray.status.ReportProblem("disk full");
+    tray.status.ReportProblem("disk full", false);
     EXPECT_TRUE(tray.Shown().tooltip.ends_with("\nPoročilo ERR_list.csv ni bilo zapisano: disk full"));
-    tray.status.ReportProblem("");
+    tray.status.ReportProblem("disk full", true);
+    EXPECT_TRUE(tray.Shown().tooltip.ends_with("\nPoročilo ERR_list.csv je zapisano, a ni varno shranjeno: disk full"));
+    tray.status.ReportProblem("", false);
     EXPECT_EQ(tray.Shown().tooltip.find("Poročilo"), std::string::npos);
 }
 

@@ -11,6 +11,7 @@
 #include "fake_face.h"
 #include "held_probe.h"
 #include "temp_folder.h"
+#include "watched_disk.h"
 
 namespace vellomar {
 namespace {
@@ -207,6 +208,24 @@ TEST(Schedule, TheSixtyFirstTickRebuildsTheReportOrLeavesItAndSaysWhyOnce)
 #ifndef _WIN32  // there it goes to the debugger
     const std::string line = "vellomar: ERR_list.csv is left as it was: " + monitor.window->ReportProblem() + "\n";
     EXPECT_EQ(said, line + line);
+
+    // Replaced, but its folder's flush failed: said as such, not as left.
+    std::filesystem::remove(blocker);
+    const std::string before = ReadBytes(monitor.folder / "ERR_list.csv");
+    testing::WatchedDisk disk;
+    disk.refusedFlushes = {platform::NameOf(monitor.folder.path())};
+    ::testing::internal::CaptureStderr();
+    monitor.probe.end = EchoEnd::TimedOut;
+    monitor.Run({kTick}, 2);
+    monitor.probe.end = EchoEnd::Replied;
+    monitor.Run({kTick}, 59);
+    const std::string saidNow = ::testing::internal::GetCapturedStderr();  // the page's line, and the report's
+    EXPECT_NE(saidNow.find("vellomar: " + monitor.window->ReportProblem() + "\n"), std::string::npos) << saidNow;
+    EXPECT_EQ(saidNow.find("left as it was"), std::string::npos) << saidNow;
+    EXPECT_TRUE(monitor.window->ReportProblem().starts_with("ERR_list.csv is replaced but may not survive"));
+    EXPECT_NE(ReadBytes(monitor.folder / "ERR_list.csv"), before);
+    EXPECT_NE(monitor.trayStates.back().tooltip.find("je zapisano, a ni varno shranjeno: ERR_list.csv is replaced"),
+              std::string::npos);
 #endif
 }
 
