@@ -135,6 +135,8 @@ private:
         text_ += line;
         AddNumber(text_, timedOut ? 0 : (Chance(1, 100) ? Between(100, 1000) : Between(3, 40)));
         text_ += timedOut ? ",-10\r\n" : ",0\r\n";
+        // Made whether it is written or not, so that a seed gives the same daily
+        // logs either way.
         companionText_ += line;
         const Hop hop = timedOut ? outageHop_ : Hop::Answers;
         AddNumber(companionText_, hop == Hop::Answers ? Between(1, 3) : 0);

@@ -116,9 +116,10 @@ platform::Outcome<uint32_t> AwaitAnswer(int fd, uint32_t sequence)
             auto* message = reinterpret_cast<nlmsghdr*>(buffer.data() + offset);
             if (message->nlmsg_len < sizeof(nlmsghdr) || message->nlmsg_len > received - offset)
                 break;
-            if (message->nlmsg_seq == sequence && message->nlmsg_type == NLMSG_ERROR)
+            const bool ours = message->nlmsg_seq == sequence;
+            if (ours && message->nlmsg_type == NLMSG_ERROR)
                 return RefusalIn(*message);
-            if (message->nlmsg_seq == sequence && message->nlmsg_type == RTM_NEWROUTE)
+            if (ours && message->nlmsg_type == RTM_NEWROUTE)
                 return GatewayIn(*message);
             offset += NLMSG_ALIGN(message->nlmsg_len);
         }
